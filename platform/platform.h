@@ -1,0 +1,25 @@
+// The one header through which system code reaches the platform: the Windows
+// SDK on Windows, the POSIX stand-in elsewhere. Names, signatures and result
+// codes are the same on both.
+#pragma once
+
+#include <cstdint>
+
+#ifdef _WIN32
+#ifndef STRSAFE_NO_DEPRECATE
+#define STRSAFE_NO_DEPRECATE
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <objbase.h>
+#include <dshow.h>
+#include <ks.h>
+#include <ksproxy.h>
+#else
+#include "posix/dshow.h"
+#endif

@@ -1,0 +1,16 @@
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+
+// The records crossing interfaces keep their published layout on every target.
+TEST(PlatformHeaders, RecordLayouts) {
+    EXPECT_EQ(sizeof(GUID), 16u);
+    EXPECT_EQ(sizeof(BITMAPINFOHEADER), 40u);
+    EXPECT_EQ(sizeof(VIDEOINFOHEADER), 88u);
+    EXPECT_EQ(sizeof(ALLOCATOR_PROPERTIES), 16u);
+    EXPECT_EQ(sizeof(LONG), 4u);
+    EXPECT_EQ(sizeof(DWORD), 4u);
+    EXPECT_TRUE(IsEqualGUID(MEDIATYPE_Video, MEDIATYPE_Video));
+    EXPECT_FALSE(IsEqualGUID(MEDIASUBTYPE_RGB24, MEDIASUBTYPE_RGB32));
+    EXPECT_EQ(MEDIASUBTYPE_RGB24.Data1, 0xe436eb7du);
+}
