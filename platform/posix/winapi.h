@@ -139,6 +139,7 @@ extern "C" OCULO_PLATFORM_API double _wtof(const wchar_t* text);
 #define KEY_READ 0x20019u
 #define KEY_WRITE 0x20006u
 #define KEY_ALL_ACCESS 0xF003Fu
+#define MAXIMUM_ALLOWED 0x02000000u
 #define REG_NONE 0u
 #define REG_SZ 1u
 #define REG_EXPAND_SZ 2u
