@@ -1,0 +1,25 @@
+// The camera reader interface that the output pin drives.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+// Owner's order: Start(address) to get pictures flowing (unless IsOpen() and
+// IsRunning() both hold), Stop() then Close() to end, destroy only after Stop().
+// Start, Stop, Close, IsOpen and IsRunning are called on the owner's thread.
+class CIPCameraBase {
+public:
+    virtual ~CIPCameraBase() = default;
+
+    virtual void Close() = 0;
+    virtual bool IsOpen() = 0;
+    virtual bool IsRunning() = 0;
+    // Null address: keep the address already held.
+    virtual bool Start(LPCWSTR address) = 0;
+    virtual void Stop() = 0;
+    virtual LPCWSTR GetImageFormat() { return L"bmp"; }
+    // Milliseconds on the ExtendedTickCount clock.
+    virtual uint64_t GetLastFrameTime() = 0;
+    virtual int64_t GetTimeSinceLastFrame() = 0;
+};

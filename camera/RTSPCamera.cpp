@@ -1,0 +1,138 @@
+// The reader's object, its connection (Open) and Close. The capture run is in
+// CaptureThread.cpp.
+#include "camera/RTSPCamera.h"
+
+#include <new>
+
+#include "camera/ExtendedTickCount.h"
+#include "camera/StreamContext.h"
+
+namespace {
+
+// A new reader reports a minute since its last picture.
+constexpr uint64_t kNoPictureYetMs = 60000;
+// A narrow address: every WCHAR of the url may take up to 4 bytes in UTF-8.
+constexpr int kNarrowUrlBytes = kUrlChars * 4;
+
+bool StartsWithHttp(LPCWSTR url) {
+    static const char kHttp[] = "http";
+    for (int i = 0; i < 4; ++i) {
+        WCHAR c = url[i];
+        if (c >= L'A' && c <= L'Z') c = WCHAR(c - L'A' + L'a');
+        if (c != WCHAR(kHttp[i])) return false;  // also stops at the terminator
+    }
+    return true;
+}
+
+// FFmpeg's protocol names are case-sensitive; the scheme is not.
+void LowerCaseScheme(char* url) {
+    const char* separator = std::strstr(url, "://");
+    if (!separator) return;
+    for (char* c = url; c < separator; ++c) {
+        if (*c >= 'A' && *c <= 'Z') *c = char(*c - 'A' + 'a');
+    }
+}
+
+}  // namespace
+
+CRTSPCamera::CRTSPCamera(CIPCameraCallback* callback)
+    : m_pCallback(callback), m_ullLastFrameTime(ExtendedTickCount() - kNoPictureYetMs) {
+    avdevice_register_all();
+    avformat_network_init();
+}
+
+CRTSPCamera::~CRTSPCamera() {
+    Close();
+    avformat_network_deinit();
+}
+
+void CRTSPCamera::Close() {
+    delete m_pContext;
+    m_pContext = nullptr;
+}
+
+int64_t CRTSPCamera::GetTimeSinceLastFrame() {
+    return int64_t(ExtendedTickCount() - m_ullLastFrameTime.load());
+}
+
+void CRTSPCamera::SetUrl(LPCWSTR address) {
+    int i = 0;
+    for (; i < kUrlChars - 1 && address[i]; ++i) m_szUrl[i] = address[i];
+    m_szUrl[i] = 0;
+}
+
+void CRTSPCamera::ArmDeadline(uint64_t limitMs) { m_ullDeadline = ExtendedTickCount() + limitMs; }
+
+// Runs inside FFmpeg's blocking calls on the capture thread (and in Close):
+// a stop request or an expired open/silence limit abort the call.
+int CRTSPCamera::InterruptCallback(void* opaque) {
+    CRTSPCamera* self = static_cast<CRTSPCamera*>(opaque);
+    if (self->m_bStopRequested.load()) return 1;
+    return ExtendedTickCount() >= self->m_ullDeadline.load() ? 1 : 0;
+}
+
+bool CRTSPCamera::Open(LPCWSTR address) {
+    Close();
+    if (address) SetUrl(address);
+    m_ullLastFrameTime = ExtendedTickCount();
+    m_pContext = new (std::nothrow) StreamContext;
+    if (!m_pContext) return false;
+    if (!OpenInput() || !OpenDecoder()) {
+        Close();
+        return false;
+    }
+    ArmDeadline(kSilenceLimitMs);
+    return true;
+}
+
+bool CRTSPCamera::OpenInput() {
+    StreamContext& c = *m_pContext;
+    c.formatContext = avformat_alloc_context();
+    if (!c.formatContext) return false;
+    c.formatContext->interrupt_callback.callback = InterruptCallback;
+    c.formatContext->interrupt_callback.opaque = this;
+    ArmDeadline(kOpenLimitMs);
+
+    const AVInputFormat* inputFormat = nullptr;
+    if (StartsWithHttp(m_szUrl)) {
+        av_dict_set(&c.options, "input_format", "mjpeg", 0);
+        inputFormat = av_find_input_format("mjpeg");
+    }
+    av_dict_set(&c.options, "timeout", "-1", 0);
+    av_dict_set(&c.options, "stimeout", "-1", 0);
+
+    // FFmpeg takes addresses in UTF-8 on every platform.
+    char narrow[kNarrowUrlBytes];
+    if (WideCharToMultiByte(CP_UTF8, 0, m_szUrl, -1, narrow, sizeof(narrow), nullptr, nullptr) <= 0) {
+        return false;
+    }
+    LowerCaseScheme(narrow);
+
+    // On failure FFmpeg frees the format context and nulls our pointer.
+    if (avformat_open_input(&c.formatContext, narrow, inputFormat, &c.options) != 0) return false;
+    if (avformat_find_stream_info(c.formatContext, nullptr) < 0) return false;
+    av_dump_format(c.formatContext, 0, narrow, 0);
+    return true;
+}
+
+bool CRTSPCamera::OpenDecoder() {
+    StreamContext& c = *m_pContext;
+    for (unsigned i = 0; i < c.formatContext->nb_streams; ++i) {
+        if (c.formatContext->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+            c.videoStreamIndex = int(i);
+            break;
+        }
+    }
+    if (c.videoStreamIndex < 0) return false;
+    const AVCodecParameters* parameters = c.formatContext->streams[c.videoStreamIndex]->codecpar;
+    c.decoder = avcodec_find_decoder(parameters->codec_id);
+    if (!c.decoder) return false;
+    c.codecContext = avcodec_alloc_context3(c.decoder);
+    if (!c.codecContext) return false;
+    if (avcodec_parameters_to_context(c.codecContext, parameters) < 0) return false;
+    if (avcodec_open2(c.codecContext, c.decoder, nullptr) < 0) return false;
+    c.decodedFrame = av_frame_alloc();
+    c.convertedFrame = av_frame_alloc();
+    if (!c.decodedFrame || !c.convertedFrame) return false;
+    return c.AllocateImage(c.codecContext->width, c.codecContext->height);
+}

@@ -1,0 +1,76 @@
+// The network stream reader: RTSP, or Motion-JPEG over HTTP, through FFmpeg.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "camera/IPCameraBase.h"
+#include "camera/IPCameraCallback.h"
+
+struct AVCodecContext;
+struct AVFrame;
+struct StreamContext;
+
+// Constants of a capture run.
+constexpr SIZE_T kCaptureStackBytes = 0x800000;
+constexpr DWORD kFirstFrameWaitMs = 2000;
+constexpr DWORD kPollIntervalMs = 10;
+constexpr DWORD kReconnectPauseMs = 500;
+// A connection attempt that has not opened after this long counts as failed.
+constexpr uint64_t kOpenLimitMs = 10000;
+// A connection that delivers no packet for this long counts as failed.
+constexpr uint64_t kSilenceLimitMs = 10000;
+constexpr int kUrlChars = 1024;
+
+// Threads: the owner calls Start, Stop, Close, IsOpen, IsRunning and the time
+// accessors; the capture thread runs Open, ReadFrames, Close and the callback.
+// Fields are single-writer (see each); those read across threads are atomic.
+// While a run lasts only the capture thread touches m_pContext and m_szUrl;
+// Start writes m_szUrl before the thread exists, Stop closes after it ended.
+class CRTSPCamera : public CIPCameraBase {
+public:
+    // `callback` is not owned and must outlive the capture thread; null means
+    // pictures are decoded and counted but handed to nobody.
+    explicit CRTSPCamera(CIPCameraCallback* callback);
+    ~CRTSPCamera() override;  // closes; the owner stops first
+    CRTSPCamera(const CRTSPCamera&) = delete;
+    CRTSPCamera& operator=(const CRTSPCamera&) = delete;
+
+    void Close() override;
+    bool IsOpen() override { return m_pContext != nullptr; }
+    bool IsRunning() override { return m_hThread.load() != nullptr; }
+    bool Start(LPCWSTR address) override;
+    void Stop() override;
+    uint64_t GetLastFrameTime() override { return m_ullLastFrameTime.load(); }
+    int64_t GetTimeSinceLastFrame() override;
+    // Connects; on false the reader is closed. Null address keeps the one held.
+    virtual bool Open(LPCWSTR address);
+
+    // Returns as soon as one more picture has been counted, or after `timeoutMs`.
+    void WaitForFrame(DWORD timeoutMs);
+    LONG GetFrameCount() const { return m_lFrameCount.load(); }
+    LPCWSTR GetUrl() const { return m_szUrl; }
+
+private:
+    static DWORD WINAPI CaptureThreadProc(LPVOID parameter);
+    static int InterruptCallback(void* opaque);
+    void CaptureLoop();
+    void ReadFrames();
+    void HandlePicture();
+    void PauseBeforeReconnect();
+    void SetUrl(LPCWSTR address);
+    bool OpenInput();
+    bool OpenDecoder();
+    void ArmDeadline(uint64_t limitMs);
+
+    StreamContext* m_pContext = nullptr;  // owned; see the class comment for who touches it
+    CIPCameraCallback* const m_pCallback;  // not owned
+    std::atomic<uint64_t> m_ullLastFrameTime;  // written by the capture thread (Open, pictures)
+    std::atomic<LONG> m_lFrameCount{0};        // capture thread +1; Stop resets
+    WCHAR m_szUrl[kUrlChars] = {};
+    std::atomic<bool> m_bStopRequested{false};  // written by Stop only
+    std::atomic<HANDLE> m_hThread{nullptr};     // Start sets; the capture thread clears as its last act
+    // When the current blocking FFmpeg call gives up (ExtendedTickCount ms);
+    // written by the capture thread, read by FFmpeg's interrupt callback on it.
+    std::atomic<uint64_t> m_ullDeadline{UINT64_MAX};
+};

@@ -1,0 +1,38 @@
+// The FFmpeg objects of one open camera stream, and the bitmap-file image that
+// receives each converted picture. Owned by CRTSPCamera; used by one thread at
+// a time (the capture thread during a run, the owner after Stop).
+#pragma once
+
+#include "camera/FFmpeg.h"
+#include "camera/Scaler.h"
+#include "platform/platform.h"
+
+// Size of the bitmap file header plus the information header in imageBuffer.
+constexpr int kBitmapHeaderBytes = 54;
+
+struct StreamContext {
+    StreamContext() = default;
+    ~StreamContext();  // the teardown: frees everything that exists
+    StreamContext(const StreamContext&) = delete;
+    StreamContext& operator=(const StreamContext&) = delete;
+
+    // Sizes imageBuffer for a BGR24 picture of width x height with rows padded
+    // to 4 bytes, writes its header and points convertedFrame at the pixels.
+    bool AllocateImage(int width, int height);
+
+    AVDictionary* options = nullptr;           // after opening: the options the input did not take
+    AVCodecContext* codecContext = nullptr;    // owned: our own decoding context
+    AVFormatContext* formatContext = nullptr;  // owned: the open input
+    const AVCodec* decoder = nullptr;          // borrowed
+    AVFrame* decodedFrame = nullptr;           // owned
+    AVFrame* convertedFrame = nullptr;         // owned; its planes point into imageBuffer
+    int videoStreamIndex = -1;
+    BYTE* imageBuffer = nullptr;  // owned (av_malloc): header, then pixels
+    BYTE* bitmapInfo = nullptr;   // imageBuffer + 14
+    BYTE* pixels = nullptr;       // imageBuffer + 54
+    LONG pictureBytes = 0;
+    // The picture size fixed in Open; a picture of another size ends the connection.
+    int width = 0;
+    int height = 0;
+    CScaler scaler;
+};

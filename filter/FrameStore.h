@@ -1,0 +1,57 @@
+// The output pin's frame store: the one current picture, already cropped and
+// scaled to the output size, 24-bit BGR, bottom row first, rows padded to 4
+// bytes. The camera reader's capture thread writes it through OnFrame; the
+// pin's worker thread copies it out under the same frame lock.
+//
+// Threads: ResizeFrameStore and SetCropBounds run on the host's thread while
+// no picture arrives (construction, format changes); OnFrame on the capture
+// thread; CopyStore on the worker thread.
+// Lock order: m_cFrameLock is taken while no other lock of the pin is held,
+// and OnFrame takes no other lock under it.
+#pragma once
+
+#include "camera/IPCameraCallback.h"
+#include "media/CritSec.h"
+#include "platform/platform.h"
+
+class CFrameStore : public CIPCameraCallback {
+public:
+    CFrameStore() = default;
+    virtual ~CFrameStore();
+    CFrameStore(const CFrameStore&) = delete;
+    CFrameStore& operator=(const CFrameStore&) = delete;
+
+    // (Re)allocates the store, black, unless it already has this size. A
+    // non-positive or unallocatable size leaves no store (m_pFrameStore null).
+    void ResizeFrameStore(LONG width, LONG height);
+    // The slot's crop bounds: columns from the left edge, rows from the bottom.
+    void SetCropBounds(LONG left, LONG top, LONG right, LONG bottom);
+    // Crops and scales one camera picture into the store (nearest neighbour).
+    bool OnFrame(const BYTE* pixels, LONG width, LONG height) override;
+    // Copies the store into `target` under the frame lock; returns the bytes
+    // copied: the store's size, or 0 when there is no store or it does not fit.
+    LONG CopyStore(BYTE* target, LONG targetBytes);
+
+    // Row stride and image size of a store of this width and height (0 when
+    // not positive or too large).
+    static LONG StoreStride(LONG width);
+    static LONG StoreBytes(LONG width, LONG height);
+
+protected:
+    CCritSec m_cFrameLock;          // guards the store's contents
+    BYTE* m_pFrameStore = nullptr;  // _aligned_malloc, 32-byte aligned; null: no store
+    LONG m_iStoreWidth = 0;
+    LONG m_iStoreHeight = 0;
+
+private:
+    void FillBlack();
+
+    // Written while no picture arrives; read by OnFrame.
+    LONG m_iCropLeft = 0;
+    LONG m_iCropTop = 0;
+    LONG m_iCropRight = 0;
+    LONG m_iCropBottom = 0;
+    // Per-picture table: source byte offset within a row for each store
+    // column (m_iStoreWidth entries). Guarded by m_cFrameLock.
+    LONG* m_pColumnOffsets = nullptr;
+};
