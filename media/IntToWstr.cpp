@@ -1,0 +1,3 @@
+#include "media/IntToWstr.h"
+
+void IntToWstr(LONG value, WCHAR* buffer) { wsprintfW(buffer, L"%d", value); }

@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "media/AMEvent.h"
+#include "media/CritSec.h"
+#include "media/IntToWstr.h"
+
+TEST(CritSec, IsRecursiveAndExcludesOtherThreads) {
+    CCritSec lock;
+    int counter = 0;
+    {
+        CAutoLock outer(&lock);
+        CAutoLock inner(&lock);  // the holder may take it again
+        ++counter;
+    }
+    // Two threads that increment under the lock lose no update.
+    auto work = [&] {
+        for (int i = 0; i < 20000; ++i) {
+            CAutoLock hold(&lock);
+            CAutoLock again(&lock);
+            ++counter;
+        }
+    };
+    std::thread a(work);
+    std::thread b(work);
+    a.join();
+    b.join();
+    EXPECT_EQ(counter, 40001);
+}
+
+TEST(CritSec, AutoLockReleasesOnEveryPath) {
+    CCritSec lock;
+    auto early = [&](bool leave) {
+        CAutoLock hold(&lock);
+        if (leave) {
+            return 1;
+        }
+        return 2;
+    };
+    early(true);
+    early(false);
+    // Another thread can take the lock now; it would block forever if a holder leaked.
+    CAMEvent taken(TRUE);
+    std::thread other([&] {
+        CAutoLock hold(&lock);
+        taken.Set();
+    });
+    EXPECT_TRUE(taken.Wait(5000));
+    other.join();
+}
+
+TEST(AMEvent, ManualResetStaysSignalledAutoResetIsConsumed) {
+    CAMEvent manual(TRUE);
+    ASSERT_TRUE(manual.IsValid());
+    EXPECT_FALSE(manual.Check());
+    manual.Set();
+    EXPECT_TRUE(manual.Check());
+    EXPECT_TRUE(manual.Wait());
+    manual.Reset();
+    EXPECT_FALSE(manual.Check());
+
+    CAMEvent automatic;
+    ASSERT_TRUE(automatic.IsValid());
+    automatic.Set();
+    EXPECT_TRUE(automatic.Check());
+    EXPECT_FALSE(automatic.Check());
+    EXPECT_FALSE(automatic.Wait(20));
+}
+
+TEST(AMEvent, WakesAWaiterOnAnotherThread) {
+    CAMEvent event;
+    std::thread setter([&] { event.Set(); });
+    EXPECT_TRUE(event.Wait(5000));
+    setter.join();
+}
+
+TEST(IntToWstr, FormatsSignedDecimal) {
+    WCHAR buffer[16];
+    IntToWstr(1, buffer);
+    EXPECT_STREQ(buffer, L"1");
+    IntToWstr(0, buffer);
+    EXPECT_STREQ(buffer, L"0");
+    IntToWstr(-42, buffer);
+    EXPECT_STREQ(buffer, L"-42");
+    IntToWstr(2147483647, buffer);
+    EXPECT_STREQ(buffer, L"2147483647");
+    IntToWstr(-2147483647 - 1, buffer);
+    EXPECT_STREQ(buffer, L"-2147483648");
+}
