@@ -1,0 +1,232 @@
+#include "framework/BaseFilter.h"
+
+#include <new>
+
+#include "framework/BasePin.h"
+#include "framework/EnumPins.h"
+
+CBaseFilter::CBaseFilter(LPCWSTR pName, LPUNKNOWN pUnk, CCritSec* pLock, REFCLSID clsid)
+    : CUnknown(pName, pUnk),
+      m_State(State_Stopped),
+      m_pClock(nullptr),
+      m_tStart(0),
+      m_clsid(clsid),
+      m_pLock(pLock),
+      m_pName(nullptr),
+      m_pGraph(nullptr),
+      m_pSink(nullptr),
+      m_PinVersion(1) {}
+
+CBaseFilter::~CBaseFilter() {
+    delete[] m_pName;
+    IReferenceClock* pClock = m_pClock.exchange(nullptr);
+    if (pClock) {
+        pClock->Release();
+    }
+}
+
+STDMETHODIMP CBaseFilter::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
+    if (riid == IID_IBaseFilter || riid == IID_IMediaFilter || riid == IID_IPersist) {
+        return GetInterface(static_cast<IBaseFilter*>(this), ppv);
+    }
+    if (riid == IID_IAMovieSetup) {
+        return GetInterface(static_cast<IAMovieSetup*>(this), ppv);
+    }
+    return CUnknown::NonDelegatingQueryInterface(riid, ppv);
+}
+
+STDMETHODIMP CBaseFilter::GetClassID(CLSID* pClsID) {
+    if (!pClsID) {
+        return E_POINTER;
+    }
+    *pClsID = m_clsid;
+    return S_OK;
+}
+
+// Every connected pin hears of the stop; the filter is stopped whatever they
+// answer, and the first failure is reported.
+STDMETHODIMP CBaseFilter::Stop() {
+    CAutoLock lock(m_pLock);
+    HRESULT hr = S_OK;
+    if (m_State.load() != State_Stopped) {
+        const int cPins = GetPinCount();
+        for (int i = 0; i < cPins; i++) {
+            CBasePin* pPin = GetPin(i);
+            if (pPin && pPin->IsConnected()) {
+                HRESULT hrPin = pPin->Inactive();
+                if (FAILED(hrPin) && SUCCEEDED(hr)) {
+                    hr = hrPin;
+                }
+            }
+        }
+    }
+    m_State = State_Stopped;
+    return hr;
+}
+
+STDMETHODIMP CBaseFilter::Pause() {
+    CAutoLock lock(m_pLock);
+    if (m_State.load() == State_Stopped) {
+        const int cPins = GetPinCount();
+        for (int i = 0; i < cPins; i++) {
+            CBasePin* pPin = GetPin(i);
+            if (pPin && pPin->IsConnected()) {
+                HRESULT hr = pPin->Active();
+                if (FAILED(hr)) {
+                    return hr;
+                }
+            }
+        }
+    }
+    m_State = State_Paused;
+    return S_OK;
+}
+
+STDMETHODIMP CBaseFilter::Run(REFERENCE_TIME tStart) {
+    CAutoLock lock(m_pLock);
+    m_tStart = tStart;
+    if (m_State.load() == State_Stopped) {
+        // Through the interface, so that a derived filter's Pause is honoured.
+        HRESULT hr = static_cast<IBaseFilter*>(this)->Pause();
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    if (m_State.load() != State_Running) {
+        const int cPins = GetPinCount();
+        for (int i = 0; i < cPins; i++) {
+            CBasePin* pPin = GetPin(i);
+            if (pPin && pPin->IsConnected()) {
+                HRESULT hr = pPin->Run(tStart);
+                if (FAILED(hr)) {
+                    return hr;
+                }
+            }
+        }
+    }
+    m_State = State_Running;
+    return S_OK;
+}
+
+STDMETHODIMP CBaseFilter::GetState(DWORD dwMSecs, FILTER_STATE* State) {
+    if (!State) {
+        return E_POINTER;
+    }
+    *State = m_State.load();
+    return S_OK;
+}
+
+STDMETHODIMP CBaseFilter::SetSyncSource(IReferenceClock* pClock) {
+    CAutoLock lock(m_pLock);
+    // The new clock is counted before the old one goes: it may be the same.
+    if (pClock) {
+        pClock->AddRef();
+    }
+    IReferenceClock* pOld = m_pClock.exchange(pClock);
+    if (pOld) {
+        pOld->Release();
+    }
+    return S_OK;
+}
+
+STDMETHODIMP CBaseFilter::GetSyncSource(IReferenceClock** pClock) {
+    if (!pClock) {
+        return E_POINTER;
+    }
+    CAutoLock lock(m_pLock);
+    IReferenceClock* pCurrent = m_pClock.load();
+    if (pCurrent) {
+        pCurrent->AddRef();
+    }
+    *pClock = pCurrent;
+    return S_OK;
+}
+
+STDMETHODIMP CBaseFilter::EnumPins(IEnumPins** ppEnum) {
+    if (!ppEnum) {
+        return E_POINTER;
+    }
+    *ppEnum = new (std::nothrow) CEnumPins(this, nullptr);
+    return *ppEnum ? S_OK : E_OUTOFMEMORY;
+}
+
+STDMETHODIMP CBaseFilter::QueryFilterInfo(FILTER_INFO* pInfo) {
+    if (!pInfo) {
+        return E_POINTER;
+    }
+    CAutoLock lock(m_pLock);
+    if (m_pName) {
+        lstrcpynW(pInfo->achName, m_pName, MAX_FILTER_NAME);
+    } else {
+        pInfo->achName[0] = L'\0';
+    }
+    pInfo->pGraph = m_pGraph;
+    if (m_pGraph) {
+        m_pGraph->AddRef();
+    }
+    return S_OK;
+}
+
+STDMETHODIMP CBaseFilter::JoinFilterGraph(IFilterGraph* pGraph, LPCWSTR pName) {
+    CAutoLock lock(m_pLock);
+    m_pGraph = pGraph;
+    IMediaEventSink* pSink = nullptr;
+    if (pGraph && SUCCEEDED(pGraph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&pSink))) &&
+        pSink) {
+        // Held without a reference: the graph outlives its filters.
+        pSink->Release();
+    } else {
+        pSink = nullptr;
+    }
+    m_pSink = pSink;
+
+    delete[] m_pName;
+    m_pName = nullptr;
+    if (pName) {
+        const size_t cch = wcslen(pName) + 1;
+        m_pName = new (std::nothrow) WCHAR[cch];
+        if (m_pName) {
+            memcpy(m_pName, pName, cch * sizeof(WCHAR));
+        }
+    }
+    return S_OK;
+}
+
+STDMETHODIMP CBaseFilter::QueryVendorInfo(LPWSTR* pVendorInfo) { return E_NOTIMPL; }
+
+HRESULT CBaseFilter::StreamTime(REFERENCE_TIME& rtStream) {
+    IReferenceClock* pClock = m_pClock.load();
+    if (!pClock) {
+        return VFW_E_NO_CLOCK;
+    }
+    HRESULT hr = pClock->GetTime(&rtStream);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    rtStream -= m_tStart.load();
+    return S_OK;
+}
+
+STDMETHODIMP CBaseFilter::Register() { return AMovieSetupRegisterFilter(GetSetupData(), TRUE); }
+
+STDMETHODIMP CBaseFilter::Unregister() { return AMovieSetupRegisterFilter(GetSetupData(), FALSE); }
+
+LONG CBaseFilter::GetPinVersion() { return m_PinVersion; }
+
+const AMOVIESETUP_FILTER* CBaseFilter::GetSetupData() { return nullptr; }
+
+BOOL CBaseFilter::IsActive() {
+    CAutoLock lock(m_pLock);
+    return m_State.load() != State_Stopped;
+}
+
+HRESULT CBaseFilter::NotifyEvent(LONG EventCode, LONG_PTR EventParam1, LONG_PTR EventParam2) {
+    IMediaEventSink* pSink = m_pSink.load();
+    if (!pSink) {
+        return E_NOTIMPL;
+    }
+    if (EventCode == EC_COMPLETE) {
+        EventParam2 = reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this));
+    }
+    return pSink->Notify(EventCode, EventParam1, EventParam2);
+}

@@ -1,0 +1,40 @@
+// CSource: a pure source filter. Adds to CBaseFilter an owned, growable array
+// of output stream pins (CSourceStream) and the filter's one state lock,
+// which it passes to CBaseFilter and to every pin.
+//
+// Lifetime: the pins are created by the derived filter (each stream's
+// constructor appends itself with AddPin) and deleted by this destructor
+// (each stream's destructor removes itself with RemovePin). The filter must
+// be stopped before its last reference goes.
+// Threads: host threads. m_cStateLock guards m_iPins and m_paStreams; the
+// lock order is this lock, then a stream's worker access lock. Worker threads
+// never take it.
+#pragma once
+
+#include "framework/BaseFilter.h"
+
+class CSourceStream;
+
+class CSource : public CBaseFilter {
+public:
+    CSource(LPCWSTR pName, LPUNKNOWN pUnk, REFCLSID clsid);
+    ~CSource() override;
+
+    int GetPinCount() override;
+    CBasePin* GetPin(int n) override;
+    // Pin ids are "1", "2", ... (CSourceStream::QueryId).
+    STDMETHODIMP FindPin(LPCWSTR Id, IPin** ppPin) override;
+
+    // E_OUTOFMEMORY leaves the array as it was.
+    HRESULT AddPin(CSourceStream* pStream);
+    // S_FALSE when the stream is not in the array.
+    HRESULT RemovePin(CSourceStream* pStream);
+    // Index of the stream whose IPin is iPin, or -1.
+    int FindPinNumber(IPin* iPin);
+    CCritSec* pStateLock() { return &m_cStateLock; }
+
+protected:
+    int m_iPins;                    // entries in m_paStreams; under m_cStateLock
+    CSourceStream** m_paStreams;    // owned array, null when empty; under m_cStateLock
+    CCritSec m_cStateLock;          // the filter's one lock (re-entrant)
+};
