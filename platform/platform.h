@@ -20,6 +20,15 @@
 #include <dshow.h>
 #include <ks.h>
 #include <ksproxy.h>
+#include <qedit.h>
+
+// Names the POSIX stand-in declares that mingw-w64's headers spell
+// differently or leave out.
+typedef enum tagAM_SAMPLE_PROPERTY_FLAGS AM_SAMPLE_PROPERTY_FLAGS;
+typedef DWORD MERIT_VALUES;  // an unnamed enum in the SDK headers
+// Defined by libstrmiids but not declared by mingw's qedit.h.
+extern "C" const CLSID CLSID_SampleGrabber;
+extern "C" const CLSID CLSID_NullRenderer;
 #else
 #include "posix/dshow.h"
 #endif

@@ -24,14 +24,64 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
 fi
 
+# The Windows FFmpeg is built from Debian's own source package, so apt needs
+# deb-src entries: mirror every enabled Debian "deb" entry (same URIs, suites
+# and components) into one file of our own, leaving the system's files alone.
+DEB_SRC_FILE=/etc/apt/sources.list.d/oculo-deb-src.sources
+DEB_SRC_LIST=/etc/apt/sources.list.d/oculo-deb-src.list
+install_if_changed() {  # <temp file> <target>
+    if [ -s "$1" ] && ! cmp -s "$1" "$2" 2>/dev/null; then
+        $SUDO install -m 644 "$1" "$2"
+    fi
+    rm -f "$1"
+}
+add_deb_src() {
+    local stanzas lines f
+    stanzas="$(mktemp)"
+    lines="$(mktemp)"
+    # deb822 stanzas (*.sources): copy each enabled Debian "deb" stanza as
+    # "deb-src", without its comment lines.
+    for f in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$f" ] && [ "$f" != "$DEB_SRC_FILE" ] || continue
+        awk -v RS= -v ORS='\n\n' '
+            /(^|\n)Types:[^\n]*[ \t]deb([ \t]|\n|$)/ && !/(^|\n)Types:[^\n]*deb-src/ &&
+            /(^|\n)URIs:[^\n]*debian/ && !/(^|\n)Enabled:[ \t]*no/ {
+                gsub(/(^|\n)#[^\n]*/, "")
+                sub(/^\n/, "")
+                sub(/Types:[^\n]*/, "Types: deb-src")
+                print
+            }' "$f" >>"$stanzas"
+    done
+    # One-line entries (sources.list, *.list).
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [ -f "$f" ] && [ "$f" != "$DEB_SRC_LIST" ] || continue
+        sed -n -E 's/^[[:space:]]*deb([[:space:]].*debian)/deb-src\1/p' "$f" >>"$lines"
+    done
+    if [ ! -s "$stanzas" ] && [ ! -s "$lines" ]; then
+        echo "No Debian apt entries to mirror as deb-src; add one for 'apt-get source ffmpeg'" >&2
+        rm -f "$stanzas" "$lines"
+        return 1
+    fi
+    install_if_changed "$stanzas" "$DEB_SRC_FILE"
+    install_if_changed "$lines" "$DEB_SRC_LIST"
+}
+
+NEED_UPDATE=0
+if ! apt-get source --print-uris -q ffmpeg >/dev/null 2>&1; then
+    add_deb_src
+    NEED_UPDATE=1
+fi
+
 missing=()
 for p in "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 
+if [ ${#missing[@]} -gt 0 ] || [ "$NEED_UPDATE" = 1 ]; then
+    $SUDO apt-get update -q
+fi
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
-    $SUDO apt-get update -q
     $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
 else
     echo "All build and test packages are installed."

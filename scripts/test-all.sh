@@ -1,35 +1,76 @@
 #!/usr/bin/env bash
 # The whole test run: installs what it needs, then builds and tests every
-# target (native debug, ASan+UBSan, TSan). Prints one summary and fails if any
-# part failed.
+# target: native debug, ASan+UBSan, TSan, and the 32- and 64-bit Windows builds
+# with their tests under Wine (in a fresh prefix made once for this run). Each
+# part is timed; prints one summary and fails if any part failed.
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$ROOT"
 
-bash scripts/install-deps.sh || { echo "dependency install failed"; exit 1; }
-
 declare -a RESULTS=()
 FAILED=0
+RUN_START=$SECONDS
 
-run_native() {
-    local preset="$1"
-    echo "=== $preset: configure, build, test ==="
-    if cmake --preset "$preset" >/dev/null &&
-       cmake --build --preset "$preset" -j2 &&
-       ctest --preset "$preset" -j2; then
-        RESULTS+=("$preset: passed")
+# part <name> <command...>: runs one part, records its result and time.
+part() {
+    local name="$1" start=$SECONDS status
+    shift
+    echo
+    echo "=== $name ==="
+    "$@"
+    status=$?
+    local took=$((SECONDS - start))
+    if [ $status = 0 ]; then
+        RESULTS+=("$(printf '%-22s passed  %4ds' "$name" "$took")")
     else
-        RESULTS+=("$preset: FAILED")
+        RESULTS+=("$(printf '%-22s FAILED  %4ds' "$name" "$took")")
         FAILED=1
     fi
+    return $status
 }
 
-run_native debug
-run_native asan
-run_native tsan
+skip() {  # <name> <reason>
+    RESULTS+=("$(printf '%-22s FAILED  (not run: %s)' "$1" "$2")")
+    FAILED=1
+}
 
-echo
-echo "=== Summary ==="
-for r in "${RESULTS[@]}"; do echo "  $r"; done
-exit $FAILED
+summary() {
+    echo
+    echo "=== Summary ==="
+    for r in "${RESULTS[@]}"; do echo "  $r"; done
+    echo "  total $((SECONDS - RUN_START))s"
+    exit $FAILED
+}
+
+preset_suite() {  # <preset>: configure, build, test
+    cmake --preset "$1" >/dev/null &&
+        cmake --build --preset "$1" -j2 &&
+        ctest --preset "$1" -j2
+}
+
+if ! part "dependencies" bash scripts/install-deps.sh; then
+    summary
+fi
+
+part "native debug" preset_suite debug
+part "native asan+ubsan" preset_suite asan
+part "native tsan" preset_suite tsan
+
+# Windows: FFmpeg (cached after the first run) and one fresh prefix that runs
+# both architectures' tests.
+WINDOWS_READY=1
+part "windows ffmpeg" bash scripts/build-ffmpeg-windows.sh || WINDOWS_READY=0
+if [ $WINDOWS_READY = 1 ]; then
+    part "wine prefix" bash scripts/wine-prefix.sh --fresh --serve || WINDOWS_READY=0
+fi
+for preset in win32 win64; do
+    if [ $WINDOWS_READY = 1 ]; then
+        part "$preset (wine)" preset_suite "$preset"
+    else
+        skip "$preset (wine)" "FFmpeg or the Wine prefix failed"
+    fi
+done
+[ $WINDOWS_READY = 1 ] && bash scripts/wine-prefix.sh --stop
+
+summary

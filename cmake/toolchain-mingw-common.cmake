@@ -1,0 +1,51 @@
+# Shared part of the mingw-w64 toolchains; the per-architecture files set
+# OCULO_MINGW_ARCH (i686 or x86_64) and include this.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${OCULO_MINGW_ARCH})
+
+set(OCULO_MINGW_TRIPLET ${OCULO_MINGW_ARCH}-w64-mingw32)
+# The -posix compilers: the win32 thread model has no std::thread/std::mutex.
+set(CMAKE_C_COMPILER ${OCULO_MINGW_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${OCULO_MINGW_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${OCULO_MINGW_TRIPLET}-windres)
+set(CMAKE_AR ${OCULO_MINGW_TRIPLET}-ar CACHE FILEPATH "")
+set(CMAKE_RANLIB ${OCULO_MINGW_TRIPLET}-ranlib CACHE FILEPATH "")
+
+set(CMAKE_FIND_ROOT_PATH /usr/${OCULO_MINGW_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Static runtime: nothing we ship may need libgcc, libstdc++ or winpthread
+# DLLs (regsvr32 would fail to load the module).
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# FFmpeg for Windows, built and cached by scripts/build-ffmpeg-windows.sh.
+get_filename_component(OCULO_SOURCE_ROOT "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+if(NOT OCULO_FFMPEG_WINDOWS_DIR)
+    if(DEFINED ENV{OCULO_CACHE_DIR})
+        set(_oculo_cache "$ENV{OCULO_CACHE_DIR}")
+    elseif(EXISTS /var/cache/oculo)
+        set(_oculo_cache /var/cache/oculo)
+    elseif(DEFINED ENV{XDG_CACHE_HOME})
+        set(_oculo_cache "$ENV{XDG_CACHE_HOME}/oculo")
+    else()
+        set(_oculo_cache "$ENV{HOME}/.cache/oculo")
+    endif()
+    set(OCULO_FFMPEG_WINDOWS_DIR "${_oculo_cache}/ffmpeg-windows/${OCULO_MINGW_ARCH}")
+endif()
+set(OCULO_FFMPEG_WINDOWS_DIR "${OCULO_FFMPEG_WINDOWS_DIR}" CACHE PATH
+    "FFmpeg for this Windows architecture (scripts/build-ffmpeg-windows.sh)")
+
+# pkg-config sees only the cached Windows FFmpeg, never the host's .pc files.
+set(ENV{PKG_CONFIG_LIBDIR} "${OCULO_FFMPEG_WINDOWS_DIR}/lib/pkgconfig")
+set(ENV{PKG_CONFIG_PATH} "")
+set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
+
+# Programs built here run under Wine, in the prefix the test script makes,
+# with FFmpeg's DLLs on the search path.
+set(CMAKE_CROSSCOMPILING_EMULATOR
+    "${OCULO_SOURCE_ROOT}/scripts/wine-run.sh;--dll-dir;${OCULO_FFMPEG_WINDOWS_DIR}/bin;--")

@@ -1,0 +1,156 @@
+#!/usr/bin/env bash
+# Builds FFmpeg's shared DLLs for 32- and 64-bit Windows from Debian's source
+# package with mingw-w64, with only what the camera engine uses, and caches the
+# result outside the work tree:
+#
+#   $OCULO_CACHE_DIR/ffmpeg-<version>-<key>/<arch>/{bin,lib,include}
+#   $OCULO_CACHE_DIR/ffmpeg-windows -> ffmpeg-<version>-<key>   (what the toolchains read)
+#
+# <key> hashes the configure flags, the compilers' versions and this script's
+# build recipe, so a change to any of them builds afresh and an unchanged run
+# takes seconds. OCULO_CACHE_DIR defaults to /var/cache/oculo, or
+# ~/.cache/oculo when that is not writable.
+#
+# Usage: build-ffmpeg-windows.sh [i686] [x86_64]     (default: both)
+#        build-ffmpeg-windows.sh --print-dir          (the cache directory, no build)
+set -euo pipefail
+
+RECIPE_REVISION=1   # bump when the steps below change what ends up in the cache
+
+default_cache_dir() {
+    if [ -n "${OCULO_CACHE_DIR:-}" ]; then
+        echo "$OCULO_CACHE_DIR"
+    elif mkdir -p /var/cache/oculo 2>/dev/null && [ -w /var/cache/oculo ]; then
+        echo /var/cache/oculo
+    else
+        echo "${XDG_CACHE_HOME:-$HOME/.cache}/oculo"
+    fi
+}
+CACHE="$(default_cache_dir)"
+if [ "${1:-}" = "--print-dir" ]; then
+    echo "$CACHE/ffmpeg-windows"
+    exit 0
+fi
+
+ARCHES=("$@")
+[ ${#ARCHES[@]} -gt 0 ] || ARCHES=(i686 x86_64)
+for a in "${ARCHES[@]}"; do
+    case "$a" in i686|x86_64) ;; *) echo "unknown architecture: $a" >&2; exit 2 ;; esac
+done
+
+JOBS="${OCULO_JOBS:-2}"
+
+COMMON_FLAGS=(
+    --enable-cross-compile --target-os=mingw32
+    --enable-shared --disable-static --disable-programs --disable-doc --disable-debug
+    --disable-autodetect --enable-w32threads --disable-pthreads --enable-network --enable-schannel
+    --disable-everything --disable-avfilter --disable-swresample --disable-postproc
+    --enable-avdevice --enable-swscale
+    --enable-protocol=file,tcp,udp,http,https,tls,rtp,httpproxy
+    --enable-demuxer=mjpeg,mpjpeg,rtsp,rtp,sdp,h264,hevc
+    --enable-decoder=mjpeg,h264,hevc,mpeg4
+    --enable-parser=mjpeg,h264,hevc,mpeg4video
+    --extra-ldflags=-static-libgcc
+)
+
+# FFmpeg is C with its own Windows threads: the win32-thread-model compiler
+# keeps winpthread out of the DLLs.
+cc_for() { echo "$1-w64-mingw32-gcc-win32"; }
+arch_flag() { case "$1" in i686) echo x86 ;; x86_64) echo x86_64 ;; esac; }
+
+mkdir -p "$CACHE"
+exec 9>"$CACHE/.ffmpeg-windows.lock"
+if ! flock -w 1800 9; then
+    echo "another FFmpeg build holds $CACHE/.ffmpeg-windows.lock for too long" >&2
+    exit 1
+fi
+
+# Debian's source version (from apt's local lists; no network).
+DSC="$(apt-get source --print-uris -q ffmpeg 2>/dev/null | awk '{print $2}' | grep '\.dsc$' | head -n1 || true)"
+if [ -z "$DSC" ]; then
+    echo "apt knows no ffmpeg source package: run scripts/install-deps.sh (it adds deb-src entries)" >&2
+    exit 1
+fi
+VERSION="${DSC#ffmpeg_}"
+VERSION="${VERSION%.dsc}"
+VERSION="${VERSION//[^A-Za-z0-9.+~-]/_}"
+
+KEY="$( {
+    echo "recipe $RECIPE_REVISION"
+    printf '%s\n' "${COMMON_FLAGS[@]}"
+    for a in i686 x86_64; do "$(cc_for "$a")" --version | head -n1; done
+    nasm -v
+} | sha256sum | cut -c1-12)"
+DEST="$CACHE/ffmpeg-$VERSION-$KEY"
+
+# Any import that is not one of FFmpeg's own DLLs must be a Windows system DLL.
+SYSTEM_DLLS='^(kernel32|msvcrt|user32|advapi32|bcrypt|ws2_32|secur32|crypt32|ncrypt|ole32|oleaut32|shell32|shlwapi|gdi32|psapi|iphlpapi|avicap32|vfw32)\.dll$'
+check_imports() {  # <prefix>
+    local dll name bad=0
+    for dll in "$1"/bin/*.dll; do
+        while read -r name; do
+            name="$(tr '[:upper:]' '[:lower:]' <<<"$name")"
+            if [ -e "$1/bin/$name" ] || [[ "$name" =~ $SYSTEM_DLLS ]]; then continue; fi
+            echo "$(basename "$dll") imports non-system DLL $name" >&2
+            bad=1
+        done < <(objdump -p "$dll" | awk '/DLL Name:/ {print $3}')
+    done
+    return $bad
+}
+
+# pkg-config must work from wherever the cache is: point the .pc files at
+# their own location instead of the install prefix.
+relocate_pc_files() {  # <prefix>
+    local pc
+    for pc in "$1"/lib/pkgconfig/*.pc; do
+        sed -i -e "s|$1|\${pcfiledir}/../..|g" "$pc"
+    done
+}
+
+fetch_source() {  # -> prints the unpacked source directory
+    local src="$CACHE/src/ffmpeg-$VERSION" tmp
+    if [ ! -f "$src/.complete" ]; then
+        rm -rf "$src"
+        tmp="$(mktemp -d "$CACHE/src-XXXXXX")"
+        (cd "$tmp" && apt-get source -q ffmpeg >&2)
+        mkdir -p "$CACHE/src"
+        mv "$(find "$tmp" -mindepth 1 -maxdepth 1 -type d -name 'ffmpeg-*' | head -n1)" "$src"
+        rm -rf "$tmp"
+        touch "$src/.complete"
+    fi
+    echo "$src"
+}
+
+build_arch() {  # <arch>
+    local arch="$1" prefix="$DEST/$1" src work
+    if [ -f "$prefix/.complete" ]; then
+        echo "FFmpeg $VERSION for $arch: cached in $prefix"
+        return 0
+    fi
+    src="$(fetch_source)"
+    work="$CACHE/build/ffmpeg-$VERSION-$KEY-$arch"
+    rm -rf "$work" "$prefix"
+    mkdir -p "$work"
+    echo "FFmpeg $VERSION for $arch: building in $work"
+    (
+        cd "$work"
+        "$src/configure" --prefix="$prefix" --arch="$(arch_flag "$arch")" \
+            --cross-prefix="$arch-w64-mingw32-" --cc="$(cc_for "$arch")" \
+            "${COMMON_FLAGS[@]}" >configure.log 2>&1 || { tail -n 30 configure.log ffbuild/config.log; exit 1; }
+        make -j"$JOBS" >make.log 2>&1 || { tail -n 40 make.log; exit 1; }
+        make install >install.log 2>&1 || { tail -n 20 install.log; exit 1; }
+    )
+    rm -rf "$prefix/share"
+    relocate_pc_files "$prefix"
+    check_imports "$prefix"
+    touch "$prefix/.complete"
+    rm -rf "$work"
+}
+
+for a in "${ARCHES[@]}"; do
+    build_arch "$a"
+done
+ln -sfn "$(basename "$DEST")" "$CACHE/ffmpeg-windows"
+for a in "${ARCHES[@]}"; do
+    echo "FFmpeg for $a: $CACHE/ffmpeg-windows/$a"
+done
