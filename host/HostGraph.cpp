@@ -1,0 +1,409 @@
+#include "host/HostGraph.h"
+
+#include <algorithm>
+#include <chrono>
+#include <new>
+
+#include "host/HostRef.h"
+
+namespace {
+
+// No real graph has this many; a misbehaving enumerator cannot loop us forever.
+const int kMaxPinsPerFilter = 1024;
+
+// Calls fn(pin) for every pin of the filter; fn gets a borrowed pointer.
+template <class Fn>
+void ForEachPin(IBaseFilter* pFilter, Fn fn) {
+    CHostRef<IEnumPins> pins;
+    if (FAILED(pFilter->EnumPins(pins.Put())) || !pins) return;
+    for (int i = 0; i < kMaxPinsPerFilter; ++i) {
+        CHostRef<IPin> pin;
+        ULONG fetched = 0;
+        if (pins->Next(1, pin.Put(), &fetched) != S_OK || fetched != 1 || !pin) return;
+        fn(pin.Get());
+    }
+}
+
+// The filter that owns the pin connected to this output pin, with a reference.
+IBaseFilter* DownstreamFilter(IPin* pPin) {
+    PIN_DIRECTION dir;
+    if (FAILED(pPin->QueryDirection(&dir)) || dir != PINDIR_OUTPUT) return nullptr;
+    CHostRef<IPin> peer;
+    if (pPin->ConnectedTo(peer.Put()) != S_OK || !peer) return nullptr;
+    PIN_INFO info{};
+    if (FAILED(peer->QueryPinInfo(&info))) return nullptr;
+    return info.pFilter;
+}
+
+std::wstring FourDigits(int n) {
+    std::wstring text(4, L'0');
+    for (int i = 3; i >= 0; --i, n /= 10) text[i] = static_cast<wchar_t>(L'0' + n % 10);
+    return text;
+}
+
+}  // namespace
+
+HRESULT CHostGraph::Create(CHostGraph** ppGraph) {
+    if (!ppGraph) return E_POINTER;
+    *ppGraph = nullptr;
+    CHostGraph* graph = new (std::nothrow) CHostGraph();
+    if (!graph) return E_OUTOFMEMORY;
+    HRESULT hr = CHostClock::Create(&graph->m_pClock);
+    if (FAILED(hr)) {
+        graph->Release();
+        return hr;
+    }
+    *ppGraph = graph;
+    return S_OK;
+}
+
+CHostGraph::~CHostGraph() {
+    Teardown();
+    if (m_pClock) m_pClock->Release();
+}
+
+STDMETHODIMP CHostGraph::QueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IFilterGraph) {
+        *ppv = static_cast<IFilterGraph*>(this);
+    } else if (riid == IID_IMediaEventSink) {
+        *ppv = static_cast<IMediaEventSink*>(this);
+    } else {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) CHostGraph::AddRef() { return ++m_cRef; }
+
+STDMETHODIMP_(ULONG) CHostGraph::Release() {
+    ULONG count = --m_cRef;
+    if (count == 0) delete this;
+    return count;
+}
+
+std::wstring CHostGraph::UniqueName(LPCWSTR pName) const {
+    std::wstring base = pName ? pName : L"Filter";
+    auto taken = [this](const std::wstring& name) {
+        return std::any_of(m_filters.begin(), m_filters.end(), [&](const Entry& e) { return e.name == name; });
+    };
+    if (!taken(base)) return base;
+    for (int n = 1; n < 10000; ++n) {
+        std::wstring candidate = base + L" " + FourDigits(n);
+        if (!taken(candidate)) return candidate;
+    }
+    return std::wstring();
+}
+
+STDMETHODIMP CHostGraph::AddFilter(IBaseFilter* pFilter, LPCWSTR pName) {
+    if (!pFilter) return E_POINTER;
+    std::wstring name;
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        for (const Entry& e : m_filters)
+            if (e.pFilter == pFilter) return E_INVALIDARG;
+        name = UniqueName(pName);
+    }
+    if (name.empty()) return VFW_E_DUPLICATE_NAME;
+    HRESULT hr = pFilter->JoinFilterGraph(this, name.c_str());
+    if (FAILED(hr)) return hr;
+    hr = pFilter->SetSyncSource(m_pClock);
+    if (FAILED(hr)) {
+        pFilter->JoinFilterGraph(nullptr, nullptr);
+        return hr;
+    }
+    pFilter->AddRef();
+    std::lock_guard<std::mutex> hold(m_lock);
+    bool renamed = pName && name != pName;
+    m_filters.push_back(Entry{pFilter, std::move(name)});
+    return renamed ? VFW_S_DUPLICATE_NAME : S_OK;
+}
+
+STDMETHODIMP CHostGraph::RemoveFilter(IBaseFilter* pFilter) {
+    if (!pFilter) return E_POINTER;
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        auto it = std::find_if(m_filters.begin(), m_filters.end(),
+                               [&](const Entry& e) { return e.pFilter == pFilter; });
+        if (it == m_filters.end()) return VFW_E_NOT_FOUND;
+        if (m_state != State_Stopped) return VFW_E_NOT_STOPPED;
+        m_filters.erase(it);
+    }
+    DisconnectPins(pFilter);
+    Detach(pFilter);
+    pFilter->Release();
+    return S_OK;
+}
+
+STDMETHODIMP CHostGraph::EnumFilters(IEnumFilters** ppEnum) {
+    if (ppEnum) *ppEnum = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CHostGraph::FindFilterByName(LPCWSTR pName, IBaseFilter** ppFilter) {
+    if (!pName || !ppFilter) return E_POINTER;
+    *ppFilter = nullptr;
+    std::lock_guard<std::mutex> hold(m_lock);
+    for (const Entry& e : m_filters) {
+        if (e.name == pName) {
+            *ppFilter = e.pFilter;
+            e.pFilter->AddRef();
+            return S_OK;
+        }
+    }
+    return VFW_E_NOT_FOUND;
+}
+
+STDMETHODIMP CHostGraph::ConnectDirect(IPin* ppinOut, IPin* ppinIn, const AM_MEDIA_TYPE* pmt) {
+    if (!ppinOut || !ppinIn) return E_POINTER;
+    return ppinOut->Connect(ppinIn, pmt);
+}
+
+STDMETHODIMP CHostGraph::Reconnect(IPin* ppin) {
+    if (!ppin) return E_POINTER;
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        ++m_cReconnects;
+        m_pLastReconnect = ppin;
+        if (m_state != State_Stopped) return VFW_E_NOT_STOPPED;
+    }
+    CHostRef<IPin> peer;
+    HRESULT hr = ppin->ConnectedTo(peer.Put());
+    if (FAILED(hr)) return hr;
+    if (!peer) return VFW_E_NOT_CONNECTED;
+    PIN_DIRECTION dir;
+    hr = ppin->QueryDirection(&dir);
+    if (FAILED(hr)) return hr;
+    IPin* pOut = dir == PINDIR_OUTPUT ? ppin : peer.Get();
+    IPin* pIn = dir == PINDIR_OUTPUT ? peer.Get() : ppin;
+    hr = pOut->Disconnect();
+    if (FAILED(hr)) return hr;
+    hr = pIn->Disconnect();
+    if (FAILED(hr)) return hr;
+    return pOut->Connect(pIn, nullptr);
+}
+
+STDMETHODIMP CHostGraph::Disconnect(IPin* ppin) {
+    if (!ppin) return E_POINTER;
+    return ppin->Disconnect();
+}
+
+STDMETHODIMP CHostGraph::SetDefaultSyncSource() {
+    std::vector<IBaseFilter*> filters = SnapshotDownstreamFirst();
+    HRESULT result = S_OK;
+    for (IBaseFilter* f : filters) {
+        HRESULT hr = f->SetSyncSource(m_pClock);
+        if (FAILED(hr) && SUCCEEDED(result)) result = hr;
+    }
+    ReleaseAll(filters);
+    return result;
+}
+
+STDMETHODIMP CHostGraph::Notify(LONG EventCode, LONG_PTR EventParam1, LONG_PTR EventParam2) {
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_events.push_back(HostEvent{EventCode, EventParam1, EventParam2});
+    }
+    m_eventArrived.notify_all();
+    return S_OK;
+}
+
+std::vector<IBaseFilter*> CHostGraph::SnapshotDownstreamFirst() const {
+    std::vector<IBaseFilter*> filters;
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        filters.reserve(m_filters.size());
+        for (const Entry& e : m_filters) {
+            e.pFilter->AddRef();
+            filters.push_back(e.pFilter);
+        }
+    }
+    // Edges from each filter to the member filters its output pins feed.
+    const size_t n = filters.size();
+    std::vector<std::vector<size_t>> downstream(n);
+    for (size_t i = 0; i < n; ++i) {
+        ForEachPin(filters[i], [&](IPin* pin) {
+            IBaseFilter* peer = DownstreamFilter(pin);
+            if (!peer) return;
+            for (size_t j = 0; j < n; ++j)
+                if (filters[j] == peer && j != i) downstream[i].push_back(j);
+            peer->Release();
+        });
+    }
+    // Depth-first post-order puts every filter after all it feeds. The
+    // explicit stack keeps a long chain from exhausting the thread's stack;
+    // the visited marks end cycles.
+    std::vector<IBaseFilter*> ordered;
+    std::vector<bool> visited(n, false);
+    for (size_t root = 0; root < n; ++root) {
+        if (visited[root]) continue;
+        std::vector<std::pair<size_t, size_t>> stack{{root, 0}};
+        visited[root] = true;
+        while (!stack.empty()) {
+            auto& [node, next] = stack.back();
+            if (next < downstream[node].size()) {
+                size_t child = downstream[node][next++];
+                if (!visited[child]) {
+                    visited[child] = true;
+                    stack.push_back({child, 0});
+                }
+            } else {
+                ordered.push_back(filters[node]);
+                stack.pop_back();
+            }
+        }
+    }
+    return ordered;
+}
+
+void CHostGraph::ReleaseAll(std::vector<IBaseFilter*>& filters) {
+    for (IBaseFilter* f : filters) f->Release();
+    filters.clear();
+}
+
+void CHostGraph::StopAll(const std::vector<IBaseFilter*>& filters, HRESULT* pFirstFailure) {
+    for (IBaseFilter* f : filters) {
+        HRESULT hr = f->Stop();
+        if (FAILED(hr) && pFirstFailure && SUCCEEDED(*pFirstFailure)) *pFirstFailure = hr;
+    }
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_state = State_Stopped;
+}
+
+HRESULT CHostGraph::Pause() {
+    std::vector<IBaseFilter*> filters = SnapshotDownstreamFirst();
+    for (IBaseFilter* f : filters) {
+        HRESULT hr = f->Pause();
+        if (FAILED(hr)) {
+            StopAll(filters, nullptr);
+            ReleaseAll(filters);
+            return hr;
+        }
+    }
+    ReleaseAll(filters);
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_state = State_Paused;
+    return S_OK;
+}
+
+HRESULT CHostGraph::Run() {
+    if (GetState() == State_Stopped) {
+        HRESULT hr = Pause();
+        if (FAILED(hr)) return hr;
+    }
+    REFERENCE_TIME tStart;
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        tStart = CHostClock::Now() + m_rtRunOffset;
+        m_rtRunStart = tStart;
+    }
+    std::vector<IBaseFilter*> filters = SnapshotDownstreamFirst();
+    for (IBaseFilter* f : filters) {
+        HRESULT hr = f->Run(tStart);
+        if (FAILED(hr)) {
+            StopAll(filters, nullptr);
+            ReleaseAll(filters);
+            return hr;
+        }
+    }
+    ReleaseAll(filters);
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_state = State_Running;
+    return S_OK;
+}
+
+HRESULT CHostGraph::Stop() {
+    std::vector<IBaseFilter*> filters = SnapshotDownstreamFirst();
+    HRESULT result = S_OK;
+    StopAll(filters, &result);
+    ReleaseAll(filters);
+    return result;
+}
+
+FILTER_STATE CHostGraph::GetState() const {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_state;
+}
+
+void CHostGraph::DisconnectPins(IBaseFilter* pFilter) {
+    ForEachPin(pFilter, [](IPin* pin) {
+        CHostRef<IPin> peer;
+        if (pin->ConnectedTo(peer.Put()) != S_OK || !peer) return;
+        pin->Disconnect();
+        peer->Disconnect();
+    });
+}
+
+void CHostGraph::Detach(IBaseFilter* pFilter) {
+    pFilter->SetSyncSource(nullptr);
+    pFilter->JoinFilterGraph(nullptr, nullptr);
+}
+
+HRESULT CHostGraph::Teardown() {
+    HRESULT result = Stop();
+    std::vector<Entry> filters;
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        filters.swap(m_filters);
+    }
+    for (Entry& e : filters) DisconnectPins(e.pFilter);
+    for (Entry& e : filters) {
+        Detach(e.pFilter);
+        e.pFilter->Release();
+    }
+    return result;
+}
+
+REFERENCE_TIME CHostGraph::RunStart() const {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_rtRunStart;
+}
+
+void CHostGraph::SetRunOffset(REFERENCE_TIME rtOffset) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_rtRunOffset = rtOffset;
+}
+
+size_t CHostGraph::FilterCount() const {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_filters.size();
+}
+
+std::vector<HostEvent> CHostGraph::Events() const {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_events;
+}
+
+size_t CHostGraph::CountEvents(LONG lCode) const {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return static_cast<size_t>(std::count_if(m_events.begin(), m_events.end(),
+                                             [&](const HostEvent& e) { return e.lCode == lCode; }));
+}
+
+bool CHostGraph::WaitForEvent(LONG lCode, DWORD dwTimeoutMs, HostEvent* pEvent) const {
+    std::unique_lock<std::mutex> hold(m_lock);
+    auto find = [&]() {
+        return std::find_if(m_events.begin(), m_events.end(), [&](const HostEvent& e) { return e.lCode == lCode; });
+    };
+    bool found = m_eventArrived.wait_for(hold, std::chrono::milliseconds(dwTimeoutMs),
+                                         [&]() { return find() != m_events.end(); });
+    if (found && pEvent) *pEvent = *find();
+    return found;
+}
+
+void CHostGraph::ClearEvents() {
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_events.clear();
+}
+
+size_t CHostGraph::ReconnectCount() const {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_cReconnects;
+}
+
+IPin* CHostGraph::LastReconnectPin() const {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_pLastReconnect;
+}

@@ -1,0 +1,240 @@
+#include "host/RenderSink.h"
+
+#include <new>
+
+namespace {
+
+// Not registered anywhere: the sink is created directly by its host.
+const CLSID kClsidRenderSink = {0x6f0d2c51, 0x3b7e, 0x4a1c, {0x9e, 0x42, 0x5d, 0x18, 0xa7, 0x3c, 0x0b, 0x91}};
+
+// Enumerates the sink's one pin; holds a reference on the filter.
+class CSinkPinEnum final : public IEnumPins {
+public:
+    CSinkPinEnum(CRenderSink* pFilter, ULONG position) : m_pFilter(pFilter), m_position(position) {
+        m_pFilter->AddRef();
+    }
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IEnumPins) {
+            *ppv = static_cast<IEnumPins*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
+    STDMETHODIMP_(ULONG) Release() override {
+        ULONG count = --m_cRef;
+        if (count == 0) delete this;
+        return count;
+    }
+
+    STDMETHODIMP Next(ULONG cPins, IPin** ppPins, ULONG* pcFetched) override {
+        if (!ppPins) return E_POINTER;
+        if (!pcFetched && cPins != 1) return E_INVALIDARG;
+        ULONG fetched = 0;
+        if (cPins > 0 && m_position < kPins) {
+            ppPins[0] = m_pFilter->InputPin();
+            ppPins[0]->AddRef();
+            ++m_position;
+            fetched = 1;
+        }
+        if (pcFetched) *pcFetched = fetched;
+        return fetched == cPins ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP Skip(ULONG cPins) override {
+        ULONG left = kPins - m_position;
+        if (cPins > left) {
+            m_position = kPins;
+            return S_FALSE;
+        }
+        m_position += cPins;
+        return S_OK;
+    }
+    STDMETHODIMP Reset() override {
+        m_position = 0;
+        return S_OK;
+    }
+    STDMETHODIMP Clone(IEnumPins** ppEnum) override {
+        if (!ppEnum) return E_POINTER;
+        *ppEnum = new (std::nothrow) CSinkPinEnum(m_pFilter, m_position);
+        return *ppEnum ? S_OK : E_OUTOFMEMORY;
+    }
+
+private:
+    ~CSinkPinEnum() { m_pFilter->Release(); }
+
+    static const ULONG kPins = 1;
+    std::atomic<ULONG> m_cRef{1};
+    CRenderSink* m_pFilter;  // one reference
+    ULONG m_position;        // used by one thread at a time, as enumerators are
+};
+
+}  // namespace
+
+HRESULT CRenderSink::Create(CRenderSink** ppSink) {
+    if (!ppSink) return E_POINTER;
+    *ppSink = new (std::nothrow) CRenderSink();
+    return *ppSink ? S_OK : E_OUTOFMEMORY;
+}
+
+CRenderSink::CRenderSink() : m_pin(*this) {}
+
+CRenderSink::~CRenderSink() {
+    if (m_pClock) m_pClock->Release();
+}
+
+FILTER_STATE CRenderSink::State() const {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_state;
+}
+
+STDMETHODIMP CRenderSink::QueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IBaseFilter || riid == IID_IMediaFilter || riid == IID_IPersist) {
+        *ppv = static_cast<IBaseFilter*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) CRenderSink::AddRef() { return ++m_cRef; }
+
+STDMETHODIMP_(ULONG) CRenderSink::Release() {
+    ULONG count = --m_cRef;
+    if (count == 0) delete this;
+    return count;
+}
+
+STDMETHODIMP CRenderSink::GetClassID(CLSID* pClassID) {
+    if (!pClassID) return E_POINTER;
+    *pClassID = kClsidRenderSink;
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSink::Stop() {
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_state = State_Stopped;
+        ++m_cStopGeneration;
+        m_bCompletePending = false;
+        m_pin.OnStopLocked();
+    }
+    m_stateChanged.notify_all();
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSink::Pause() {
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_state = State_Paused;
+    }
+    m_stateChanged.notify_all();
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSink::Run(REFERENCE_TIME tStart) {
+    bool notify;
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_rtStart = tStart;
+        m_state = State_Running;
+        notify = m_bCompletePending;
+        m_bCompletePending = false;
+    }
+    m_stateChanged.notify_all();
+    if (notify) NotifyComplete();
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSink::GetState(DWORD, FILTER_STATE* State) {
+    if (!State) return E_POINTER;
+    std::lock_guard<std::mutex> hold(m_lock);
+    *State = m_state;
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSink::SetSyncSource(IReferenceClock* pClock) {
+    IReferenceClock* old;
+    if (pClock) pClock->AddRef();
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        old = m_pClock;
+        m_pClock = pClock;
+    }
+    if (old) old->Release();
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSink::GetSyncSource(IReferenceClock** pClock) {
+    if (!pClock) return E_POINTER;
+    std::lock_guard<std::mutex> hold(m_lock);
+    *pClock = m_pClock;
+    if (m_pClock) m_pClock->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSink::EnumPins(IEnumPins** ppEnum) {
+    if (!ppEnum) return E_POINTER;
+    *ppEnum = new (std::nothrow) CSinkPinEnum(this, 0);
+    return *ppEnum ? S_OK : E_OUTOFMEMORY;
+}
+
+STDMETHODIMP CRenderSink::FindPin(LPCWSTR Id, IPin** ppPin) {
+    if (!Id || !ppPin) return E_POINTER;
+    if (std::wcscmp(Id, L"In") != 0) {
+        *ppPin = nullptr;
+        return VFW_E_NOT_FOUND;
+    }
+    *ppPin = InputPin();
+    (*ppPin)->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSink::QueryFilterInfo(FILTER_INFO* pInfo) {
+    if (!pInfo) return E_POINTER;
+    std::lock_guard<std::mutex> hold(m_lock);
+    size_t n = m_name.size() < MAX_FILTER_NAME - 1 ? m_name.size() : MAX_FILTER_NAME - 1;
+    m_name.copy(pInfo->achName, n);
+    pInfo->achName[n] = L'\0';
+    pInfo->pGraph = m_pGraph;
+    if (m_pGraph) m_pGraph->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSink::JoinFilterGraph(IFilterGraph* pGraph, LPCWSTR pName) {
+    IMediaEventSink* pSink = nullptr;
+    if (pGraph && SUCCEEDED(pGraph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&pSink))) &&
+        pSink) {
+        pSink->Release();  // held without a reference, like the graph itself
+    } else {
+        pSink = nullptr;
+    }
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_pGraph = pGraph;
+    m_pEventSink = pSink;
+    try {
+        m_name = pName ? pName : L"";
+    } catch (const std::bad_alloc&) {
+        m_name.clear();  // out of memory: the filter stays nameless
+    }
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSink::QueryVendorInfo(LPWSTR* pVendorInfo) {
+    if (pVendorInfo) *pVendorInfo = nullptr;
+    return E_NOTIMPL;
+}
+
+void CRenderSink::NotifyComplete() {
+    IMediaEventSink* pSink;
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        pSink = m_pEventSink;
+    }
+    if (pSink) pSink->Notify(EC_COMPLETE, S_OK, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)));
+}

@@ -1,0 +1,579 @@
+#include "host/RenderSinkPin.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <new>
+
+#include "host/RenderSink.h"
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// The sink has no preferred types: its enumerator is always empty.
+class CEmptyTypeEnum final : public IEnumMediaTypes {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IEnumMediaTypes) {
+            *ppv = static_cast<IEnumMediaTypes*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
+    STDMETHODIMP_(ULONG) Release() override {
+        ULONG count = --m_cRef;
+        if (count == 0) delete this;
+        return count;
+    }
+    STDMETHODIMP Next(ULONG cMediaTypes, AM_MEDIA_TYPE** ppMediaTypes, ULONG* pcFetched) override {
+        if (!ppMediaTypes) return E_POINTER;
+        if (!pcFetched && cMediaTypes != 1) return E_INVALIDARG;
+        if (pcFetched) *pcFetched = 0;
+        return cMediaTypes == 0 ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP Skip(ULONG cMediaTypes) override { return cMediaTypes == 0 ? S_OK : S_FALSE; }
+    STDMETHODIMP Reset() override { return S_OK; }
+    STDMETHODIMP Clone(IEnumMediaTypes** ppEnum) override {
+        if (!ppEnum) return E_POINTER;
+        *ppEnum = new (std::nothrow) CEmptyTypeEnum();
+        return *ppEnum ? S_OK : E_OUTOFMEMORY;
+    }
+
+private:
+    ~CEmptyTypeEnum() = default;
+    std::atomic<ULONG> m_cRef{1};
+};
+
+// What a sample carries, read through its interface.
+SinkSample ReadSample(IMediaSample* pSample, BYTE** ppData) {
+    SinkSample info{};
+    info.hrTime = pSample->GetTime(&info.rtStart, &info.rtStop);
+    if (FAILED(info.hrTime)) info.rtStart = info.rtStop = 0;
+    info.bSyncPoint = pSample->IsSyncPoint() == S_OK;
+    info.bDiscontinuity = pSample->IsDiscontinuity() == S_OK;
+    info.bPreroll = pSample->IsPreroll() == S_OK;
+    info.lActual = pSample->GetActualDataLength();
+    info.lSize = pSample->GetSize();
+    *ppData = nullptr;
+    if (FAILED(pSample->GetPointer(ppData))) *ppData = nullptr;
+    info.bLengthValid = *ppData && info.lActual >= 0 && info.lActual <= info.lSize;
+    return info;
+}
+
+// A type whose format block the sink could read past is refused whatever
+// the configured major type and subtype.
+bool FormatIsSound(const AM_MEDIA_TYPE* pmt) {
+    if (pmt->cbFormat > 0 && !pmt->pbFormat) return false;
+    if (pmt->formattype == FORMAT_VideoInfo && pmt->cbFormat < sizeof(VIDEOINFOHEADER)) return false;
+    return true;
+}
+
+}  // namespace
+
+CRenderSinkPin::CRenderSinkPin(CRenderSink& filter)
+    : m_filter(filter), m_acceptMajor(MEDIATYPE_Video), m_acceptSubtype(GUID_NULL) {}
+
+CRenderSinkPin::~CRenderSinkPin() {
+    if (m_pConnected) m_pConnected->Release();
+    if (m_pNotifiedAllocator) m_pNotifiedAllocator->Release();
+    if (m_pOwnAllocator) m_pOwnAllocator->Release();
+}
+
+// --- Configuration ---
+
+void CRenderSinkPin::AcceptAnyType() {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    m_bAcceptAny = true;
+}
+
+void CRenderSinkPin::AcceptOnly(REFGUID major, REFGUID subtype) {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    m_bAcceptAny = false;
+    m_acceptMajor = major;
+    m_acceptSubtype = subtype;
+}
+
+void CRenderSinkPin::SetOfferAllocator(bool bOffer) {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    m_bOfferAllocator = bOffer;
+}
+
+void CRenderSinkPin::SetAllocatorRequirements(const ALLOCATOR_PROPERTIES* pProps) {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    m_bHaveRequirements = pProps != nullptr;
+    if (pProps) m_requirements = *pProps;
+}
+
+void CRenderSinkPin::SetRenderMode(SinkRenderMode mode) {
+    {
+        std::lock_guard<std::mutex> hold(m_filter.m_lock);
+        m_mode = mode;
+    }
+    m_filter.m_stateChanged.notify_all();
+}
+
+void CRenderSinkPin::SetMaxWait(DWORD dwMilliseconds) {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    m_dwMaxWaitMs = dwMilliseconds;
+}
+
+void CRenderSinkPin::FailReceiveAfter(uint64_t n, HRESULT hr) {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    m_bFailAfter = true;
+    m_cFailAfter = n;
+    m_hrFail = hr;
+}
+
+void CRenderSinkPin::KeepLastFrame(bool bKeep) {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    m_bKeepLastFrame = bKeep;
+    if (!bKeep) m_lastFrame.clear();
+}
+
+void CRenderSinkPin::SetMaxRecords(size_t n) {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    m_cMaxRecords = n;
+}
+
+void CRenderSinkPin::SetFrameCallback(std::function<void(const SinkFrame&)> callback) {
+    std::shared_ptr<std::function<void(const SinkFrame&)>> p;
+    if (callback) p = std::make_shared<std::function<void(const SinkFrame&)>>(std::move(callback));
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    m_pCallback = std::move(p);
+}
+
+// --- Results ---
+
+uint64_t CRenderSinkPin::SampleCount() const {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    return m_cRendered;
+}
+
+uint64_t CRenderSinkPin::RefusedCount() const {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    return m_cRefused;
+}
+
+uint64_t CRenderSinkPin::RejectedCount() const {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    return m_cRejected;
+}
+
+uint64_t CRenderSinkPin::BadLengthCount() const {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    return m_cBadLength;
+}
+
+std::vector<SinkSample> CRenderSinkPin::Samples() const {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    return m_samples;
+}
+
+std::vector<BYTE> CRenderSinkPin::LastFrame() const {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    return m_lastFrame;
+}
+
+uint64_t CRenderSinkPin::EndOfStreamCount() const {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    return m_cEndOfStream;
+}
+
+uint64_t CRenderSinkPin::BeginFlushCount() const {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    return m_cBeginFlush;
+}
+
+uint64_t CRenderSinkPin::EndFlushCount() const {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    return m_cEndFlush;
+}
+
+std::vector<SinkSegment> CRenderSinkPin::Segments() const {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    return m_segments;
+}
+
+bool CRenderSinkPin::WaitForSamples(uint64_t n, DWORD dwTimeoutMs) const {
+    std::unique_lock<std::mutex> hold(m_filter.m_lock);
+    ++m_cWaiters;
+    bool reached = m_progress.wait_for(hold, std::chrono::milliseconds(dwTimeoutMs),
+                                       [&]() { return m_cRendered >= n; });
+    --m_cWaiters;
+    return reached;
+}
+
+bool CRenderSinkPin::WaitForEndOfStream(DWORD dwTimeoutMs) const {
+    std::unique_lock<std::mutex> hold(m_filter.m_lock);
+    ++m_cWaiters;
+    bool reached = m_progress.wait_for(hold, std::chrono::milliseconds(dwTimeoutMs),
+                                       [&]() { return m_cEndOfStream > 0; });
+    --m_cWaiters;
+    return reached;
+}
+
+void CRenderSinkPin::ResetCounts() {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    m_cRendered = m_cRefused = m_cRejected = m_cBadLength = 0;
+    m_cEndOfStream = m_cBeginFlush = m_cEndFlush = 0;
+    m_samples.clear();
+    m_segments.clear();
+    m_lastFrame.clear();
+}
+
+IMemAllocator* CRenderSinkPin::NotifiedAllocator() const {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    return m_pNotifiedAllocator;
+}
+
+bool CRenderSinkPin::NotifiedReadOnly() const {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    return m_bReadOnly;
+}
+
+bool CRenderSinkPin::UsesOwnAllocator() const {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    return m_pOwnAllocator && m_pNotifiedAllocator == m_pOwnAllocator;
+}
+
+bool CRenderSinkPin::GetConnectedType(AM_MEDIA_TYPE* pHeader, std::vector<BYTE>* pFormat) const {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    if (!m_pConnected) return false;
+    if (pHeader) *pHeader = m_mt;
+    if (pFormat) *pFormat = m_format;
+    return true;
+}
+
+// --- IUnknown ---
+
+STDMETHODIMP CRenderSinkPin::QueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IPin) {
+        *ppv = static_cast<IPin*>(this);
+    } else if (riid == IID_IMemInputPin) {
+        *ppv = static_cast<IMemInputPin*>(this);
+    } else {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) CRenderSinkPin::AddRef() { return m_filter.AddRef(); }
+
+STDMETHODIMP_(ULONG) CRenderSinkPin::Release() { return m_filter.Release(); }
+
+// --- IPin ---
+
+STDMETHODIMP CRenderSinkPin::Connect(IPin* pReceivePin, const AM_MEDIA_TYPE*) {
+    if (!pReceivePin) return E_POINTER;
+    return VFW_E_INVALID_DIRECTION;
+}
+
+bool CRenderSinkPin::Accepts(const AM_MEDIA_TYPE* pmt) const {
+    if (!FormatIsSound(pmt)) return false;
+    if (m_bAcceptAny) return true;
+    if (m_acceptMajor != GUID_NULL && pmt->majortype != m_acceptMajor) return false;
+    if (m_acceptSubtype != GUID_NULL && pmt->subtype != m_acceptSubtype) return false;
+    return true;
+}
+
+STDMETHODIMP CRenderSinkPin::ReceiveConnection(IPin* pConnector, const AM_MEDIA_TYPE* pmt) {
+    if (!pConnector || !pmt) return E_POINTER;
+    PIN_DIRECTION dir;
+    if (FAILED(pConnector->QueryDirection(&dir)) || dir != PINDIR_OUTPUT) return VFW_E_INVALID_DIRECTION;
+    std::vector<BYTE> format;
+    try {
+        if (pmt->cbFormat > 0 && pmt->pbFormat) format.assign(pmt->pbFormat, pmt->pbFormat + pmt->cbFormat);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    if (m_pConnected) return VFW_E_ALREADY_CONNECTED;
+    if (m_filter.m_state != State_Stopped) return VFW_E_NOT_STOPPED;
+    if (!Accepts(pmt)) return VFW_E_TYPE_NOT_ACCEPTED;
+    m_mt = *pmt;
+    m_mt.pbFormat = nullptr;
+    m_mt.pUnk = nullptr;
+    m_format.swap(format);
+    m_pConnected = pConnector;
+    m_pConnected->AddRef();
+    return S_OK;
+}
+
+void CRenderSinkPin::ReleaseConnectionLocked(IPin** ppPeer, IMemAllocator** ppAllocator) {
+    *ppPeer = m_pConnected;
+    *ppAllocator = m_pNotifiedAllocator;
+    m_pConnected = nullptr;
+    m_pNotifiedAllocator = nullptr;
+    m_bReadOnly = false;
+}
+
+STDMETHODIMP CRenderSinkPin::Disconnect() {
+    IPin* pPeer;
+    IMemAllocator* pAllocator;
+    {
+        std::lock_guard<std::mutex> hold(m_filter.m_lock);
+        if (m_filter.m_state != State_Stopped) return VFW_E_NOT_STOPPED;
+        if (!m_pConnected) return S_FALSE;
+        ReleaseConnectionLocked(&pPeer, &pAllocator);
+    }
+    // Released outside the lock: the last release may run the peer's destructor.
+    pPeer->Release();
+    if (pAllocator) pAllocator->Release();
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSinkPin::ConnectedTo(IPin** pPin) {
+    if (!pPin) return E_POINTER;
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    *pPin = m_pConnected;
+    if (!m_pConnected) return VFW_E_NOT_CONNECTED;
+    m_pConnected->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSinkPin::ConnectionMediaType(AM_MEDIA_TYPE* pmt) {
+    if (!pmt) return E_POINTER;
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    if (!m_pConnected) {
+        *pmt = AM_MEDIA_TYPE{};
+        pmt->bFixedSizeSamples = TRUE;
+        pmt->lSampleSize = 1;
+        return VFW_E_NOT_CONNECTED;
+    }
+    *pmt = m_mt;
+    pmt->cbFormat = 0;
+    if (!m_format.empty()) {
+        pmt->pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(m_format.size()));
+        if (!pmt->pbFormat) return E_OUTOFMEMORY;
+        std::copy(m_format.begin(), m_format.end(), pmt->pbFormat);
+        pmt->cbFormat = static_cast<ULONG>(m_format.size());
+    }
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSinkPin::QueryPinInfo(PIN_INFO* pInfo) {
+    if (!pInfo) return E_POINTER;
+    pInfo->pFilter = &m_filter;
+    m_filter.AddRef();
+    pInfo->dir = PINDIR_INPUT;
+    std::wcscpy(pInfo->achName, L"In");
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSinkPin::QueryDirection(PIN_DIRECTION* pPinDir) {
+    if (!pPinDir) return E_POINTER;
+    *pPinDir = PINDIR_INPUT;
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSinkPin::QueryId(LPWSTR* Id) {
+    if (!Id) return E_POINTER;
+    static const WCHAR kId[] = L"In";
+    *Id = static_cast<LPWSTR>(CoTaskMemAlloc(sizeof(kId)));
+    if (!*Id) return E_OUTOFMEMORY;
+    std::copy(kId, kId + sizeof(kId) / sizeof(WCHAR), *Id);
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSinkPin::QueryAccept(const AM_MEDIA_TYPE* pmt) {
+    if (!pmt) return E_POINTER;
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    return Accepts(pmt) ? S_OK : S_FALSE;
+}
+
+STDMETHODIMP CRenderSinkPin::EnumMediaTypes(IEnumMediaTypes** ppEnum) {
+    if (!ppEnum) return E_POINTER;
+    *ppEnum = new (std::nothrow) CEmptyTypeEnum();
+    return *ppEnum ? S_OK : E_OUTOFMEMORY;
+}
+
+STDMETHODIMP CRenderSinkPin::QueryInternalConnections(IPin**, ULONG*) { return E_NOTIMPL; }
+
+STDMETHODIMP CRenderSinkPin::EndOfStream() {
+    bool notify = false;
+    {
+        std::lock_guard<std::mutex> hold(m_filter.m_lock);
+        ++m_cEndOfStream;
+        if (m_bFlushing) return S_OK;
+        m_bEndOfStream = true;
+        // As a renderer does: complete while running; while paused, once run.
+        if (m_filter.m_state == State_Running) notify = true;
+        else if (m_filter.m_state == State_Paused) m_filter.m_bCompletePending = true;
+        if (m_cWaiters > 0) m_progress.notify_all();
+    }
+    if (notify) m_filter.NotifyComplete();
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSinkPin::BeginFlush() {
+    {
+        std::lock_guard<std::mutex> hold(m_filter.m_lock);
+        ++m_cBeginFlush;
+        m_bFlushing = true;
+        ++m_cFlushGeneration;
+        m_bEndOfStream = false;
+        m_filter.m_bCompletePending = false;
+    }
+    m_filter.m_stateChanged.notify_all();
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSinkPin::EndFlush() {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    ++m_cEndFlush;
+    m_bFlushing = false;
+    m_bEndOfStream = false;
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSinkPin::NewSegment(REFERENCE_TIME tStart, REFERENCE_TIME tStop, double dRate) {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    try {
+        m_segments.push_back(SinkSegment{tStart, tStop, dRate});
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+// --- IMemInputPin ---
+
+STDMETHODIMP CRenderSinkPin::GetAllocator(IMemAllocator** ppAllocator) {
+    if (!ppAllocator) return E_POINTER;
+    *ppAllocator = nullptr;
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    if (!m_bOfferAllocator) return VFW_E_NO_ALLOCATOR;
+    if (!m_pOwnAllocator) {
+        HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                                      reinterpret_cast<void**>(&m_pOwnAllocator));
+        if (FAILED(hr)) {
+            m_pOwnAllocator = nullptr;
+            return hr;
+        }
+        if (!m_pOwnAllocator) return E_UNEXPECTED;
+    }
+    *ppAllocator = m_pOwnAllocator;
+    m_pOwnAllocator->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSinkPin::NotifyAllocator(IMemAllocator* pAllocator, BOOL bReadOnly) {
+    if (!pAllocator) return E_POINTER;
+    pAllocator->AddRef();
+    IMemAllocator* old;
+    {
+        std::lock_guard<std::mutex> hold(m_filter.m_lock);
+        old = m_pNotifiedAllocator;
+        m_pNotifiedAllocator = pAllocator;
+        m_bReadOnly = bReadOnly != FALSE;
+    }
+    if (old) old->Release();
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSinkPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES* pProps) {
+    if (!pProps) return E_POINTER;
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    if (!m_bHaveRequirements) return E_NOTIMPL;
+    *pProps = m_requirements;
+    return S_OK;
+}
+
+REFERENCE_TIME CRenderSinkPin::StreamTimeNow() const {
+    REFERENCE_TIME now = 0;
+    if (!m_filter.m_pClock || FAILED(m_filter.m_pClock->GetTime(&now))) return 0;
+    return now - m_filter.m_rtStart;
+}
+
+HRESULT CRenderSinkPin::WaitUntilDue(std::unique_lock<std::mutex>& hold, const SinkSample& info) {
+    const uint64_t stopGeneration = m_filter.m_cStopGeneration;
+    const uint64_t flushGeneration = m_cFlushGeneration;
+    const SteadyClock::time_point giveUp = SteadyClock::now() + std::chrono::milliseconds(m_dwMaxWaitMs);
+    for (;;) {
+        if (m_filter.m_state == State_Stopped || m_filter.m_cStopGeneration != stopGeneration)
+            return VFW_E_WRONG_STATE;
+        if (m_bFlushing || m_cFlushGeneration != flushGeneration) return S_FALSE;
+        if (m_mode == SinkRenderMode::AsFastAsPossible) return S_OK;
+        SteadyClock::time_point wake = giveUp;
+        if (m_filter.m_state == State_Running) {
+            if (FAILED(info.hrTime) || !m_filter.m_pClock) return S_OK;
+            REFERENCE_TIME remaining;
+            if (__builtin_sub_overflow(info.rtStart, StreamTimeNow(), &remaining)) remaining = INT64_MAX;
+            if (remaining <= 0) return S_OK;
+            // Capped first: a sample time far in the future must not overflow the deadline.
+            const REFERENCE_TIME cap = static_cast<REFERENCE_TIME>(m_dwMaxWaitMs) * 10000;
+            if (remaining < cap) wake = SteadyClock::now() + std::chrono::microseconds(remaining / 10 + 1);
+        }
+        if (SteadyClock::now() >= giveUp) return S_OK;  // rendered late rather than never
+        m_filter.m_stateChanged.wait_until(hold, wake);
+    }
+}
+
+STDMETHODIMP CRenderSinkPin::Receive(IMediaSample* pSample) {
+    if (!pSample) return E_POINTER;
+    BYTE* pData = nullptr;
+    SinkSample info = ReadSample(pSample, &pData);
+    std::shared_ptr<std::function<void(const SinkFrame&)>> callback;
+    LONG cbData = 0;
+    {
+        std::unique_lock<std::mutex> hold(m_filter.m_lock);
+        if (!m_pConnected) return VFW_E_NOT_CONNECTED;
+        if (m_bFailAfter && m_cRendered >= m_cFailAfter) {
+            ++m_cRefused;
+            return m_hrFail;
+        }
+        if (m_bEndOfStream) {
+            ++m_cRejected;
+            return VFW_E_SAMPLE_REJECTED_EOS;
+        }
+        HRESULT hr = WaitUntilDue(hold, info);
+        if (hr != S_OK) {
+            ++m_cRejected;
+            return hr;
+        }
+        info.rtRendered = StreamTimeNow();
+        if (!info.bLengthValid) ++m_cBadLength;
+        // Never read past the buffer, whatever length the sample claims.
+        cbData = pData ? std::max<LONG>(0, std::min(info.lActual, info.lSize)) : 0;
+        try {
+            if (m_samples.size() < m_cMaxRecords) m_samples.push_back(info);
+            if (m_bKeepLastFrame) m_lastFrame.assign(pData, pData + cbData);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
+        ++m_cRendered;
+        callback = m_pCallback;
+        if (m_cWaiters > 0) m_progress.notify_all();
+    }
+    if (callback) (*callback)(SinkFrame{pData, cbData, &info});
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSinkPin::ReceiveMultiple(IMediaSample** pSamples, LONG nSamples, LONG* nSamplesProcessed) {
+    if (!pSamples || !nSamplesProcessed) return E_POINTER;
+    *nSamplesProcessed = 0;
+    for (LONG i = 0; i < nSamples; ++i) {
+        HRESULT hr = Receive(pSamples[i]);
+        if (hr != S_OK) return hr;
+        ++*nSamplesProcessed;
+    }
+    return S_OK;
+}
+
+STDMETHODIMP CRenderSinkPin::ReceiveCanBlock() {
+    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    return m_mode == SinkRenderMode::AtSampleTime ? S_OK : S_FALSE;
+}
+
+void CRenderSinkPin::OnStopLocked() {
+    m_bEndOfStream = false;
+    m_bFlushing = false;
+}
