@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include "camera/ExtendedTickCount.h"
+#include "camera/MTAutoLock.h"
+#include "camera/StreamContext.h"
+
+namespace {
+
+DWORD g_ticks = 0;
+DWORD WINAPI FakeTicks() { return g_ticks; }
+
+class ClockTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetExtendedTickSource(FakeTicks); }
+    void TearDown() override { SetExtendedTickSource(nullptr); }
+};
+
+TEST_F(ClockTest, WidensAcrossTheWrapAndStaysMonotonic) {
+    g_ticks = 0xFFFFFFF0u;
+    EXPECT_EQ(ExtendedTickCount(), 0xFFFFFFF0ull);
+    g_ticks = 16;
+    EXPECT_EQ(ExtendedTickCount(), (1ull << 32) + 16);
+    g_ticks = 17;
+    EXPECT_EQ(ExtendedTickCount(), (1ull << 32) + 17);
+    g_ticks = 17;  // same reading is not a wrap
+    EXPECT_EQ(ExtendedTickCount(), (1ull << 32) + 17);
+    g_ticks = 0xFFFFFFFFu;
+    EXPECT_EQ(ExtendedTickCount(), (1ull << 32) + 0xFFFFFFFFull);
+    g_ticks = 3;  // second wrap
+    EXPECT_EQ(ExtendedTickCount(), (2ull << 32) + 3);
+}
+
+TEST(ClockRealTest, FollowsThePlatformClock) {
+    const uint64_t before = ExtendedTickCount();
+    Sleep(50);
+    const uint64_t after = ExtendedTickCount();
+    EXPECT_GE(after - before, 40u);
+    EXPECT_LT(after - before, 5000u);
+}
+
+TEST(MTAutoLockTest, ReleasesOnceAndReportsState) {
+    CMTCriticalSection lock;
+    {
+        CMTAutoLock hold(lock, true);
+        EXPECT_TRUE(hold.Unlock());
+        EXPECT_TRUE(hold.Unlock());  // second unlock does not leave the lock again
+        CMTAutoLock again(lock, true);
+    }
+    CMTAutoLock notTaken(lock, false);
+    EXPECT_TRUE(notTaken.Unlock());
+}
+
+TEST(StreamContextTest, ImageBufferIsABitmapFileOfPaddedRows) {
+    StreamContext context;
+    context.convertedFrame = av_frame_alloc();
+    ASSERT_NE(context.convertedFrame, nullptr);
+    ASSERT_TRUE(context.AllocateImage(5, 2));
+    EXPECT_EQ(context.pictureBytes, 32);  // rows of 15 bytes padded to 16
+    const BYTE* b = context.imageBuffer;
+    EXPECT_EQ(b[0], 'B');
+    EXPECT_EQ(b[1], 'M');
+    EXPECT_EQ(b[2] | b[3] << 8 | b[4] << 16 | b[5] << 24, 86);
+    EXPECT_EQ(b[10], 54);
+    EXPECT_EQ(b[14], 40);
+    EXPECT_EQ(b[18], 5);
+    EXPECT_EQ(b[22], 2);
+    EXPECT_EQ(b[26], 1);
+    EXPECT_EQ(b[28], 24);
+    EXPECT_EQ(context.pixels, b + 54);
+    EXPECT_EQ(context.convertedFrame->data[0], b + 54);
+    EXPECT_EQ(context.convertedFrame->linesize[0], 16);
+    EXPECT_FALSE(StreamContext().AllocateImage(0, 2));
+}
+
+}  // namespace
