@@ -1,0 +1,286 @@
+// The registry functions over the registry file.
+//
+// An HKEY is an OpenKey (full path and granted access) or one of the two
+// predefined roots. Open keys live in a table so that a closed or foreign
+// handle is refused instead of followed.
+#include <new>
+#include <unordered_set>
+
+#include "platform/posix/RegistryStore.h"
+
+namespace oculo::posix {
+namespace {
+
+constexpr size_t kMaxKeyName = 255;      // characters per path component
+constexpr size_t kMaxValueName = 16383;  // characters
+
+struct OpenKey {
+    std::wstring path;
+    REGSAM access;
+};
+
+std::mutex g_keyLock;  // guards Keys()
+std::unordered_set<OpenKey*>& Keys() {
+    static auto* keys = new std::unordered_set<OpenKey*>();
+    return *keys;
+}
+
+// The key a handle names: its path and access; false for an unknown handle.
+bool Describe(HKEY key, std::wstring* path, REGSAM* access) {
+    *access = KEY_ALL_ACCESS;
+    if (key == HKEY_LOCAL_MACHINE) *path = L"HKEY_LOCAL_MACHINE";
+    else if (key == HKEY_CLASSES_ROOT) *path = L"HKEY_CLASSES_ROOT";
+    else {
+        std::lock_guard<std::mutex> hold(g_keyLock);
+        OpenKey* open = reinterpret_cast<OpenKey*>(key);
+        if (!Keys().count(open)) return false;
+        *path = open->path;
+        *access = open->access;
+    }
+    return true;
+}
+
+bool IsRoot(const std::wstring& path) { return path.find(L'\\') == std::wstring::npos; }
+
+// Appends a relative key path; empty components are skipped. False for a
+// component that is too long or holds characters a .reg line cannot carry.
+bool Append(std::wstring* path, LPCWSTR subKey) {
+    if (!subKey) return true;
+    std::wstring component;
+    for (LPCWSTR at = subKey;; ++at) {
+        if (*at == L'\\' || *at == L'\0') {
+            if (component.size() > kMaxKeyName) return false;
+            if (!component.empty()) *path += L"\\" + component;
+            component.clear();
+            if (*at == L'\0') return true;
+        } else if (*at < 0x20) {
+            return false;
+        } else {
+            component += *at;
+        }
+    }
+}
+
+bool ValidValueName(const std::wstring& name) {
+    if (name.size() > kMaxValueName) return false;
+    for (wchar_t c : name)
+        if (c < 0x20) return false;
+    return true;
+}
+
+LONG NewHandle(const std::wstring& path, REGSAM access, PHKEY result) {
+    OpenKey* open = new (std::nothrow) OpenKey;
+    if (!open) return ERROR_NOT_ENOUGH_MEMORY;
+    try {
+        open->path = path;
+        open->access = access;
+        std::lock_guard<std::mutex> hold(g_keyLock);
+        Keys().insert(open);
+    } catch (...) {
+        delete open;
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    *result = reinterpret_cast<HKEY>(open);
+    return ERROR_SUCCESS;
+}
+
+// Resolves key + subKey into a full path; ERROR_SUCCESS or the failure.
+LONG Resolve(HKEY key, LPCWSTR subKey, std::wstring* path, REGSAM* access) {
+    if (!Describe(key, path, access)) return ERROR_INVALID_HANDLE;
+    try {
+        if (!Append(path, subKey)) return ERROR_INVALID_PARAMETER;
+    } catch (...) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    return ERROR_SUCCESS;
+}
+
+// The stored size of string data is in WCHARs; odd trailing bytes are dropped.
+std::vector<BYTE> StoredData(DWORD type, const BYTE* data, DWORD size) {
+    if (type == REG_SZ || type == REG_EXPAND_SZ || type == 7 /* REG_MULTI_SZ */) size -= size % sizeof(WCHAR);
+    return std::vector<BYTE>(data, data + size);
+}
+
+LONG SetValue(const std::wstring& path, const std::wstring& name, DWORD type, std::vector<BYTE> data) {
+    RegValue value{name, type, std::move(data)};
+    return RegistryStore::Instance().Write([&](RegistryDocument& document, bool* modified) -> LONG {
+        if (!document.KeyExists(path) && !IsRoot(path)) return ERROR_KEY_DELETED;
+        document.SetValue(path, value);
+        *modified = true;
+        return ERROR_SUCCESS;
+    });
+}
+
+// Creates path (and its ancestors); *created tells whether it was new.
+LONG CreateKey(const std::wstring& path, bool* created) {
+    return RegistryStore::Instance().Write([&](RegistryDocument& document, bool* modified) -> LONG {
+        *created = !IsRoot(path) && document.CreateKey(path);
+        *modified = *created;
+        return ERROR_SUCCESS;
+    });
+}
+
+}  // namespace
+}  // namespace oculo::posix
+
+using namespace oculo::posix;
+
+WINBASEAPI LONG WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM desired, PHKEY result) {
+    if (!result) return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    std::wstring path;
+    REGSAM access;
+    LONG status = Resolve(key, subKey, &path, &access);
+    if (status != ERROR_SUCCESS) return status;
+    status = RegistryStore::Instance().Read([&path](const RegistryDocument& document) -> LONG {
+        return IsRoot(path) || document.KeyExists(path) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    });
+    if (status != ERROR_SUCCESS) return status;
+    if (IsRoot(path) && (key == HKEY_LOCAL_MACHINE || key == HKEY_CLASSES_ROOT)) {
+        *result = key;
+        return ERROR_SUCCESS;
+    }
+    return NewHandle(path, desired, result);
+}
+
+WINBASEAPI LONG WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM desired,
+                                       const SECURITY_ATTRIBUTES*, PHKEY result, LPDWORD disposition) {
+    if (!result || !subKey) return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    std::wstring path;
+    REGSAM access;
+    LONG status = Resolve(key, subKey, &path, &access);
+    if (status != ERROR_SUCCESS) return status;
+    bool created = false;
+    status = CreateKey(path, &created);
+    if (status != ERROR_SUCCESS) return status;
+    if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    return NewHandle(path, desired, result);
+}
+
+WINBASEAPI LONG WINAPI RegCreateKeyW(HKEY key, LPCWSTR subKey, PHKEY result) {
+    return RegCreateKeyExW(key, subKey ? subKey : L"", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                           result, nullptr);
+}
+
+WINBASEAPI LONG WINAPI RegCloseKey(HKEY key) {
+    if (key == HKEY_LOCAL_MACHINE || key == HKEY_CLASSES_ROOT) return ERROR_SUCCESS;
+    OpenKey* open = reinterpret_cast<OpenKey*>(key);
+    {
+        std::lock_guard<std::mutex> hold(g_keyLock);
+        if (Keys().erase(open) == 0) return ERROR_INVALID_HANDLE;
+    }
+    delete open;
+    return ERROR_SUCCESS;
+}
+
+WINBASEAPI LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LPDWORD type, LPBYTE data,
+                                        LPDWORD cbData) {
+    if (data && !cbData) return ERROR_INVALID_PARAMETER;
+    std::wstring path;
+    REGSAM access;
+    if (!Describe(key, &path, &access)) return ERROR_INVALID_HANDLE;
+    if ((access & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
+    const std::wstring name = valueName ? valueName : L"";
+    return RegistryStore::Instance().Read([&](const RegistryDocument& document) -> LONG {
+        if (!IsRoot(path) && !document.KeyExists(path)) return ERROR_KEY_DELETED;
+        const RegValue* value = document.FindValue(path, name);
+        if (!value) return ERROR_FILE_NOT_FOUND;
+        if (type) *type = value->type;
+        const DWORD needed = static_cast<DWORD>(value->data.size());
+        if (!cbData) return ERROR_SUCCESS;
+        if (data && *cbData < needed) {
+            *cbData = needed;
+            return ERROR_MORE_DATA;
+        }
+        if (data && needed) std::memcpy(data, value->data.data(), needed);
+        *cbData = needed;
+        return ERROR_SUCCESS;
+    });
+}
+
+WINBASEAPI LONG WINAPI RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* data,
+                                      DWORD cbData) {
+    if (!data && cbData) return ERROR_INVALID_PARAMETER;
+    std::wstring path;
+    REGSAM access;
+    if (!Describe(key, &path, &access)) return ERROR_INVALID_HANDLE;
+    if ((access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
+    try {
+        const std::wstring name = valueName ? valueName : L"";
+        if (!ValidValueName(name)) return ERROR_INVALID_PARAMETER;
+        return SetValue(path, name, type, StoredData(type, data, cbData));
+    } catch (...) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+}
+
+// Sets the default value of subKey (created when missing) to a string; the size given is ignored.
+WINBASEAPI LONG WINAPI RegSetValueW(HKEY key, LPCWSTR subKey, DWORD type, LPCWSTR data, DWORD) {
+    if (type != REG_SZ || !data) return ERROR_INVALID_PARAMETER;
+    std::wstring path;
+    REGSAM access;
+    LONG status = Resolve(key, subKey, &path, &access);
+    if (status != ERROR_SUCCESS) return status;
+    bool created = false;
+    status = CreateKey(path, &created);
+    if (status != ERROR_SUCCESS) return status;
+    try {
+        const BYTE* bytes = reinterpret_cast<const BYTE*>(data);
+        return SetValue(path, L"", REG_SZ, std::vector<BYTE>(bytes, bytes + (std::wcslen(data) + 1) * sizeof(WCHAR)));
+    } catch (...) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+}
+
+WINBASEAPI LONG WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD cchName, LPDWORD, LPWSTR keyClass,
+                                     LPDWORD cchClass, PFILETIME lastWriteTime) {
+    if (!name || !cchName) return ERROR_INVALID_PARAMETER;
+    std::wstring path;
+    REGSAM access;
+    if (!Describe(key, &path, &access)) return ERROR_INVALID_HANDLE;
+    if ((access & KEY_ENUMERATE_SUB_KEYS) == 0) return ERROR_ACCESS_DENIED;
+    return RegistryStore::Instance().Read([&](const RegistryDocument& document) -> LONG {
+        if (!IsRoot(path) && !document.KeyExists(path)) return ERROR_KEY_DELETED;
+        std::vector<std::wstring> names = document.SubkeyNames(path);
+        if (index >= names.size()) return ERROR_NO_MORE_ITEMS;
+        const std::wstring& found = names[index];
+        if (found.size() + 1 > *cchName) return ERROR_MORE_DATA;
+        std::memcpy(name, found.c_str(), (found.size() + 1) * sizeof(WCHAR));
+        *cchName = static_cast<DWORD>(found.size());
+        if (keyClass && cchClass && *cchClass > 0) keyClass[0] = L'\0';
+        if (cchClass) *cchClass = 0;
+        if (lastWriteTime) *lastWriteTime = FILETIME{0, 0};
+        return ERROR_SUCCESS;
+    });
+}
+
+// As on Windows, a key that still has subkeys is not deleted.
+WINBASEAPI LONG WINAPI RegDeleteKeyW(HKEY key, LPCWSTR subKey) {
+    if (!subKey) return ERROR_INVALID_PARAMETER;
+    std::wstring path;
+    REGSAM access;
+    LONG status = Resolve(key, subKey, &path, &access);
+    if (status != ERROR_SUCCESS) return status;
+    if (IsRoot(path)) return ERROR_ACCESS_DENIED;
+    return RegistryStore::Instance().Write([&path](RegistryDocument& document, bool* modified) -> LONG {
+        if (!document.KeyExists(path)) return ERROR_FILE_NOT_FOUND;
+        if (!document.SubkeyNames(path).empty()) return ERROR_ACCESS_DENIED;
+        document.DeleteKey(path);
+        *modified = true;
+        return ERROR_SUCCESS;
+    });
+}
+
+WINBASEAPI LONG WINAPI RegDeleteValueW(HKEY key, LPCWSTR valueName) {
+    std::wstring path;
+    REGSAM access;
+    if (!Describe(key, &path, &access)) return ERROR_INVALID_HANDLE;
+    if ((access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
+    const std::wstring name = valueName ? valueName : L"";
+    return RegistryStore::Instance().Write([&](RegistryDocument& document, bool* modified) -> LONG {
+        if (!IsRoot(path) && !document.KeyExists(path)) return ERROR_KEY_DELETED;
+        *modified = document.DeleteValue(path, name);
+        return *modified ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    });
+}
