@@ -98,6 +98,14 @@ std::wstring CHostGraph::UniqueName(LPCWSTR pName) const {
 }
 
 STDMETHODIMP CHostGraph::AddFilter(IBaseFilter* pFilter, LPCWSTR pName) {
+    try {
+        return AddFilterNamed(pFilter, pName);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT CHostGraph::AddFilterNamed(IBaseFilter* pFilter, LPCWSTR pName) {
     if (!pFilter) return E_POINTER;
     std::wstring name;
     {
@@ -105,6 +113,7 @@ STDMETHODIMP CHostGraph::AddFilter(IBaseFilter* pFilter, LPCWSTR pName) {
         for (const Entry& e : m_filters)
             if (e.pFilter == pFilter) return E_INVALIDARG;
         name = UniqueName(pName);
+        m_filters.reserve(m_filters.size() + 1);  // so that adding cannot fail once the filter joined
     }
     if (name.empty()) return VFW_E_DUPLICATE_NAME;
     HRESULT hr = pFilter->JoinFilterGraph(this, name.c_str());
@@ -114,9 +123,9 @@ STDMETHODIMP CHostGraph::AddFilter(IBaseFilter* pFilter, LPCWSTR pName) {
         pFilter->JoinFilterGraph(nullptr, nullptr);
         return hr;
     }
-    pFilter->AddRef();
-    std::lock_guard<std::mutex> hold(m_lock);
     bool renamed = pName && name != pName;
+    std::lock_guard<std::mutex> hold(m_lock);
+    pFilter->AddRef();
     m_filters.push_back(Entry{pFilter, std::move(name)});
     return renamed ? VFW_S_DUPLICATE_NAME : S_OK;
 }
@@ -202,9 +211,11 @@ STDMETHODIMP CHostGraph::SetDefaultSyncSource() {
 }
 
 STDMETHODIMP CHostGraph::Notify(LONG EventCode, LONG_PTR EventParam1, LONG_PTR EventParam2) {
-    {
+    try {
         std::lock_guard<std::mutex> hold(m_lock);
         m_events.push_back(HostEvent{EventCode, EventParam1, EventParam2});
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
     }
     m_eventArrived.notify_all();
     return S_OK;

@@ -98,6 +98,7 @@ private:
     CHostGraph() = default;
     ~CHostGraph();
 
+    HRESULT AddFilterNamed(IBaseFilter* pFilter, LPCWSTR pName);  // AddFilter's work; may throw bad_alloc
     // The member filters with a reference each, downstream ones first.
     std::vector<IBaseFilter*> SnapshotDownstreamFirst() const;
     std::wstring UniqueName(LPCWSTR pName) const;  // REQUIRES: m_lock held.

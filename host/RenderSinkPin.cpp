@@ -402,11 +402,15 @@ STDMETHODIMP CRenderSinkPin::EndOfStream() {
     {
         std::lock_guard<std::mutex> hold(m_filter.m_lock);
         ++m_cEndOfStream;
-        if (m_bFlushing) return S_OK;
+        // Stopped (a source's last word racing the stop) or flushing: nothing to complete.
+        if (m_bFlushing || m_filter.m_state == State_Stopped) {
+            if (m_cWaiters > 0) m_progress.notify_all();
+            return S_OK;
+        }
         m_bEndOfStream = true;
         // As a renderer does: complete while running; while paused, once run.
         if (m_filter.m_state == State_Running) notify = true;
-        else if (m_filter.m_state == State_Paused) m_filter.m_bCompletePending = true;
+        else m_filter.m_bCompletePending = true;
         if (m_cWaiters > 0) m_progress.notify_all();
     }
     if (notify) m_filter.NotifyComplete();
