@@ -1,0 +1,66 @@
+// The settings store of the filter slots: one registry key per slot,
+// HKEY_LOCAL_MACHINE\SOFTWARE\TALVO\Oculo\NN (NN = 00 to 09), read afresh on
+// every call (no cache), and the record InstanceSettings a slot's key is read
+// into. The module only reads; the write helpers fix the form in which a
+// configuration tool stores values.
+//
+// Stateless and lock-free: any thread may call any function; every call opens
+// and closes the key by itself.
+#pragma once
+
+#include "platform/platform.h"
+
+// Capacities in WCHARs. Windows reads "url" and "name" into 4096 bytes and
+// "fps" into 64 bytes; where WCHAR is wider the byte counts grow with it, the
+// character capacities stay.
+const DWORD kSettingsTextChars = 2048;
+const DWORD kFpsTextChars = 32;
+// The camera reader's address buffer holds 1023 characters and the terminator;
+// a longer address would be cut and open the wrong camera.
+const DWORD kMaxUrlChars = 1023;
+
+struct InstanceSettings {
+    DWORD slot;
+    LONG enable;
+    const CLSID* clsid;  // into g_SlotClsids (module/SlotClasses.h); null for a slot out of range
+    WCHAR url[kSettingsTextChars];
+    WCHAR name[kSettingsTextChars];
+    float fps;
+    LONG w;
+    LONG h;
+    LONG crop_l;
+    LONG crop_t;
+    LONG crop_r;
+    LONG crop_b;
+    LONG tShift;
+};
+
+// The record of slot 0..9, every missing or unreadable value at its default.
+// Never fails.
+InstanceSettings LoadInstanceSettings(DWORD slot);
+// enable set, url of 6 to kMaxUrlChars characters, a name, positive size and
+// frame rate.
+bool IsInstanceUsable(const InstanceSettings& settings);
+bool IsSlotUsable(DWORD slot);
+
+// Reads a value as text into buffer (cbBuffer bytes) under HKEY_LOCAL_MACHINE;
+// returns the bytes read, or -1 (buffer then empty) when the key or value is
+// missing or the data does not fit. The result is always terminated within
+// the buffer, whatever was stored.
+LONG RegReadString(LPCWSTR keyPath, LPCWSTR valueName, WCHAR* buffer, DWORD cbBuffer);
+// The value's (at most) 4 bytes, or defaultValue when missing or longer.
+LONG RegReadDword(LPCWSTR keyPath, LPCWSTR valueName, LONG defaultValue);
+// A decimal number stored as text, or defaultValue when missing or too long;
+// text without a leading number gives 0.
+float RegReadFloat(LPCWSTR keyPath, LPCWSTR valueName, float defaultValue);
+
+// Results of the write helpers.
+const LONG kRegWriteOk = 0;
+const LONG kRegWriteCannotOpen = 1;
+const LONG kRegWriteBadDisposition = 2;
+const LONG kRegWriteCannotSet = 3;
+const LONG kRegWriteCannotClose = 4;
+LONG RegWriteString(LPCWSTR keyPath, LPCWSTR valueName, LPCWSTR text);
+LONG RegWriteDword(LPCWSTR keyPath, LPCWSTR valueName, DWORD value);
+// Stores the value as "%g" text.
+LONG RegWriteFloat(LPCWSTR keyPath, LPCWSTR valueName, float value);
