@@ -1,7 +1,5 @@
 // The capture run of CRTSPCamera: Start, Stop, the capture thread and its
 // read, decode and convert loop.
-#include <new>
-
 #include "camera/DecodePacket.h"
 #include "camera/ExtendedTickCount.h"
 #include "camera/RTSPCamera.h"
@@ -60,7 +58,7 @@ void CRTSPCamera::PauseBeforeReconnect() {
 }
 
 void CRTSPCamera::ReadFrames() {
-    StreamContext& c = *m_pContext;
+    StreamContext& c = *m_pContext.load();
     AVPacket* packet = av_packet_alloc();
     if (!packet) return;
     while (!m_bStopRequested.load()) {
@@ -87,7 +85,7 @@ void CRTSPCamera::ReadFrames() {
 }
 
 void CRTSPCamera::HandlePicture() {
-    StreamContext& c = *m_pContext;
+    StreamContext& c = *m_pContext.load();
     if (!c.scaler.Convert(c.decodedFrame, c.convertedFrame)) return;  // skipped, not counted
     ++m_lFrameCount;
     m_ullLastFrameTime = ExtendedTickCount();

@@ -12,5 +12,5 @@ uint64_t ExtendedTickCount();
 
 // Tests replace the 32-bit tick source (null restores GetTickCount). Setting a
 // source also forgets the previous reading and the wrap offset.
-typedef DWORD (*ExtendedTickSource)();
+typedef DWORD(WINAPI* ExtendedTickSource)();
 void SetExtendedTickSource(ExtendedTickSource source);

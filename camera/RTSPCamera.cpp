@@ -2,6 +2,7 @@
 // CaptureThread.cpp.
 #include "camera/RTSPCamera.h"
 
+#include <cstring>
 #include <new>
 
 #include "camera/ExtendedTickCount.h"
@@ -46,10 +47,7 @@ CRTSPCamera::~CRTSPCamera() {
     avformat_network_deinit();
 }
 
-void CRTSPCamera::Close() {
-    delete m_pContext;
-    m_pContext = nullptr;
-}
+void CRTSPCamera::Close() { delete m_pContext.exchange(nullptr); }
 
 int64_t CRTSPCamera::GetTimeSinceLastFrame() {
     return int64_t(ExtendedTickCount() - m_ullLastFrameTime.load());
@@ -76,7 +74,7 @@ bool CRTSPCamera::Open(LPCWSTR address) {
     if (address) SetUrl(address);
     m_ullLastFrameTime = ExtendedTickCount();
     m_pContext = new (std::nothrow) StreamContext;
-    if (!m_pContext) return false;
+    if (!m_pContext.load()) return false;
     if (!OpenInput() || !OpenDecoder()) {
         Close();
         return false;
@@ -86,7 +84,7 @@ bool CRTSPCamera::Open(LPCWSTR address) {
 }
 
 bool CRTSPCamera::OpenInput() {
-    StreamContext& c = *m_pContext;
+    StreamContext& c = *m_pContext.load();
     c.formatContext = avformat_alloc_context();
     if (!c.formatContext) return false;
     c.formatContext->interrupt_callback.callback = InterruptCallback;
@@ -116,7 +114,7 @@ bool CRTSPCamera::OpenInput() {
 }
 
 bool CRTSPCamera::OpenDecoder() {
-    StreamContext& c = *m_pContext;
+    StreamContext& c = *m_pContext.load();
     for (unsigned i = 0; i < c.formatContext->nb_streams; ++i) {
         if (c.formatContext->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
             c.videoStreamIndex = int(i);

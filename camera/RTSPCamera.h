@@ -37,7 +37,7 @@ public:
     CRTSPCamera& operator=(const CRTSPCamera&) = delete;
 
     void Close() override;
-    bool IsOpen() override { return m_pContext != nullptr; }
+    bool IsOpen() override { return m_pContext.load() != nullptr; }
     bool IsRunning() override { return m_hThread.load() != nullptr; }
     bool Start(LPCWSTR address) override;
     void Stop() override;
@@ -63,7 +63,9 @@ private:
     bool OpenDecoder();
     void ArmDeadline(uint64_t limitMs);
 
-    StreamContext* m_pContext = nullptr;  // owned; see the class comment for who touches it
+    // Owned; see the class comment for who touches it. Atomic so that the
+    // owner's IsOpen may look while the capture thread connects.
+    std::atomic<StreamContext*> m_pContext{nullptr};
     CIPCameraCallback* const m_pCallback;  // not owned
     std::atomic<uint64_t> m_ullLastFrameTime;  // written by the capture thread (Open, pictures)
     std::atomic<LONG> m_lFrameCount{0};        // capture thread +1; Stop resets

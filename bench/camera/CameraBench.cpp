@@ -1,0 +1,203 @@
+// Timing of the camera engine against bare FFmpeg and memcpy, as ratios
+// measured in one run on this machine:
+//  (a) CPU per picture of the engine (read, decode, convert, OnFrame into a
+//      640 x 480 store) against a bare loop that reads, decodes and converts
+//      the same 1080p H.264 stream, served on loopback, and against decoding alone;
+//  (b) OnFrame 1920 x 1080 into a 1920 x 1080 store against memcpy of those bytes;
+//  (c) OnFrame 1920 x 1080 into 640 x 480 against memcpy of the store's bytes.
+// Linux only (thread CPU clocks, fork/exec of the fixtures).
+#include <time.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "camera/ExtendedTickCount.h"
+#include "camera/FFmpeg.h"
+#include "camera/RTSPCamera.h"
+#include "filter/FrameStore.h"
+#include "tests/fixtures/FixtureProcess.h"
+
+namespace {
+
+constexpr int kWarmUpPictures = 25;
+constexpr int kMeasuredPictures = 200;
+
+double ThreadCpuMs() {
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+double WallMs() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+// --- (b), (c) ---
+double MedianMs(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+template <class Work>
+double TimeMs(Work work, int repeats = 60) {
+    std::vector<double> times;
+    for (int i = 0; i < repeats; ++i) {
+        const double t0 = WallMs();
+        work();
+        times.push_back(WallMs() - t0);
+    }
+    return MedianMs(times);
+}
+
+void OnFrameRatios() {
+    const LONG srcW = 1920, srcH = 1080;
+    std::vector<BYTE> picture(size_t(CFrameStore::StoreBytes(srcW, srcH)));
+    for (size_t i = 0; i < picture.size(); ++i) picture[i] = BYTE(i * 7 + (i >> 11));
+    std::vector<BYTE> target(picture.size());
+
+    CFrameStore same;
+    same.ResizeFrameStore(srcW, srcH);
+    const double sameMs = TimeMs([&] { same.OnFrame(picture.data(), srcW, srcH); });
+    const double copyMs = TimeMs([&] { std::memcpy(target.data(), picture.data(), picture.size()); });
+    std::printf("(b) OnFrame 1920x1080 -> 1920x1080: %.3f ms, memcpy %.3f ms, ratio %.2f (target <= 1.5)\n",
+                sameMs, copyMs, sameMs / copyMs);
+
+    CFrameStore small;
+    small.ResizeFrameStore(640, 480);
+    const size_t smallBytes = size_t(CFrameStore::StoreBytes(640, 480));
+    const double smallMs = TimeMs([&] { small.OnFrame(picture.data(), srcW, srcH); });
+    const double smallCopyMs = TimeMs([&] { std::memcpy(target.data(), picture.data(), smallBytes); }, 200);
+    std::printf("(c) OnFrame 1920x1080 -> 640x480: %.3f ms, memcpy of the store %.3f ms, ratio %.2f (target <= 4)\n",
+                smallMs, smallCopyMs, smallMs / smallCopyMs);
+}
+
+// --- (a) ---
+// The engine's capture thread stamps its own CPU clock at every picture.
+class CCpuStamps : public CFrameStore {
+public:
+    bool OnFrame(const BYTE* pixels, LONG width, LONG height) override {
+        const bool result = CFrameStore::OnFrame(pixels, width, height);
+        const int n = m_iCount.load();
+        if (n < int(m_stamps.size())) m_stamps[size_t(n)] = ThreadCpuMs();
+        m_iCount = n + 1;
+        return result;
+    }
+    std::vector<double> m_stamps = std::vector<double>(kWarmUpPictures + kMeasuredPictures + 1);
+    std::atomic<int> m_iCount{0};
+};
+
+double EngineCpuPerPicture(const std::wstring& url) {
+    CCpuStamps stamps;
+    stamps.ResizeFrameStore(640, 480);
+    CRTSPCamera camera(&stamps);
+    camera.Start(url.c_str());
+    const int last = kWarmUpPictures + kMeasuredPictures;
+    const double deadline = WallMs() + 60000;
+    while (stamps.m_iCount.load() <= last && WallMs() < deadline) Sleep(20);
+    camera.Stop();
+    if (stamps.m_iCount.load() <= last) return -1;
+    return (stamps.m_stamps[last] - stamps.m_stamps[kWarmUpPictures]) / kMeasuredPictures;
+}
+
+// The bare loop: read, decode, and (unless decodeOnly) convert to BGR24 at the
+// picture's own size with one converter; CPU per picture on this thread.
+double BareCpuPerPicture(const std::string& url, bool decodeOnly) {
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, url.c_str(), nullptr, nullptr) != 0) return -1;
+    avformat_find_stream_info(format, nullptr);
+    const int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    const AVCodec* decoder = avcodec_find_decoder(format->streams[index]->codecpar->codec_id);
+    AVCodecContext* codec = avcodec_alloc_context3(decoder);
+    avcodec_parameters_to_context(codec, format->streams[index]->codecpar);
+    avcodec_open2(codec, decoder, nullptr);
+    AVFrame* frame = av_frame_alloc();
+    AVPacket* packet = av_packet_alloc();
+    SwsContext* scaler = nullptr;
+    std::vector<uint8_t> bgr;
+    uint8_t* planes[4] = {};
+    int lines[4] = {};
+    int pictures = 0;
+    double startCpu = 0;
+    const int last = kWarmUpPictures + kMeasuredPictures;
+    const double deadline = WallMs() + 60000;
+    while (pictures < last && WallMs() < deadline && av_read_frame(format, packet) >= 0) {
+        if (packet->stream_index == index && avcodec_send_packet(codec, packet) >= 0) {
+            while (avcodec_receive_frame(codec, frame) >= 0) {
+                if (!decodeOnly) {
+                    if (!scaler) {
+                        scaler = sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format),
+                                                frame->width, frame->height, AV_PIX_FMT_BGR24, SWS_BICUBIC,
+                                                nullptr, nullptr, nullptr);
+                        bgr.resize(size_t(av_image_get_buffer_size(AV_PIX_FMT_BGR24, frame->width, frame->height, 4)));
+                        av_image_fill_arrays(planes, lines, bgr.data(), AV_PIX_FMT_BGR24, frame->width,
+                                             frame->height, 4);
+                    }
+                    sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, lines);
+                }
+                ++pictures;
+                if (pictures == kWarmUpPictures) startCpu = ThreadCpuMs();
+                av_frame_unref(frame);
+            }
+        }
+        av_packet_unref(packet);
+    }
+    const double cpu = ThreadCpuMs() - startCpu;
+    sws_freeContext(scaler);
+    av_packet_free(&packet);
+    av_frame_free(&frame);
+    avcodec_free_context(&codec);
+    avformat_close_input(&format);
+    return pictures < last ? -1 : cpu / kMeasuredPictures;
+}
+
+// A camera-like 1080p H.264 stream of about 4 Mbit/s: moving pattern, sensor noise.
+bool MakeStream(const std::string& path) {
+    const std::string command =
+        "ffmpeg -v error -y -f lavfi -i testsrc2=size=1920x1080:rate=25 -vf noise=alls=6:allf=t -t 10 "
+        "-c:v libx264 -preset veryfast -b:v 4M -maxrate 4M -bufsize 4M -g 50 -bf 0 -pix_fmt yuv420p -f h264 " +
+        path;
+    return std::system(command.c_str()) == 0;
+}
+
+void EngineRatios() {
+    const std::string file = TempFileName("bench") + ".h264";
+    if (!MakeStream(file)) {
+        std::printf("(a) skipped: could not encode the test stream\n");
+        return;
+    }
+    CFixtureProcess server;
+    if (!server.Start(RtspServerCommand({"--file", file, "--fps", "25"}))) {
+        std::printf("(a) skipped: RTSP fixture did not start\n");
+        std::remove(file.c_str());
+        return;
+    }
+    const std::string url = "rtsp://127.0.0.1:" + std::to_string(server.Port()) + "/file";
+    const std::wstring wideUrl(url.begin(), url.end());
+    av_log_set_level(AV_LOG_ERROR);
+    const double bare = BareCpuPerPicture(url, false);
+    const double decode = BareCpuPerPicture(url, true);
+    const double engine = EngineCpuPerPicture(wideUrl);
+    const double bare2 = BareCpuPerPicture(url, false);
+    const double bareBest = std::min(bare, bare2);
+    std::printf("(a) CPU per 1080p picture: engine %.3f ms, bare read+decode+convert %.3f / %.3f ms, "
+                "decode only %.3f ms\n    engine / bare %.3f (target <= 1.1), engine / decode %.3f\n",
+                engine, bare, bare2, decode, engine / bareBest, engine / decode);
+    server.Kill();
+    std::remove(file.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool onlyOnFrame = argc > 1 && std::strcmp(argv[1], "--onframe") == 0;
+    OnFrameRatios();
+    if (!onlyOnFrame) EngineRatios();
+    return 0;
+}
