@@ -1,0 +1,24 @@
+// The in-process servers the runtime has loaded, and the module services
+// (GetModuleFileNameA, GetModuleHandle, GetProcAddress) over them.
+//
+// A server is loaded once by path; its DllMain, when it has one, sees
+// DLL_PROCESS_ATTACH after loading and DLL_PROCESS_DETACH before unloading,
+// with its dlopen handle as HMODULE. The table's lock plays the loader
+// lock's part: DllMain runs under it. Internal to the platform library.
+#pragma once
+
+#include <string>
+
+#include "com.h"
+
+namespace oculo::posix {
+
+// The server's class object for clsid; CO_E_DLLNOTFOUND when the file cannot
+// be loaded, CO_E_ERRORINDLL when it is not a server.
+HRESULT GetServerClassObject(const std::string& path, REFCLSID clsid, REFIID iid, void** object);
+// Unloads every server whose DllCanUnloadNow answers S_OK.
+void FreeUnusedServers();
+// The directory that holds the platform library, with a trailing slash.
+std::string PlatformDirectory();
+
+}  // namespace oculo::posix
