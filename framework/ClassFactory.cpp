@@ -57,6 +57,7 @@ STDMETHODIMP CClassFactory::CreateInstance(LPUNKNOWN pUnkOuter, REFIID riid, voi
         return SUCCEEDED(hr) ? E_OUTOFMEMORY : hr;
     }
     if (FAILED(hr)) {
+        InterlockedExchange(&pObject->m_cRef, 1);
         delete pObject;
         return hr;
     }

@@ -1,5 +1,7 @@
 #include "framework/Setup.h"
 
+#include <cwchar>
+
 namespace {
 // Every text written is bounded by this working size, terminator included.
 const int kMaxText = 260;

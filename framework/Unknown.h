@@ -62,6 +62,11 @@ protected:
     LONG volatile m_cRef = 0;
 
 private:
+    // The class factory destroys an object that reported a failure at birth;
+    // it raises the count first, as NonDelegatingRelease does, so that a
+    // destructor that takes and drops a reference cannot delete it again.
+    friend class CClassFactory;
+
     // A real IUnknown over the NonDelegating methods, so that the identity
     // handed out is a proper IUnknown object rather than a reinterpreted
     // INonDelegatingUnknown.

@@ -1,0 +1,122 @@
+// Server registration helpers against the registry: the stand-in's file on
+// Linux (a fresh one per test), the real registry under Wine.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "framework/Setup.h"
+
+#ifndef _WIN32
+#include <unistd.h>  // getpid, for a registry file of this process
+#endif
+
+namespace {
+
+// {0B7A11E5-5E7B-4F0A-8C1E-3D2B4A6C8E10}
+const CLSID CLSID_Registered = {0x0b7a11e5, 0x5e7b, 0x4f0a, {0x8c, 0x1e, 0x3d, 0x2b, 0x4a, 0x6c, 0x8e, 0x10}};
+
+std::wstring ClassKey() {
+    WCHAR text[40];
+    StringFromGUID2(CLSID_Registered, text, 40);
+    return std::wstring(L"CLSID\\") + text;
+}
+
+// The default value (name null) or a named text value of HKCR\path; empty
+// when missing.
+std::wstring ReadText(const std::wstring& path, LPCWSTR name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return L"";
+    }
+    WCHAR data[300] = {0};
+    DWORD cb = sizeof(data) - sizeof(WCHAR);
+    DWORD type = 0;
+    LONG e = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &cb);
+    RegCloseKey(key);
+    return e == ERROR_SUCCESS && type == REG_SZ ? std::wstring(data) : L"";
+}
+
+bool KeyExists(const std::wstring& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+class SetupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+#ifndef _WIN32
+        // Linux only: the stand-in keeps the registry in the file this names;
+        // each test starts from an empty one. Under Wine the real registry is
+        // used and the test class's key is removed around each test.
+        std::string name = std::string("/tmp/oculo-setup-") + std::to_string(getpid()) + "-" +
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".reg";
+        std::remove(name.c_str());
+        setenv("OCULO_REGISTRY", name.c_str(), 1);
+        m_file = name;
+#endif
+        AMovieSetupUnregisterServer(CLSID_Registered);
+    }
+    void TearDown() override {
+        AMovieSetupUnregisterServer(CLSID_Registered);
+        if (!m_file.empty()) {
+            std::remove(m_file.c_str());
+        }
+    }
+    std::string m_file;
+};
+
+TEST_F(SetupTest, RegisterWritesServerKeysAndOverwrites) {
+    ASSERT_EQ(S_OK, AMovieSetupRegisterServer(CLSID_Registered, L"First", L"/a/one.ax", L"Apartment", L"InprocServer32"));
+    ASSERT_EQ(S_OK, AMovieSetupRegisterServer(CLSID_Registered, L"Second", L"/b/two.ax", L"Both", L"InprocServer32"));
+    const std::wstring key = ClassKey();
+    EXPECT_EQ(L"Second", ReadText(key, nullptr));
+    EXPECT_EQ(L"/b/two.ax", ReadText(key + L"\\InprocServer32", nullptr));
+    EXPECT_EQ(L"Both", ReadText(key + L"\\InprocServer32", L"ThreadingModel"));
+}
+
+TEST_F(SetupTest, UnregisterRemovesTheWholeClassKey) {
+    EXPECT_EQ(S_OK, AMovieSetupUnregisterServer(CLSID_Registered));  // never registered
+    ASSERT_EQ(S_OK, AMovieSetupRegisterServer(CLSID_Registered, L"Desc", L"/m.ax", L"Both", L"InprocServer32"));
+    const std::wstring key = ClassKey();
+    HKEY deep = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_CLASSES_ROOT, (key + L"\\InprocServer32\\x\\y").c_str(), &deep));
+    RegCloseKey(deep);
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_CLASSES_ROOT, (key + L"\\Other").c_str(), &deep));
+    RegCloseKey(deep);
+
+    EXPECT_EQ(S_OK, AMovieSetupUnregisterServer(CLSID_Registered));
+    EXPECT_FALSE(KeyExists(key));
+    EXPECT_TRUE(KeyExists(L"CLSID"));  // only the class's own key goes
+}
+
+TEST_F(SetupTest, EliminateSubKeyNeverDeletesTheKeyItself) {
+    ASSERT_EQ(S_OK, AMovieSetupRegisterServer(CLSID_Registered, L"Desc", L"/m.ax", L"Both", L"InprocServer32"));
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT, ClassKey().c_str(), 0, KEY_ALL_ACCESS, &key));
+    EXPECT_EQ(E_FAIL, EliminateSubKey(key, L""));
+    EXPECT_EQ(E_FAIL, EliminateSubKey(key, nullptr));
+    EXPECT_EQ(S_OK, EliminateSubKey(key, L"Missing"));
+    RegCloseKey(key);
+    EXPECT_TRUE(KeyExists(ClassKey() + L"\\InprocServer32"));
+}
+
+TEST_F(SetupTest, TextsThatDoNotFitAreRefusedUnwritten) {
+    std::wstring longName(300, L'x');
+    EXPECT_EQ(E_INVALIDARG,
+              AMovieSetupRegisterServer(CLSID_Registered, longName.c_str(), L"/m.ax", L"Both", L"InprocServer32"));
+    EXPECT_EQ(E_INVALIDARG, AMovieSetupRegisterServer(CLSID_Registered, L"Desc", nullptr, L"Both", L"InprocServer32"));
+    EXPECT_FALSE(KeyExists(ClassKey()));
+}
+
+TEST_F(SetupTest, FilterWithoutSetupDataRegistersNothing) {
+    EXPECT_EQ(S_FALSE, AMovieSetupRegisterFilter(nullptr, TRUE));
+    EXPECT_EQ(S_FALSE, AMovieSetupRegisterFilter(nullptr, FALSE));
+}
+
+}  // namespace
