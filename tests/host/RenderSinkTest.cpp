@@ -27,7 +27,9 @@ protected:
         pin = sink->Pin();
     }
     void TearDown() override {
-        if (graph) EXPECT_EQ(S_OK, graph->Teardown());
+        if (graph) {
+            EXPECT_EQ(S_OK, graph->Teardown());
+        }
         graph.Reset();
         sink.Reset();
         CoUninitialize();
