@@ -24,6 +24,46 @@ void Window(LONG a, LONG b, LONG extent, LONG* lo, LONG* hi) {
     *hi = high < 0 ? 0 : (high > extent ? extent : high);
 }
 
+uint32_t Load32(const BYTE* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+void Store32(BYTE* p, uint32_t v) { std::memcpy(p, &v, 4); }
+
+// Samples one store row. The first `wordColumns` columns may be read as whole
+// words (the byte after each pixel is inside the source row); four such pixels
+// are packed into three words (little-endian byte order). The rest go by bytes.
+void CopyColumns(BYTE* out, const BYTE* in, const LONG* offsets, LONG wordColumns, LONG W) {
+    LONG j = 0;
+    for (; j + 4 <= wordColumns; j += 4, out += 12) {
+        const uint32_t p0 = Load32(in + offsets[j]);
+        const uint32_t p1 = Load32(in + offsets[j + 1]);
+        const uint32_t p2 = Load32(in + offsets[j + 2]);
+        const uint32_t p3 = Load32(in + offsets[j + 3]);
+        Store32(out, (p0 & 0xFFFFFFu) | (p1 << 24));
+        Store32(out + 4, ((p1 >> 8) & 0xFFFFu) | (p2 << 16));
+        Store32(out + 8, ((p2 >> 16) & 0xFFu) | (p3 << 8));
+    }
+    for (; j < W; ++j, out += 3) std::memcpy(out, in + offsets[j], 3);
+}
+
+// The same for a whole-number scale: a fixed step of `step` bytes per column.
+void CopyColumnsStep(BYTE* out, const BYTE* in, LONG step, LONG wordColumns, LONG W) {
+    LONG j = 0;
+    for (; j + 4 <= wordColumns; j += 4, out += 12, in += 4 * step) {
+        const uint32_t p0 = Load32(in);
+        const uint32_t p1 = Load32(in + step);
+        const uint32_t p2 = Load32(in + 2 * step);
+        const uint32_t p3 = Load32(in + 3 * step);
+        Store32(out, (p0 & 0xFFFFFFu) | (p1 << 24));
+        Store32(out + 4, ((p1 >> 8) & 0xFFFFu) | (p2 << 16));
+        Store32(out + 8, ((p2 >> 16) & 0xFFu) | (p3 << 8));
+    }
+    for (; j < W; ++j, out += 3, in += step) std::memcpy(out, in, 3);
+}
+
 }  // namespace
 
 CFrameStore::~CFrameStore() {
@@ -104,18 +144,19 @@ bool CFrameStore::OnFrame(const BYTE* pixels, LONG srcW, LONG srcH) {
         return true;
     }
 
-    // Column table, once per picture; a prefix of columns whose 4-byte read
-    // stays inside the source row and whose 4-byte write is overwritten by the
-    // next pixel may move as one word.
+    // Column table, once per picture; the offsets never decrease, so the
+    // columns whose 4-byte read stays inside the source row form a prefix.
     const bool bWholeRows = ww == W;
     LONG wordColumns = 0;
     if (!bWholeRows) {
         for (LONG j = 0; j < W; ++j) {
             m_pColumnOffsets[j] = LONG((x0 + int64_t(j) * ww / W) * 3);
-            if (j < W - 1 && m_pColumnOffsets[j] + 4 <= inStride) wordColumns = j + 1;
+            if (m_pColumnOffsets[j] + 4 <= inStride) wordColumns = j + 1;
         }
     }
 
+    // A whole-number shrink samples at a fixed step: no table reads per pixel.
+    const LONG step = !bWholeRows && ww % W == 0 ? (ww / W) * 3 : 0;
     const size_t rowBytes = size_t(W) * 3;
     LONG previousY = -1;
     for (LONG i = 0; i < H; ++i) {
@@ -131,9 +172,11 @@ bool CFrameStore::OnFrame(const BYTE* pixels, LONG srcW, LONG srcH) {
             std::memcpy(out, in + size_t(x0) * 3, rowBytes);
             continue;
         }
-        LONG j = 0;
-        for (; j < wordColumns; ++j) std::memcpy(out + j * 3, in + m_pColumnOffsets[j], 4);
-        for (; j < W; ++j) std::memcpy(out + j * 3, in + m_pColumnOffsets[j], 3);
+        if (step > 0) {
+            CopyColumnsStep(out, in + m_pColumnOffsets[0], step, wordColumns, W);
+        } else {
+            CopyColumns(out, in, m_pColumnOffsets, wordColumns, W);
+        }
     }
     return true;
 }

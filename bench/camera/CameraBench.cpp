@@ -173,7 +173,7 @@ void EngineRatios() {
         return;
     }
     CFixtureProcess server;
-    if (!server.Start(RtspServerCommand({"--file", file, "--fps", "25"}))) {
+    if (!server.Start(RtspServerCommand({"--file", file, "--fps", "25", "--tcp-only"}))) {
         std::printf("(a) skipped: RTSP fixture did not start\n");
         std::remove(file.c_str());
         return;
@@ -185,10 +185,13 @@ void EngineRatios() {
     const double decode = BareCpuPerPicture(url, true);
     const double engine = EngineCpuPerPicture(wideUrl);
     const double bare2 = BareCpuPerPicture(url, false);
+    const double engine2 = EngineCpuPerPicture(wideUrl);
+    // Alternating runs, best of two each: the machine is shared.
     const double bareBest = std::min(bare, bare2);
-    std::printf("(a) CPU per 1080p picture: engine %.3f ms, bare read+decode+convert %.3f / %.3f ms, "
+    const double engineBest = std::min(engine, engine2);
+    std::printf("(a) CPU per 1080p picture: engine %.3f / %.3f ms, bare read+decode+convert %.3f / %.3f ms, "
                 "decode only %.3f ms\n    engine / bare %.3f (target <= 1.1), engine / decode %.3f\n",
-                engine, bare, bare2, decode, engine / bareBest, engine / decode);
+                engine, engine2, bare, bare2, decode, engineBest / bareBest, engineBest / decode);
     server.Kill();
     std::remove(file.c_str());
 }
