@@ -39,6 +39,7 @@ protected:
     void TearDown() override {
         m_pSource->Filter()->Stop();
         m_pStream->Disconnect();
+        m_pPeer->Disconnect();  // the peer's reference on our pin
         EXPECT_EQ(m_pSource->Filter()->Release(), 0u);
         // Nothing the pin took from the peer side is left over.
         EXPECT_EQ(m_pPeer->Release(), 0u);
@@ -174,10 +175,10 @@ TEST_F(ConnectionTest, PeerAllocatorIsPreferred) {
     EXPECT_EQ(m_pStream->m_propsSeen.cBuffers, 3);
     EXPECT_EQ(m_pStream->m_propsSeen.cbAlign, 1);
     EXPECT_EQ(m_pPeerAllocator->m_request.cbBuffer, kFrameBytes);
-    EXPECT_EQ(m_pPeerAllocator->m_cRef, 3);  // the peer's, ours, the test's
+    EXPECT_EQ(m_pPeerAllocator->m_cRef, 2);  // the test's and ours
     EXPECT_EQ(m_pStream->Disconnect(), S_OK);
     EXPECT_EQ(m_pPeerAllocator->m_cDecommit, 1);
-    EXPECT_EQ(m_pPeerAllocator->m_cRef, 2);
+    EXPECT_EQ(m_pPeerAllocator->m_cRef, 1);
 }
 
 TEST_F(ConnectionTest, FallsBackToOwnAllocatorWithWhatTheFirstTryLeft) {
@@ -189,7 +190,7 @@ TEST_F(ConnectionTest, FallsBackToOwnAllocatorWithWhatTheFirstTryLeft) {
     // The second DecideBufferSize got the record the first one filled in.
     EXPECT_EQ(m_pStream->m_propsSeen.cBuffers, 2);
     EXPECT_EQ(m_pStream->m_propsSeen.cbBuffer, kFrameBytes);
-    EXPECT_EQ(m_pPeerAllocator->m_cRef, 2);  // ours was released
+    EXPECT_EQ(m_pPeerAllocator->m_cRef, 1);  // ours was released
     EXPECT_EQ(m_pStream->Disconnect(), S_OK);
 }
 
@@ -241,9 +242,13 @@ TEST_F(ConnectionTest, DeliveryWithoutConnectionAndUpstreamCalls) {
 }
 
 TEST_F(ConnectionTest, PlatformAllocatorServesAPeerWithoutOne) {
+    const HRESULT hrCom = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     IMemAllocator* pProbe = nullptr;
     if (FAILED(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
                                 reinterpret_cast<void**>(&pProbe)))) {
+        if (SUCCEEDED(hrCom)) {
+            CoUninitialize();
+        }
         GTEST_SKIP() << "no platform memory allocator in this process";
     }
     pProbe->Release();
@@ -254,6 +259,10 @@ TEST_F(ConnectionTest, PlatformAllocatorServesAPeerWithoutOne) {
     ASSERT_EQ(m_pPeer->m_pNotified->GetProperties(&props), S_OK);
     EXPECT_EQ(props.cBuffers, 2);
     EXPECT_GE(props.cbBuffer, kFrameBytes);
+    EXPECT_EQ(m_pStream->Disconnect(), S_OK);
+    if (SUCCEEDED(hrCom)) {
+        CoUninitialize();
+    }
 }
 
 }  // namespace

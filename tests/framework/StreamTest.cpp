@@ -18,6 +18,8 @@ const DWORD kWaitMs = 5000;
 class StreamTest : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
+        // The platform allocator is created through COM, as a host's thread would.
+        m_hrCom = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         ASSERT_EQ(CHostGraph::Create(m_graph.Put()), S_OK);
         ASSERT_EQ(CRenderSink::Create(m_sink.Put()), S_OK);
         m_pSource = CCounterSource::Create();
@@ -38,6 +40,11 @@ protected:
         }
         if (m_pSource) {
             EXPECT_EQ(m_pSource->Filter()->Release(), 0u);
+        }
+        m_graph.Reset();
+        m_sink.Reset();
+        if (SUCCEEDED(m_hrCom)) {
+            CoUninitialize();
         }
     }
     void Connect() {
@@ -80,6 +87,7 @@ protected:
         return cond();
     }
 
+    HRESULT m_hrCom = E_FAIL;
     CHostRef<CHostGraph> m_graph;
     CHostRef<CRenderSink> m_sink;
     CRenderSinkPin* m_pSinkPin = nullptr;
@@ -87,8 +95,16 @@ protected:
     CCounterStream* m_pStream = nullptr;
 };
 
+// The connection helper's failure or skip ends the test.
+#define CONNECT_OR_RETURN()                   \
+    do {                                      \
+        Connect();                            \
+        if (HasFatalFailure() || IsSkipped()) \
+            return;                           \
+    } while (0)
+
 TEST_P(StreamTest, PauseRunStopManyTimesDeliversInOrderWithTimes) {
-    Connect();
+    CONNECT_OR_RETURN();
     for (int round = 1; round <= 5; round++) {
         m_pSinkPin->ResetCounts();
         ASSERT_EQ(m_graph->Pause(), S_OK);
@@ -107,7 +123,7 @@ TEST_P(StreamTest, PauseRunStopManyTimesDeliversInOrderWithTimes) {
 
 TEST_P(StreamTest, StopReleasesAWorkerBlockedInGetBuffer) {
     m_pStream->m_cfg.holdSamples = true;  // every buffer stays out
-    Connect();
+    CONNECT_OR_RETURN();
     ASSERT_EQ(m_graph->Run(), S_OK);
     ASSERT_TRUE(m_pSinkPin->WaitForSamples(2, kWaitMs));
     ASSERT_TRUE(Eventually([&] { return m_pStream->HeldCount() >= 2; }));
@@ -128,7 +144,7 @@ TEST_P(StreamTest, StopReleasesAWorkerBlockedInGetBuffer) {
 
 TEST_P(StreamTest, FillBufferEndingTheStreamSendsOneEndOfStream) {
     m_pStream->m_cfg.endAfter = 3;
-    Connect();
+    CONNECT_OR_RETURN();
     ASSERT_EQ(m_graph->Run(), S_OK);
     ASSERT_TRUE(m_pSinkPin->WaitForEndOfStream(kWaitMs));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -147,7 +163,7 @@ TEST_P(StreamTest, FillBufferFailureAbortsWithItsCode) {
     const HRESULT hrFail = static_cast<HRESULT>(0x80041234);
     m_pStream->m_cfg.failAfter = 2;
     m_pStream->m_cfg.hrFail = hrFail;
-    Connect();
+    CONNECT_OR_RETURN();
     ASSERT_EQ(m_graph->Run(), S_OK);
     HostEvent ev{};
     ASSERT_TRUE(m_graph->WaitForEvent(EC_ERRORABORT, kWaitMs, &ev));
@@ -162,7 +178,7 @@ TEST_P(StreamTest, FillBufferFailureAbortsWithItsCode) {
 TEST_P(StreamTest, RefusedReceiveEndsDeliveryQuietly) {
     for (HRESULT hrRefuse : {S_FALSE, E_FAIL}) {
         m_pSinkPin->FailReceiveAfter(4, hrRefuse);
-        Connect();
+        CONNECT_OR_RETURN();
         ASSERT_EQ(m_graph->Run(), S_OK);
         ASSERT_TRUE(Eventually([&] { return m_pSinkPin->RefusedCount() >= 1; }));
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -183,7 +199,7 @@ TEST_P(StreamTest, RefusedReceiveEndsDeliveryQuietly) {
 }
 
 TEST_P(StreamTest, ReconnectionIsRefusedWhileNotStopped) {
-    Connect();
+    CONNECT_OR_RETURN();
     IPin* pOut = m_pSource->OutputPin();
     ASSERT_EQ(m_graph->Pause(), S_OK);
     EXPECT_EQ(pOut->Disconnect(), VFW_E_NOT_STOPPED);
@@ -194,14 +210,14 @@ TEST_P(StreamTest, ReconnectionIsRefusedWhileNotStopped) {
     ASSERT_EQ(m_graph->Stop(), S_OK);
     EXPECT_EQ(pOut->Disconnect(), S_OK);
     EXPECT_EQ(m_sink->InputPin()->Disconnect(), S_OK);
-    Connect();  // and connects again once stopped
+    CONNECT_OR_RETURN();  // and connects again once stopped
 }
 
 // A worker whose OnThreadCreate fails has ended: nothing waits on it again,
 // and the next Pause starts a new one.
 TEST_P(StreamTest, FailedThreadCreateLeavesNothingToWaitFor) {
     m_pStream->m_cfg.hrThreadCreate = E_ABORT;
-    Connect();
+    CONNECT_OR_RETURN();
     EXPECT_EQ(m_pSource->Filter()->Pause(), E_ABORT);
     EXPECT_EQ(m_pStream->m_cThreadDestroys.load(), 1);
     FILTER_STATE fs = State_Running;
