@@ -10,6 +10,9 @@ namespace {
 
 // Every test waits at most this long for something that must happen.
 constexpr DWORD kBound = 5000;
+// The SDK defines the wait results as long constants; compare as DWORDs.
+constexpr DWORD kSignalled = WAIT_OBJECT_0;
+constexpr DWORD kTimedOut = WAIT_TIMEOUT;
 
 struct Waiter {
     HANDLE object;
@@ -26,7 +29,7 @@ HANDLE StartWaiter(Waiter* waiter) { return CreateThread(nullptr, 0, WaitOnce, w
 
 void JoinAll(HANDLE* threads, int count) {
     for (int i = 0; i < count; ++i) {
-        ASSERT_EQ(WaitForSingleObject(threads[i], kBound), WAIT_OBJECT_0);
+        ASSERT_EQ(WaitForSingleObject(threads[i], kBound), kSignalled);
         CloseHandle(threads[i]);
     }
 }
@@ -36,22 +39,22 @@ void JoinAll(HANDLE* threads, int count) {
 TEST(PlatformSync, ManualResetEventReleasesEveryWaiterAndStaysSet) {
     Waiter waiter{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     ASSERT_NE(waiter.object, nullptr);
-    EXPECT_EQ(WaitForSingleObject(waiter.object, 0), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(waiter.object, 0), kTimedOut);
     HANDLE threads[3];
     for (HANDLE& thread : threads) thread = StartWaiter(&waiter);
     EXPECT_TRUE(SetEvent(waiter.object));
     JoinAll(threads, 3);
     EXPECT_EQ(waiter.woken.load(), 3);
-    EXPECT_EQ(WaitForSingleObject(waiter.object, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(waiter.object, 0), kSignalled);
     EXPECT_TRUE(ResetEvent(waiter.object));
-    EXPECT_EQ(WaitForSingleObject(waiter.object, 0), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(waiter.object, 0), kTimedOut);
     CloseHandle(waiter.object);
 }
 
 TEST(PlatformSync, AutoResetEventReleasesOneWaiterPerSet) {
     Waiter waiter{CreateEventW(nullptr, FALSE, TRUE, nullptr)};
-    EXPECT_EQ(WaitForSingleObject(waiter.object, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(waiter.object, 0), WAIT_TIMEOUT);  // consumed by the first wait
+    EXPECT_EQ(WaitForSingleObject(waiter.object, 0), kSignalled);
+    EXPECT_EQ(WaitForSingleObject(waiter.object, 0), kTimedOut);  // consumed by the first wait
     HANDLE threads[2];
     for (HANDLE& thread : threads) thread = StartWaiter(&waiter);
     SetEvent(waiter.object);
@@ -66,7 +69,7 @@ TEST(PlatformSync, AutoResetEventReleasesOneWaiterPerSet) {
 TEST(PlatformSync, WaitTimesOutAfterRoughlyTheTimeGiven) {
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     DWORD start = GetTickCount();
-    EXPECT_EQ(WaitForSingleObject(event, 100), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(event, 100), kTimedOut);
     DWORD elapsed = GetTickCount() - start;
     EXPECT_GE(elapsed, 90u);  // the tick count may lag a tick behind the wait
     EXPECT_LT(elapsed, 2000u);
@@ -76,15 +79,15 @@ TEST(PlatformSync, WaitTimesOutAfterRoughlyTheTimeGiven) {
 TEST(PlatformSync, SemaphoreCountsAndRefusesToPassItsMaximum) {
     HANDLE semaphore = CreateSemaphoreW(nullptr, 1, 2, nullptr);
     ASSERT_NE(semaphore, nullptr);
-    EXPECT_EQ(WaitForSingleObject(semaphore, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(semaphore, 10), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(semaphore, 0), kSignalled);
+    EXPECT_EQ(WaitForSingleObject(semaphore, 10), kTimedOut);
     LONG previous = -1;
     EXPECT_TRUE(ReleaseSemaphore(semaphore, 2, &previous));
     EXPECT_EQ(previous, 0);
     EXPECT_FALSE(ReleaseSemaphore(semaphore, 1, nullptr));  // would pass the maximum
-    EXPECT_EQ(WaitForSingleObject(semaphore, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(semaphore, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(semaphore, 0), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(semaphore, 0), kSignalled);
+    EXPECT_EQ(WaitForSingleObject(semaphore, 0), kSignalled);
+    EXPECT_EQ(WaitForSingleObject(semaphore, 0), kTimedOut);
     EXPECT_EQ(CreateSemaphoreW(nullptr, 3, 2, nullptr), nullptr);
     CloseHandle(semaphore);
 }
@@ -92,7 +95,7 @@ TEST(PlatformSync, SemaphoreCountsAndRefusesToPassItsMaximum) {
 TEST(PlatformSync, SemaphoreWakesABlockedWaiter) {
     Waiter waiter{CreateSemaphoreW(nullptr, 0, 1, nullptr)};
     HANDLE thread = StartWaiter(&waiter);
-    EXPECT_EQ(WaitForSingleObject(thread, 50), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(thread, 50), kTimedOut);
     ReleaseSemaphore(waiter.object, 1, nullptr);
     JoinAll(&thread, 1);
     EXPECT_EQ(waiter.woken.load(), 1);
@@ -120,10 +123,10 @@ TEST(PlatformSync, ThreadReportsItsExitCodeAndIdentifier) {
     DWORD code = 0;
     EXPECT_TRUE(GetExitCodeThread(thread, &code));
     EXPECT_EQ(code, STILL_ACTIVE);
-    EXPECT_EQ(WaitForSingleObject(thread, 20), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(thread, 20), kTimedOut);
     SetEvent(gate.release);
-    ASSERT_EQ(WaitForSingleObject(thread, kBound), WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0);  // stays signalled
+    ASSERT_EQ(WaitForSingleObject(thread, kBound), kSignalled);
+    EXPECT_EQ(WaitForSingleObject(thread, 0), kSignalled);  // stays signalled
     EXPECT_TRUE(GetExitCodeThread(thread, &code));
     EXPECT_EQ(code, 42u);
     EXPECT_EQ(gate.threadId, id);
@@ -190,7 +193,7 @@ TEST(PlatformSync, CriticalSectionIsRecursiveAndExclusive) {
     EnterCriticalSection(&shared.lock);
     EXPECT_TRUE(TryEnterCriticalSection(&shared.lock));
     HANDLE other = CreateThread(nullptr, 0, TryFromOtherThread, &shared, 0, nullptr);
-    ASSERT_EQ(WaitForSingleObject(other, kBound), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(other, kBound), kSignalled);
     DWORD entered = 1;
     GetExitCodeThread(other, &entered);
     EXPECT_EQ(entered, 0u);
@@ -211,7 +214,7 @@ DWORD WINAPI SwapLastError(LPVOID) {
 TEST(PlatformSync, LastErrorIsPerThread) {
     SetLastError(1234);
     HANDLE thread = CreateThread(nullptr, 0, SwapLastError, nullptr, 0, nullptr);
-    ASSERT_EQ(WaitForSingleObject(thread, kBound), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(thread, kBound), kSignalled);
     DWORD seen = 1;
     GetExitCodeThread(thread, &seen);
     CloseHandle(thread);
