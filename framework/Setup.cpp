@@ -53,8 +53,10 @@ HRESULT EliminateAt(HKEY hkey, LPCWSTR szSubKey, int depth) {
     if (szSubKey == nullptr || szSubKey[0] == 0) {
         return E_FAIL;
     }
+    // Whatever access is allowed, and at least enumeration, which the walk
+    // below needs.
     CKey key;
-    if (RegOpenKeyExW(hkey, szSubKey, 0, MAXIMUM_ALLOWED, key.Put()) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(hkey, szSubKey, 0, MAXIMUM_ALLOWED | KEY_ENUMERATE_SUB_KEYS, key.Put()) != ERROR_SUCCESS) {
         return S_OK;
     }
     if (depth < kMaxDepth) {
@@ -71,7 +73,12 @@ void EliminateChildren(HKEY hkey, int depth) {
     WCHAR name[kMaxText];
     for (;;) {
         DWORD cch = kMaxText;
-        if (RegEnumKeyExW(hkey, index, name, &cch, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+        LONG e = RegEnumKeyExW(hkey, index, name, &cch, nullptr, nullptr, nullptr, nullptr);
+        if (e == ERROR_MORE_DATA) {
+            index++;  // a name longer than any key name should be: step over it
+            continue;
+        }
+        if (e != ERROR_SUCCESS) {
             return;
         }
         EliminateAt(hkey, name, depth);
