@@ -29,9 +29,17 @@
 
 class CRenderSink;
 
+// Either way a Receive while stopped is refused (VFW_E_WRONG_STATE), during a
+// flush answered S_FALSE, and after an end of stream refused until the next
+// stop or flush (VFW_E_SAMPLE_REJECTED_EOS).
 enum class SinkRenderMode {
-    AtSampleTime,     // paused: hold the sample until run; running: wait for its start time
-    AsFastAsPossible  // never wait (benchmarks)
+    // Paused: hold the sample until run, as a renderer does, so a source is
+    // paced from the first sample. Running: wait for the sample's start time
+    // (relative to the run start) on the clock; a sample without a time, or
+    // a sink without a clock, renders at once.
+    AtSampleTime,
+    // Never wait, paused or running (throughput tests and benchmarks).
+    AsFastAsPossible
 };
 
 // What one rendered sample carried.
