@@ -40,6 +40,10 @@ endif()
 set(OCULO_FFMPEG_WINDOWS_DIR "${OCULO_FFMPEG_WINDOWS_DIR}" CACHE PATH
     "FFmpeg for this Windows architecture (scripts/build-ffmpeg-windows.sh)")
 
+# find_library (which resolves pkg-config's -l names to files) searches only
+# under the root paths; the FFmpeg import libraries live in the cache.
+list(APPEND CMAKE_FIND_ROOT_PATH "${OCULO_FFMPEG_WINDOWS_DIR}")
+
 # pkg-config sees only the cached Windows FFmpeg, never the host's .pc files.
 set(ENV{PKG_CONFIG_LIBDIR} "${OCULO_FFMPEG_WINDOWS_DIR}/lib/pkgconfig")
 set(ENV{PKG_CONFIG_PATH} "")

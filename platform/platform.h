@@ -3,7 +3,12 @@
 // codes are the same on both.
 #pragma once
 
+// The standard headers the POSIX stand-in brings in, on every target, so that
+// code compiling on one compiles on the other.
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <cwchar>
 
 #ifdef _WIN32
 #ifndef STRSAFE_NO_DEPRECATE
