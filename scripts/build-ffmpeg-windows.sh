@@ -149,8 +149,10 @@ build_arch() {  # <arch>
 
 for a in "${ARCHES[@]}"; do
     build_arch "$a"
+    # Point the toolchains at this build as soon as an architecture is ready.
+    ln -sfn "$(basename "$DEST")" "$CACHE/ffmpeg-windows.tmp"
+    mv -T "$CACHE/ffmpeg-windows.tmp" "$CACHE/ffmpeg-windows"
 done
-ln -sfn "$(basename "$DEST")" "$CACHE/ffmpeg-windows"
 for a in "${ARCHES[@]}"; do
     echo "FFmpeg for $a: $CACHE/ffmpeg-windows/$a"
 done
