@@ -52,8 +52,10 @@ protected:
         // A fresh registry file for the stand-in (the variable means nothing to Windows).
         std::random_device random;
         m_registryFile = ::testing::TempDir() + "oculo-settings-" + std::to_string(random()) + ".reg";
-        m_env = "OCULO_REGISTRY=" + m_registryFile;
-        putenv(&m_env[0]);
+        // putenv keeps the pointer for the life of the process: one static buffer.
+        static char s_env[1024];
+        std::snprintf(s_env, sizeof(s_env), "OCULO_REGISTRY=%s", m_registryFile.c_str());
+        putenv(s_env);
         for (const WCHAR* path : kParents) {
             m_parentExisted.push_back(KeyExists(path));
         }
@@ -137,7 +139,6 @@ protected:
     }
 
     std::string m_registryFile;
-    std::string m_env;  // putenv keeps a pointer to it
     std::vector<bool> m_keyExisted;
     std::vector<bool> m_parentExisted;
     std::vector<Saved> m_saved;
