@@ -42,8 +42,10 @@ CRTSPCamera::CRTSPCamera(CIPCameraCallback* callback)
     avformat_network_init();
 }
 
+// A reader destroyed while its capture thread runs would be used after it is
+// freed: stop the run first (quick when none is running), which also closes.
 CRTSPCamera::~CRTSPCamera() {
-    Close();
+    CRTSPCamera::Stop();
     avformat_network_deinit();
 }
 

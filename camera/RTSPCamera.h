@@ -32,7 +32,7 @@ public:
     // `callback` is not owned and must outlive the capture thread; null means
     // pictures are decoded and counted but handed to nobody.
     explicit CRTSPCamera(CIPCameraCallback* callback);
-    ~CRTSPCamera() override;  // closes; the owner stops first
+    ~CRTSPCamera() override;  // stops any run, then closes
     CRTSPCamera(const CRTSPCamera&) = delete;
     CRTSPCamera& operator=(const CRTSPCamera&) = delete;
 

@@ -287,3 +287,22 @@ TEST_F(CameraStreamTest, StartWhileRunningBeginsANewRun) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CameraLifetimeTest, DestroyingARunningReaderEndsItsRunFirst) {
+    CFixtureProcess server;
+    ASSERT_TRUE(server.Start(MjpegServerCommand({})));
+    CRecorder recorder;
+    recorder.ResizeFrameStore(32, 24);
+    {
+        CRTSPCamera camera(&recorder);
+        camera.Start(Url("http", server.Port(), "/").c_str());
+        ASSERT_TRUE(WaitUntil([&] { return camera.GetFrameCount() >= 1; }));
+    }
+    recorder.m_bStopped = true;
+    Sleep(300);
+    EXPECT_EQ(recorder.m_iAfterStop.load(), 0);
+}
+
+}  // namespace
