@@ -142,6 +142,32 @@ TEST_F(SetupTest, TextsThatDoNotFitAreRefusedUnwritten) {
     EXPECT_FALSE(KeyExists(ClassKey()));
 }
 
+TEST_F(SetupTest, FilterSetupDataGoesThroughTheMapper) {
+    const REGPINTYPES type = {&MEDIATYPE_Video, &GUID_NULL};
+    REGFILTERPINS pin = {};
+    pin.strName = const_cast<LPWSTR>(L"Output");
+    pin.bOutput = TRUE;
+    pin.clsConnectsToFilter = &GUID_NULL;
+    pin.nMediaTypes = 1;
+    pin.lpMediaType = &type;
+    const AMOVIESETUP_FILTER setup = {&CLSID_Registered, L"Setup test", MERIT_DO_NOT_USE, 1, &pin};
+    EXPECT_EQ(S_OK, AMovieSetupRegisterFilter(&setup, TRUE));
+    EXPECT_EQ(S_OK, AMovieSetupRegisterFilter(&setup, FALSE));
+    // Not registered any more: still a success.
+    EXPECT_EQ(S_OK, AMovieSetupRegisterFilter(&setup, FALSE));
+    // The caller's own COM initialisation is left as it was.
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+    EXPECT_EQ(S_OK, AMovieSetupRegisterFilter(&setup, TRUE));
+    EXPECT_EQ(S_OK, AMovieSetupRegisterFilter(&setup, FALSE));
+    IUnknown* pMapper = nullptr;
+    EXPECT_EQ(S_OK, CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                                     reinterpret_cast<void**>(&pMapper)));
+    if (pMapper != nullptr) {
+        pMapper->Release();
+    }
+    CoUninitialize();
+}
+
 TEST_F(SetupTest, FilterWithoutSetupDataRegistersNothing) {
     EXPECT_EQ(S_FALSE, AMovieSetupRegisterFilter(nullptr, TRUE));
     EXPECT_EQ(S_FALSE, AMovieSetupRegisterFilter(nullptr, FALSE));
