@@ -4,7 +4,9 @@
 
 namespace {
 
-DWORD WINAPI PlatformTicks() { return GetTickCount(); }
+DWORD WINAPI PlatformTicks() {
+    return GetTickCount();
+}
 
 // Created on first use (a function-local static is initialised exactly once,
 // also when two threads arrive together) and destroyed when the module unloads.

@@ -1,9 +1,13 @@
 #include "camera/MTCriticalSection.h"
 
 // Spin count 0 and no flags: the plain initialisation is the same lock.
-CMTCriticalSection::CMTCriticalSection() { InitializeCriticalSection(&m_section); }
+CMTCriticalSection::CMTCriticalSection() {
+    InitializeCriticalSection(&m_section);
+}
 
-CMTCriticalSection::~CMTCriticalSection() { DeleteCriticalSection(&m_section); }
+CMTCriticalSection::~CMTCriticalSection() {
+    DeleteCriticalSection(&m_section);
+}
 
 bool CMTCriticalSection::Lock() {
     EnterCriticalSection(&m_section);

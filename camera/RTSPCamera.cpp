@@ -49,7 +49,9 @@ CRTSPCamera::~CRTSPCamera() {
     avformat_network_deinit();
 }
 
-void CRTSPCamera::Close() { delete m_pContext.exchange(nullptr); }
+void CRTSPCamera::Close() {
+    delete m_pContext.exchange(nullptr);
+}
 
 int64_t CRTSPCamera::GetTimeSinceLastFrame() {
     return int64_t(ExtendedTickCount() - m_ullLastFrameTime.load());
@@ -61,7 +63,9 @@ void CRTSPCamera::SetUrl(LPCWSTR address) {
     m_szUrl[i] = 0;
 }
 
-void CRTSPCamera::ArmDeadline(uint64_t limitMs) { m_ullDeadline = ExtendedTickCount() + limitMs; }
+void CRTSPCamera::ArmDeadline(uint64_t limitMs) {
+    m_ullDeadline = ExtendedTickCount() + limitMs;
+}
 
 // Runs inside FFmpeg's blocking calls on the capture thread (and in Close):
 // a stop request or an expired open/silence limit abort the call.

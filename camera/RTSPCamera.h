@@ -66,7 +66,7 @@ private:
     // Owned; see the class comment for who touches it. Atomic so that the
     // owner's IsOpen may look while the capture thread connects.
     std::atomic<StreamContext*> m_pContext{nullptr};
-    CIPCameraCallback* const m_pCallback;  // not owned
+    CIPCameraCallback* const m_pCallback;      // not owned
     std::atomic<uint64_t> m_ullLastFrameTime;  // written by the capture thread (Open, pictures)
     std::atomic<LONG> m_lFrameCount{0};        // capture thread +1; Stop resets
     WCHAR m_szUrl[kUrlChars] = {};

@@ -8,7 +8,9 @@ namespace {
 constexpr int64_t kMaxStoreBytes = 0x7FFFFFE0;  // the rounded size still fits a LONG
 constexpr size_t kStoreAlignment = 32;
 
-int64_t PaddedRow(int64_t width) { return (width * 3 + 3) & ~int64_t(3); }
+int64_t PaddedRow(int64_t width) {
+    return (width * 3 + 3) & ~int64_t(3);
+}
 
 // The window [lo, hi) of one axis: both bounds zero is the whole extent;
 // otherwise the ordered bounds, each clamped to 0 ... extent.
@@ -30,7 +32,9 @@ uint32_t Load32(const BYTE* p) {
     return v;
 }
 
-void Store32(BYTE* p, uint32_t v) { std::memcpy(p, &v, 4); }
+void Store32(BYTE* p, uint32_t v) {
+    std::memcpy(p, &v, 4);
+}
 
 // Samples one store row. The first `wordColumns` columns may be read as whole
 // words (the byte after each pixel is inside the source row); four such pixels

@@ -74,8 +74,9 @@ void OnFrameRatios() {
     const size_t smallBytes = size_t(CFrameStore::StoreBytes(640, 480));
     const double smallMs = TimeMs([&] { small.OnFrame(picture.data(), srcW, srcH); });
     const double smallCopyMs = TimeMs([&] { std::memcpy(target.data(), picture.data(), smallBytes); }, 200);
-    std::printf("(c) OnFrame 1920x1080 -> 640x480: %.3f ms, memcpy of the store %.3f ms, ratio %.2f (target <= 4)\n",
-                smallMs, smallCopyMs, smallMs / smallCopyMs);
+    std::printf(
+        "(c) OnFrame 1920x1080 -> 640x480: %.3f ms, memcpy of the store %.3f ms, ratio %.2f (target <= 4)\n",
+        smallMs, smallCopyMs, smallMs / smallCopyMs);
 }
 
 // --- (a) ---
@@ -135,7 +136,8 @@ double BareCpuPerPicture(const std::string& url, bool decodeOnly) {
                         scaler = sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format),
                                                 frame->width, frame->height, AV_PIX_FMT_BGR24, SWS_BICUBIC,
                                                 nullptr, nullptr, nullptr);
-                        bgr.resize(size_t(av_image_get_buffer_size(AV_PIX_FMT_BGR24, frame->width, frame->height, 4)));
+                        bgr.resize(size_t(
+                            av_image_get_buffer_size(AV_PIX_FMT_BGR24, frame->width, frame->height, 4)));
                         av_image_fill_arrays(planes, lines, bgr.data(), AV_PIX_FMT_BGR24, frame->width,
                                              frame->height, 4);
                     }
@@ -161,7 +163,8 @@ double BareCpuPerPicture(const std::string& url, bool decodeOnly) {
 bool MakeStream(const std::string& path) {
     const std::string command =
         "ffmpeg -v error -y -f lavfi -i testsrc2=size=1920x1080:rate=25 -vf noise=alls=6:allf=t -t 10 "
-        "-c:v libx264 -preset veryfast -b:v 4M -maxrate 4M -bufsize 4M -g 50 -bf 0 -pix_fmt yuv420p -f h264 " +
+        "-c:v libx264 -preset veryfast -b:v 4M -maxrate 4M -bufsize 4M -g 50 -bf 0 -pix_fmt yuv420p -f "
+        "h264 " +
         path;
     return std::system(command.c_str()) == 0;
 }
@@ -189,9 +192,10 @@ void EngineRatios() {
     // Alternating runs, best of two each: the machine is shared.
     const double bareBest = std::min(bare, bare2);
     const double engineBest = std::min(engine, engine2);
-    std::printf("(a) CPU per 1080p picture: engine %.3f / %.3f ms, bare read+decode+convert %.3f / %.3f ms, "
-                "decode only %.3f ms\n    engine / bare %.3f (target <= 1.1), engine / decode %.3f\n",
-                engine, engine2, bare, bare2, decode, engineBest / bareBest, engineBest / decode);
+    std::printf(
+        "(a) CPU per 1080p picture: engine %.3f / %.3f ms, bare read+decode+convert %.3f / %.3f ms, "
+        "decode only %.3f ms\n    engine / bare %.3f (target <= 1.1), engine / decode %.3f\n",
+        engine, engine2, bare, bare2, decode, engineBest / bareBest, engineBest / decode);
     server.Kill();
     std::remove(file.c_str());
 }

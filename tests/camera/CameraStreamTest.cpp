@@ -81,8 +81,8 @@ Bgr StorePixel(CFrameStore& store, LONG w, LONG h, LONG row, LONG column) {
 
 // Each channel near full (1) or near zero (0).
 void ExpectColour(Bgr pixel, int b, int g, int r, const char* what) {
-    auto near = [](int value, int on) { return on ? value > 140 : value < 70; };
-    EXPECT_TRUE(near(pixel.b, b) && near(pixel.g, g) && near(pixel.r, r))
+    auto isNear = [](int value, int on) { return on ? value > 140 : value < 70; };
+    EXPECT_TRUE(isNear(pixel.b, b) && isNear(pixel.g, g) && isNear(pixel.r, r))
         << what << ": got B" << pixel.b << " G" << pixel.g << " R" << pixel.r;
 }
 
@@ -225,8 +225,8 @@ TEST_F(CameraStreamTest, ClosedAndResetConnectionsAreReconnected) {
 
 TEST_F(CameraStreamTest, ResolutionSwitchEndsTheConnectionAndTheNextOneFollows) {
     const std::string log = TempFileName("connections");
-    ASSERT_TRUE(server.Start(MjpegServerCommand({"--switch-after", "5", "--switch-width", "160",
-                                                 "--switch-height", "120", "--log", log})));
+    ASSERT_TRUE(server.Start(MjpegServerCommand(
+        {"--switch-after", "5", "--switch-width", "160", "--switch-height", "120", "--log", log})));
     CRTSPCamera camera(&recorder);
     recorder.ResizeFrameStore(100, 100);
     camera.Start(Url("http", server.Port(), "/").c_str());

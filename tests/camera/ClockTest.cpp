@@ -7,7 +7,9 @@
 namespace {
 
 DWORD g_ticks = 0;
-DWORD WINAPI FakeTicks() { return g_ticks; }
+DWORD WINAPI FakeTicks() {
+    return g_ticks;
+}
 
 class ClockTest : public ::testing::Test {
 protected:

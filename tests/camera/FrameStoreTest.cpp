@@ -7,7 +7,9 @@
 
 namespace {
 
-LONG Stride(LONG w) { return (w * 3 + 3) & ~3; }
+LONG Stride(LONG w) {
+    return (w * 3 + 3) & ~3;
+}
 
 // The crop and scale written out the plain way, for comparison.
 std::vector<BYTE> Reference(const std::vector<BYTE>& src, LONG srcW, LONG srcH, LONG W, LONG H, LONG l,
@@ -18,8 +20,8 @@ std::vector<BYTE> Reference(const std::vector<BYTE>& src, LONG srcW, LONG srcH, 
             return;
         }
         *lo = std::min(a, c), *hi = std::max(a, c);
-        *lo = std::max(0, std::min(*lo, extent));
-        *hi = std::max(0, std::min(*hi, extent));
+        *lo = std::max(LONG(0), std::min(*lo, extent));
+        *hi = std::max(LONG(0), std::min(*hi, extent));
     };
     std::vector<BYTE> out(size_t(Stride(W)) * H, 0);
     LONG x0, x1, y0, y1;
@@ -58,9 +60,9 @@ void ExpectSamePixels(const std::vector<BYTE>& a, const std::vector<BYTE>& b, LO
 
 TEST(FrameStoreTest, MatchesTheReferenceForManySizesAndCrops) {
     const LONG sizes[][2] = {{1, 1}, {5, 2}, {7, 3}, {64, 48}, {33, 17}, {320, 240}};
-    const LONG crops[][4] = {{0, 0, 0, 0},   {10, 0, 0, 0},     {0, 100, 0, 0},  {-20, -5, 30, 40},
-                             {30, 40, 3, 2}, {500, 500, 600, 600}, {2, 1, 1000, 900}, {5, 5, 5, 9},
-                             {-9, -9, -1, -1}};
+    const LONG crops[][4] = {{0, 0, 0, 0},      {10, 0, 0, 0},  {0, 100, 0, 0},
+                             {-20, -5, 30, 40}, {30, 40, 3, 2}, {500, 500, 600, 600},
+                             {2, 1, 1000, 900}, {5, 5, 5, 9},   {-9, -9, -1, -1}};
     unsigned seed = 1;
     for (auto& out : sizes) {
         for (auto& in : sizes) {
@@ -71,8 +73,9 @@ TEST(FrameStoreTest, MatchesTheReferenceForManySizesAndCrops) {
                 const std::vector<BYTE> src = Picture(in[0], in[1], seed++);
                 EXPECT_TRUE(store.OnFrame(src.data(), in[0], in[1]));
                 const auto expected = Reference(src, in[0], in[1], out[0], out[1], c[0], c[1], c[2], c[3]);
-                SCOPED_TRACE(testing::Message() << in[0] << "x" << in[1] << " -> " << out[0] << "x" << out[1]
-                                                << " crop " << c[0] << "," << c[1] << "," << c[2] << "," << c[3]);
+                SCOPED_TRACE(testing::Message()
+                             << in[0] << "x" << in[1] << " -> " << out[0] << "x" << out[1] << " crop " << c[0]
+                             << "," << c[1] << "," << c[2] << "," << c[3]);
                 ExpectSamePixels(Read(store, out[0], out[1]), expected, out[0], out[1]);
             }
         }
