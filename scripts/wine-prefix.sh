@@ -2,8 +2,7 @@
 # Makes the headless Wine prefix the Windows tests run in.
 #   wine-prefix.sh          create it if missing
 #   wine-prefix.sh --fresh  delete and recreate it (the test script does this once a run)
-#   wine-prefix.sh --serve  also start its wineserver, kept for 30 s after the last
-#                           program exits (saves each test the server start)
+#   wine-prefix.sh --serve  also start its wineserver and services (see wine-env.sh)
 #   wine-prefix.sh --stop   stop its wineserver
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
@@ -38,6 +37,5 @@ fi
 exec 8>&-   # no Wine process may inherit the lock
 
 if [ "$serve" = 1 ]; then
-    # Detached from our output, so that no caller waits on its pipes.
-    wineserver -p30 </dev/null >/dev/null 2>&1
+    oculo_wine_session
 fi

@@ -20,6 +20,8 @@ done
 # Made by the test script once a run; made here when someone runs ctest alone.
 [ -f "$WINEPREFIX/.oculo-ready" ] || bash "$(dirname "${BASH_SOURCE[0]}")/wine-prefix.sh"
 
+oculo_wine_session
+
 # Wine reads WINEPATH as Windows paths separated by ';' (Z: is the Unix root).
 winepath=""
 for d in "${dll_dirs[@]}"; do
