@@ -26,16 +26,10 @@ set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # FFmpeg for Windows, built and cached by scripts/build-ffmpeg-windows.sh.
 get_filename_component(OCULO_SOURCE_ROOT "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
 if(NOT OCULO_FFMPEG_WINDOWS_DIR)
-    if(DEFINED ENV{OCULO_CACHE_DIR})
-        set(_oculo_cache "$ENV{OCULO_CACHE_DIR}")
-    elseif(EXISTS /var/cache/oculo)
-        set(_oculo_cache /var/cache/oculo)
-    elseif(DEFINED ENV{XDG_CACHE_HOME})
-        set(_oculo_cache "$ENV{XDG_CACHE_HOME}/oculo")
-    else()
-        set(_oculo_cache "$ENV{HOME}/.cache/oculo")
-    endif()
-    set(OCULO_FFMPEG_WINDOWS_DIR "${_oculo_cache}/ffmpeg-windows/${OCULO_MINGW_ARCH}")
+    # Ask the script where its cache is, so the two never disagree.
+    execute_process(COMMAND bash "${OCULO_SOURCE_ROOT}/scripts/build-ffmpeg-windows.sh" --print-dir
+                    OUTPUT_VARIABLE _oculo_ffmpeg_root OUTPUT_STRIP_TRAILING_WHITESPACE)
+    set(OCULO_FFMPEG_WINDOWS_DIR "${_oculo_ffmpeg_root}/${OCULO_MINGW_ARCH}")
 endif()
 set(OCULO_FFMPEG_WINDOWS_DIR "${OCULO_FFMPEG_WINDOWS_DIR}" CACHE PATH
     "FFmpeg for this Windows architecture (scripts/build-ffmpeg-windows.sh)")
