@@ -176,8 +176,8 @@ HRESULT CBasePin::TryMediaTypes(IPin* pReceivePin, const CMediaType* pmt, IEnumM
     }
 }
 
-// The peer is recorded only once it has accepted the type, so that no other
-// caller ever sees a connection the peer has not agreed to.
+// The pin looks connected while the peer decides, as peers expect (a peer may
+// ask the connector what it is connected to); every failure undoes it.
 HRESULT CBasePin::AttemptConnection(IPin* pReceivePin, const CMediaType* pmt) {
     HRESULT hr = CheckConnect(pReceivePin);
     if (FAILED(hr)) {
@@ -188,12 +188,12 @@ HRESULT CBasePin::AttemptConnection(IPin* pReceivePin, const CMediaType* pmt) {
     if (hr != S_OK) {
         hr = MapTypeRefusal(hr);
     } else {
+        pReceivePin->AddRef();
+        m_Connected = pReceivePin;
         hr = SetMediaType(pmt);
         if (SUCCEEDED(hr)) {
             hr = pReceivePin->ReceiveConnection(static_cast<IPin*>(this), pmt);
             if (SUCCEEDED(hr)) {
-                pReceivePin->AddRef();
-                m_Connected = pReceivePin;
                 hr = CompleteConnect(pReceivePin);
                 if (SUCCEEDED(hr)) {
                     return hr;

@@ -73,8 +73,8 @@ protected:
 TEST_F(ConnectionTest, ConnectsWithOwnTypeAndDisconnects) {
     ASSERT_EQ(m_pStream->Connect(m_pPeer, nullptr), S_OK);
     EXPECT_EQ(m_pPeer->m_pConnector, static_cast<IPin*>(m_pStream));
-    // The peer never saw us connected before it accepted.
-    EXPECT_EQ(m_pPeer->m_hrConnectorConnectedTo, VFW_E_NOT_CONNECTED);
+    // While deciding, the peer already sees the connector connected to it.
+    EXPECT_EQ(m_pPeer->m_hrConnectorConnectedTo, S_OK);
     EXPECT_EQ(m_pStream->Hooks(),
               (std::vector<std::string>{"CheckConnect", "CheckMediaType", "SetMediaType", "CompleteConnect"}));
     IPin* pPeer = nullptr;
