@@ -53,10 +53,8 @@ HRESULT EliminateAt(HKEY hkey, LPCWSTR szSubKey, int depth) {
     if (szSubKey == nullptr || szSubKey[0] == 0) {
         return E_FAIL;
     }
-    // Whatever access is allowed, and at least enumeration, which the walk
-    // below needs.
     CKey key;
-    if (RegOpenKeyExW(hkey, szSubKey, 0, MAXIMUM_ALLOWED | KEY_ENUMERATE_SUB_KEYS, key.Put()) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(hkey, szSubKey, 0, MAXIMUM_ALLOWED, key.Put()) != ERROR_SUCCESS) {
         return S_OK;
     }
     if (depth < kMaxDepth) {

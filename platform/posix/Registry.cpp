@@ -73,7 +73,9 @@ LONG NewHandle(const std::wstring& path, REGSAM access, PHKEY result) {
     if (!open) return ERROR_NOT_ENOUGH_MEMORY;
     try {
         open->path = path;
-        open->access = access;
+        // A request for the most the caller may have is granted in full: the
+        // file's keys carry no security of their own.
+        open->access = (access & MAXIMUM_ALLOWED) ? KEY_ALL_ACCESS : access;
         std::lock_guard<std::mutex> hold(g_keyLock);
         Keys().insert(open);
     } catch (...) {
