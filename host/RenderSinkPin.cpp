@@ -500,12 +500,13 @@ REFERENCE_TIME CRenderSinkPin::StreamTimeNow() const {
 HRESULT CRenderSinkPin::WaitUntilDue(std::unique_lock<std::mutex>& hold, const SinkSample& info) {
     const uint64_t stopGeneration = m_filter.m_cStopGeneration;
     const uint64_t flushGeneration = m_cFlushGeneration;
-    const SteadyClock::time_point giveUp = SteadyClock::now() + std::chrono::milliseconds(m_dwMaxWaitMs);
+    SteadyClock::time_point giveUp{};  // set on the first wait: the fast path reads no clock
     for (;;) {
         if (m_filter.m_state == State_Stopped || m_filter.m_cStopGeneration != stopGeneration)
             return VFW_E_WRONG_STATE;
         if (m_bFlushing || m_cFlushGeneration != flushGeneration) return S_FALSE;
         if (m_mode == SinkRenderMode::AsFastAsPossible) return S_OK;
+        if (giveUp == SteadyClock::time_point{}) giveUp = SteadyClock::now() + std::chrono::milliseconds(m_dwMaxWaitMs);
         SteadyClock::time_point wake = giveUp;
         if (m_filter.m_state == State_Running) {
             if (FAILED(info.hrTime) || !m_filter.m_pClock) return S_OK;
@@ -543,12 +544,14 @@ STDMETHODIMP CRenderSinkPin::Receive(IMediaSample* pSample) {
             ++m_cRejected;
             return hr;
         }
-        info.rtRendered = StreamTimeNow();
+        // The clock is read only for someone who will see the record.
+        const bool bRecorded = m_samples.size() < m_cMaxRecords;
+        if (bRecorded || m_pCallback) info.rtRendered = StreamTimeNow();
         if (!info.bLengthValid) ++m_cBadLength;
         // Never read past the buffer, whatever length the sample claims.
         cbData = pData ? std::max<LONG>(0, std::min(info.lActual, info.lSize)) : 0;
         try {
-            if (m_samples.size() < m_cMaxRecords) m_samples.push_back(info);
+            if (bRecorded) m_samples.push_back(info);
             if (m_bKeepLastFrame) m_lastFrame.assign(pData, pData + cbData);
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
