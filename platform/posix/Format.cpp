@@ -1,6 +1,7 @@
 // wsprintfW with Windows' rules: %[-][#][0][width][.precision][h|l]type with
 // types c C d i u x X s S and %%; %s and %ls are wide strings, %S and %hs
-// narrow ones. No floating point. At most 1023 characters and a terminator.
+// narrow ones. No floating point. At most 1023 characters and a terminator;
+// output cut at that limit returns 1024, as the platform's user32 does.
 #include <cstdarg>
 
 #include "platform/posix/winapi.h"
@@ -13,9 +14,14 @@ constexpr int kLimit = 1024;  // characters including the terminator
 struct Output {
     LPWSTR buffer;
     int length = 0;
+    bool truncated = false;
 
     void Put(WCHAR c) {
-        if (length < kLimit - 1) buffer[length++] = c;
+        if (length < kLimit - 1) {
+            buffer[length++] = c;
+        } else {
+            truncated = true;
+        }
     }
     void Repeat(WCHAR c, int count) {
         for (int i = 0; i < count; ++i) Put(c);
@@ -155,5 +161,5 @@ extern "C" OCULO_PLATFORM_API int wsprintfW(LPWSTR buffer, LPCWSTR format, ...) 
     }
     va_end(args);
     buffer[out.length] = L'\0';
-    return out.length;
+    return out.truncated ? kLimit : out.length;
 }

@@ -26,9 +26,9 @@ TEST(PlatformText, WsprintfFormatsWhatTheSystemUses) {
 TEST(PlatformText, WsprintfStopsAt1024Characters) {
     WCHAR out[2048];
     std::wstring longText(1500, L'a');
-    EXPECT_EQ(wsprintfW(out, L"%s", longText.c_str()), 1023);
+    EXPECT_EQ(wsprintfW(out, L"%s", longText.c_str()), 1024);  // the cut count, as user32 answers
     EXPECT_EQ(lstrlenW(out), 1023);
-    EXPECT_EQ(wsprintfW(out, L"%01500d", 5), 1023);  // an absurd width is cut the same way
+    EXPECT_EQ(wsprintfW(out, L"%01500d", 5), 1024);  // an absurd width is cut the same way
 }
 
 TEST(PlatformText, LstrcpynAlwaysTerminates) {
