@@ -43,10 +43,16 @@ summary() {
     exit $FAILED
 }
 
-preset_suite() {  # <preset> <ctest jobs>: configure, build, test
-    cmake --preset "$1" >/dev/null &&
-        cmake --build --preset "$1" -j2 &&
-        ctest --preset "$1" -j"$2" --no-tests=error
+# preset_suite <preset> <ctest jobs>: configure, build, test. A build error
+# fails the part, but what did build is still tested, so one broken file does
+# not hide the state of everything else.
+preset_suite() {
+    local built=0
+    cmake --preset "$1" >/dev/null || return 1
+    cmake --build --preset "$1" -j2 -- -k 0 || built=1
+    [ $built = 0 ] || echo "--- $1: the build failed; testing what did build"
+    ctest --preset "$1" -j"$2" --no-tests=error || return 1
+    return $built
 }
 
 if ! part "dependencies" bash scripts/install-deps.sh; then
