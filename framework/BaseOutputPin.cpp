@@ -17,8 +17,14 @@ CBaseOutputPin::CBaseOutputPin(LPCWSTR pObjectName, CBaseFilter* pFilter, CCritS
     : CBasePin(pObjectName, pFilter, pLock, phr, pName, PINDIR_OUTPUT), m_pAllocator(nullptr), m_pInputPin(nullptr) {}
 
 // A pin destroyed while connected (its filter released without a disconnect)
-// still owes its two references.
+// still owes its two references. Its allocator may still be committed (a
+// Pause that failed after the commit leaves the filter stopped, so no Stop
+// decommits it): decommit first, or the allocator's hold on itself would keep
+// it, and its buffers, alive for ever.
 CBaseOutputPin::~CBaseOutputPin() {
+    if (m_pAllocator) {
+        m_pAllocator->Decommit();
+    }
     ReleaseAndClear(m_pAllocator);
     ReleaseAndClear(m_pInputPin);
 }
@@ -57,30 +63,33 @@ HRESULT CBaseOutputPin::DecideAllocator(IMemInputPin* pPin, IMemAllocator** ppAl
     // First choice: the peer's own allocator.
     HRESULT hr = pPin->GetAllocator(ppAlloc);
     if (SUCCEEDED(hr) && *ppAlloc) {
-        hr = DecideBufferSize(*ppAlloc, &prop);
+        hr = SizeAndNotify(pPin, *ppAlloc, &prop);
         if (SUCCEEDED(hr)) {
-            hr = pPin->NotifyAllocator(*ppAlloc, FALSE);
-            if (SUCCEEDED(hr)) {
-                return S_OK;
-            }
+            return S_OK;
         }
     }
     ReleaseAndClear(*ppAlloc);
     // Second choice: one of our making, with what the first try left in prop.
     hr = InitAllocator(ppAlloc);
     if (SUCCEEDED(hr) && *ppAlloc) {
-        hr = DecideBufferSize(*ppAlloc, &prop);
+        hr = SizeAndNotify(pPin, *ppAlloc, &prop);
         if (SUCCEEDED(hr)) {
-            hr = pPin->NotifyAllocator(*ppAlloc, FALSE);
-            if (SUCCEEDED(hr)) {
-                return S_OK;
-            }
+            return S_OK;
         }
     } else if (SUCCEEDED(hr)) {
         hr = E_NOINTERFACE;  // a success without an allocator is no allocator
     }
     ReleaseAndClear(*ppAlloc);
     return hr;
+}
+
+HRESULT CBaseOutputPin::SizeAndNotify(IMemInputPin* pPin, IMemAllocator* pAlloc, ALLOCATOR_PROPERTIES* pProps) {
+    HRESULT hr = DecideBufferSize(pAlloc, pProps);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    // Samples are written by us only: not read-only.
+    return pPin->NotifyAllocator(pAlloc, FALSE);
 }
 
 HRESULT CBaseOutputPin::GetDeliveryBuffer(IMediaSample** ppSample, REFERENCE_TIME* pStartTime,

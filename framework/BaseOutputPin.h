@@ -44,6 +44,9 @@ public:
     STDMETHODIMP EndFlush() override;
 
 protected:
+    // One allocator candidate: DecideBufferSize on it, then offer it to the peer.
+    HRESULT SizeAndNotify(IMemInputPin* pPin, IMemAllocator* pAlloc, ALLOCATOR_PROPERTIES* pProps);
+
     IMemAllocator* m_pAllocator;  // the agreed allocator, one reference; see above
     IMemInputPin* m_pInputPin;    // the peer's memory input, one reference; see above
 };

@@ -102,18 +102,26 @@ void CBasePin::DropPeer() {
     }
 }
 
-STDMETHODIMP CBasePin::Connect(IPin* pReceivePin, const AM_MEDIA_TYPE* pmt) {
-    if (!pReceivePin) {
-        return E_POINTER;
-    }
-    CAutoLock lock(m_pLock);
+HRESULT CBasePin::CanConnectNow() const {
     if (IsConnected()) {
         return VFW_E_ALREADY_CONNECTED;
     }
     if (!IsStopped() && !m_bCanReconnectWhenActive) {
         return VFW_E_NOT_STOPPED;
     }
-    HRESULT hr = AgreeMediaType(pReceivePin, static_cast<const CMediaType*>(pmt));
+    return S_OK;
+}
+
+STDMETHODIMP CBasePin::Connect(IPin* pReceivePin, const AM_MEDIA_TYPE* pmt) {
+    if (!pReceivePin) {
+        return E_POINTER;
+    }
+    CAutoLock lock(m_pLock);
+    HRESULT hr = CanConnectNow();
+    if (FAILED(hr)) {
+        return hr;
+    }
+    hr = AgreeMediaType(pReceivePin, static_cast<const CMediaType*>(pmt));
     if (FAILED(hr)) {
         BreakConnect();
         return hr;
@@ -212,13 +220,11 @@ STDMETHODIMP CBasePin::ReceiveConnection(IPin* pConnector, const AM_MEDIA_TYPE* 
         return E_POINTER;
     }
     CAutoLock lock(m_pLock);
-    if (IsConnected()) {
-        return VFW_E_ALREADY_CONNECTED;
+    HRESULT hr = CanConnectNow();
+    if (FAILED(hr)) {
+        return hr;
     }
-    if (!IsStopped() && !m_bCanReconnectWhenActive) {
-        return VFW_E_NOT_STOPPED;
-    }
-    HRESULT hr = CheckConnect(pConnector);
+    hr = CheckConnect(pConnector);
     if (FAILED(hr)) {
         BreakConnect();
         return hr;

@@ -98,6 +98,8 @@ protected:
     double m_dRate;
 
 private:
+    // Whether a connection may start now; the lock is held.
+    HRESULT CanConnectNow() const;
     HRESULT AgreeMediaType(IPin* pReceivePin, const CMediaType* pmt);
     HRESULT TryMediaTypes(IPin* pReceivePin, const CMediaType* pmt, IEnumMediaTypes* pEnum);
     HRESULT AttemptConnection(IPin* pReceivePin, const CMediaType* pmt);

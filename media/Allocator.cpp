@@ -95,8 +95,10 @@ STDMETHODIMP CBaseAllocator::Commit() {
             m_bCommitted = FALSE;
             return hr;
         }
+        // Taken before the lock goes, so that a Decommit on another thread
+        // can never drop this reference before it exists.
+        AddRef();
     }
-    AddRef();
     return S_OK;
 }
 

@@ -37,6 +37,9 @@ protected:
         };
     }
     void TearDown() override {
+        if (!m_pSource) {
+            return;  // the test released everything itself
+        }
         m_pSource->Filter()->Stop();
         m_pStream->Disconnect();
         m_pPeer->Disconnect();  // the peer's reference on our pin
@@ -224,6 +227,24 @@ TEST_F(ConnectionTest, ConnectingAndDisconnectingRefusedWhileNotStopped) {
     EXPECT_EQ(m_pStream->m_cThreadCreates.load(), 1);
     EXPECT_EQ(m_pStream->m_cThreadDestroys.load(), 1);
     EXPECT_EQ(m_pStream->Disconnect(), S_OK);
+}
+
+// A Pause that fails after the commit leaves the filter stopped with its
+// allocator committed; a filter released like that must still decommit it, or
+// a real allocator keeps itself (and its buffers) alive for ever.
+TEST_F(ConnectionTest, FilterReleasedAfterFailedPauseDecommitsItsAllocator) {
+    m_pStream->m_cfg.hrThreadCreate = E_ABORT;
+    ASSERT_EQ(m_pStream->Connect(m_pPeer, nullptr), S_OK);
+    EXPECT_EQ(m_pSource->Filter()->Pause(), E_ABORT);
+    EXPECT_EQ(m_pOwnAllocator->m_cCommit, 1);
+    EXPECT_EQ(m_pOwnAllocator->m_cDecommit, 0);
+    m_pPeer->Disconnect();  // the peer lets go of our pin; ours stays connected
+    EXPECT_EQ(m_pSource->Filter()->Release(), 0u);
+    m_pSource = nullptr;
+    EXPECT_EQ(m_pOwnAllocator->m_cDecommit, 1);
+    EXPECT_EQ(m_pPeer->Release(), 0u);
+    EXPECT_EQ(m_pPeerAllocator->Release(), 0u);
+    EXPECT_EQ(m_pOwnAllocator->Release(), 0u);
 }
 
 TEST_F(ConnectionTest, DeliveryWithoutConnectionAndUpstreamCalls) {
