@@ -283,10 +283,12 @@ void CHostGraph::StopAll(const std::vector<IBaseFilter*>& filters, HRESULT* pFir
     m_state = State_Stopped;
 }
 
-HRESULT CHostGraph::Pause() {
+// Tells every filter, downstream first; on the first refusal stops them all
+// again (so no filter is left paused or running) and returns it.
+HRESULT CHostGraph::ChangeAll(FILTER_STATE target, REFERENCE_TIME tStart) {
     std::vector<IBaseFilter*> filters = SnapshotDownstreamFirst();
     for (IBaseFilter* f : filters) {
-        HRESULT hr = f->Pause();
+        HRESULT hr = target == State_Running ? f->Run(tStart) : f->Pause();
         if (FAILED(hr)) {
             StopAll(filters, nullptr);
             ReleaseAll(filters);
@@ -295,9 +297,11 @@ HRESULT CHostGraph::Pause() {
     }
     ReleaseAll(filters);
     std::lock_guard<std::mutex> hold(m_lock);
-    m_state = State_Paused;
+    m_state = target;
     return S_OK;
 }
+
+HRESULT CHostGraph::Pause() { return ChangeAll(State_Paused, 0); }
 
 HRESULT CHostGraph::Run() {
     if (GetState() == State_Stopped) {
@@ -310,19 +314,7 @@ HRESULT CHostGraph::Run() {
         tStart = CHostClock::Now() + m_rtRunOffset;
         m_rtRunStart = tStart;
     }
-    std::vector<IBaseFilter*> filters = SnapshotDownstreamFirst();
-    for (IBaseFilter* f : filters) {
-        HRESULT hr = f->Run(tStart);
-        if (FAILED(hr)) {
-            StopAll(filters, nullptr);
-            ReleaseAll(filters);
-            return hr;
-        }
-    }
-    ReleaseAll(filters);
-    std::lock_guard<std::mutex> hold(m_lock);
-    m_state = State_Running;
-    return S_OK;
+    return ChangeAll(State_Running, tStart);
 }
 
 HRESULT CHostGraph::Stop() {

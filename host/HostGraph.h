@@ -103,6 +103,8 @@ private:
     std::vector<IBaseFilter*> SnapshotDownstreamFirst() const;
     std::wstring UniqueName(LPCWSTR pName) const;  // REQUIRES: m_lock held.
     void StopAll(const std::vector<IBaseFilter*>& filters, HRESULT* pFirstFailure);
+    // Pause (or Run at tStart) every filter; all stopped again on a failure.
+    HRESULT ChangeAll(FILTER_STATE target, REFERENCE_TIME tStart);
     static void ReleaseAll(std::vector<IBaseFilter*>& filters);
     static void DisconnectPins(IBaseFilter* pFilter);
     void Detach(IBaseFilter* pFilter);

@@ -2,33 +2,19 @@
 
 #include <new>
 
+#include "host/HostEnum.h"
+
 namespace {
 
 // Not registered anywhere: the sink is created directly by its host.
 const CLSID kClsidRenderSink = {0x6f0d2c51, 0x3b7e, 0x4a1c, {0x9e, 0x42, 0x5d, 0x18, 0xa7, 0x3c, 0x0b, 0x91}};
 
 // Enumerates the sink's one pin; holds a reference on the filter.
-class CSinkPinEnum final : public IEnumPins {
+class CSinkPinEnum final : public CHostEnum<IEnumPins> {
 public:
-    CSinkPinEnum(CRenderSink* pFilter, ULONG position) : m_pFilter(pFilter), m_position(position) {
+    CSinkPinEnum(CRenderSink* pFilter, ULONG position)
+        : CHostEnum<IEnumPins>(IID_IEnumPins), m_pFilter(pFilter), m_position(position) {
         m_pFilter->AddRef();
-    }
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IEnumPins) {
-            *ppv = static_cast<IEnumPins*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG count = --m_cRef;
-        if (count == 0) delete this;
-        return count;
     }
 
     STDMETHODIMP Next(ULONG cPins, IPin** ppPins, ULONG* pcFetched) override {
@@ -64,10 +50,9 @@ public:
     }
 
 private:
-    ~CSinkPinEnum() { m_pFilter->Release(); }
+    ~CSinkPinEnum() override { m_pFilter->Release(); }
 
     static const ULONG kPins = 1;
-    std::atomic<ULONG> m_cRef{1};
     CRenderSink* m_pFilter;  // one reference
     ULONG m_position;        // used by one thread at a time, as enumerators are
 };

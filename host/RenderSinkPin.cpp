@@ -5,6 +5,7 @@
 #include <chrono>
 #include <new>
 
+#include "host/HostEnum.h"
 #include "host/RenderSink.h"
 
 namespace {
@@ -12,24 +13,9 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 
 // The sink has no preferred types: its enumerator is always empty.
-class CEmptyTypeEnum final : public IEnumMediaTypes {
+class CEmptyTypeEnum final : public CHostEnum<IEnumMediaTypes> {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IEnumMediaTypes) {
-            *ppv = static_cast<IEnumMediaTypes*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG count = --m_cRef;
-        if (count == 0) delete this;
-        return count;
-    }
+    CEmptyTypeEnum() : CHostEnum<IEnumMediaTypes>(IID_IEnumMediaTypes) {}
     STDMETHODIMP Next(ULONG cMediaTypes, AM_MEDIA_TYPE** ppMediaTypes, ULONG* pcFetched) override {
         if (!ppMediaTypes) return E_POINTER;
         if (!pcFetched && cMediaTypes != 1) return E_INVALIDARG;
@@ -45,8 +31,7 @@ public:
     }
 
 private:
-    ~CEmptyTypeEnum() = default;
-    std::atomic<ULONG> m_cRef{1};
+    ~CEmptyTypeEnum() override = default;
 };
 
 // What a sample carries, read through its interface.
