@@ -100,6 +100,23 @@ public:
     CBenchStream* m_pStream = nullptr;
 };
 
+// A bench source with its pin and one reference for the caller, or null (the
+// benchmark is then skipped).
+CBenchStream* MakeBenchSource(benchmark::State& state, CBenchSource** ppSource) {
+    CBenchSource* pSource = new (std::nothrow) CBenchSource();
+    HRESULT hr = S_OK;
+    CBenchStream* pStream = pSource ? new (std::nothrow) CBenchStream(&hr, pSource) : nullptr;
+    if (!pStream || FAILED(hr)) {
+        state.SkipWithError("no source");
+        delete pStream;
+        delete pSource;
+        return nullptr;
+    }
+    static_cast<IBaseFilter*>(pSource)->AddRef();
+    *ppSource = pSource;
+    return pStream;
+}
+
 void BM_AllocatorRoundTrip(benchmark::State& state) {
     CHostRef<IMemAllocator> alloc;
     if (FAILED(CreateAllocator(alloc.Put()))) {
@@ -133,16 +150,12 @@ void BM_DeliveryLoop(benchmark::State& state) {
     sink->Pin()->KeepLastFrame(false);
     sink->Pin()->SetMaxRecords(0);
 
-    CBenchSource* pSource = new (std::nothrow) CBenchSource();
-    HRESULT hr = S_OK;
-    CBenchStream* pStream = pSource ? new (std::nothrow) CBenchStream(&hr, pSource) : nullptr;
-    if (!pStream || FAILED(hr)) {
-        state.SkipWithError("no source");
-        delete pStream;
-        delete pSource;
+    CBenchSource* pSource = nullptr;
+    CBenchStream* pStream = MakeBenchSource(state, &pSource);
+    if (!pStream) {
         return;
     }
-    static_cast<IBaseFilter*>(pSource)->AddRef();
+    HRESULT hr = S_OK;
     if (FAILED(pStream->Connect(sink->InputPin(), nullptr)) || FAILED(pStream->CommitOnly()) ||
         FAILED(sink->Run(0))) {
         state.SkipWithError("could not connect");
@@ -182,16 +195,11 @@ void BM_SinkReceive(benchmark::State& state) {
     sink->Pin()->SetRenderMode(SinkRenderMode::AsFastAsPossible);
     sink->Pin()->KeepLastFrame(false);
     sink->Pin()->SetMaxRecords(0);
-    CBenchSource* pSource = new (std::nothrow) CBenchSource();
-    HRESULT hr = S_OK;
-    CBenchStream* pStream = pSource ? new (std::nothrow) CBenchStream(&hr, pSource) : nullptr;
-    if (!pStream || FAILED(hr)) {
-        state.SkipWithError("no source");
-        delete pStream;
-        delete pSource;
+    CBenchSource* pSource = nullptr;
+    CBenchStream* pStream = MakeBenchSource(state, &pSource);
+    if (!pStream) {
         return;
     }
-    static_cast<IBaseFilter*>(pSource)->AddRef();
     IMemInputPin* pInput = nullptr;
     IMediaSample* pSample = nullptr;
     if (FAILED(pStream->Connect(sink->InputPin(), nullptr)) || FAILED(pStream->CommitOnly()) ||
