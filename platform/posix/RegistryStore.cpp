@@ -4,6 +4,7 @@
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -15,6 +16,17 @@ namespace {
 
 // How long a writer waits for another process's transaction.
 constexpr int kLockWaitMs = 10000;
+// File times move in coarse steps, so a file rewritten moments ago may change
+// again without its size, time or even inode changing: the cached document is
+// trusted only for a file that has been left alone this long.
+constexpr unsigned long long kSettledNs = 2000000000ull;
+
+bool Settled(unsigned long long mtimeNs) {
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    unsigned long long nowNs = static_cast<unsigned long long>(now.tv_sec) * 1000000000ull + now.tv_nsec;
+    return nowNs > mtimeNs + kSettledNs;
+}
 
 std::string HomeDirectory() {
     const char* home = std::getenv("HOME");
@@ -116,7 +128,7 @@ LONG RegistryStore::Refresh(bool force) {
     identity.size = static_cast<unsigned long long>(info.st_size);
     identity.mtimeNs = static_cast<unsigned long long>(info.st_mtim.tv_sec) * 1000000000ull + info.st_mtim.tv_nsec;
     LONG result = ERROR_SUCCESS;
-    if (force || !(identity == m_identity)) {
+    if (force || !(identity == m_identity) || !Settled(identity.mtimeNs)) {
         std::string text;
         if (ReadAll(fd, &text)) {
             m_document = RegistryDocument::Parse(text);

@@ -2,7 +2,8 @@
 //
 // Readers see the file as last written by any process: each access checks
 // the file's identity (device, inode, size, modification time) and re-reads
-// it when it changed. A change runs as one transaction under an exclusive
+// it when it changed or was written too recently for its identity to tell.
+// A change runs as one transaction under an exclusive
 // lock on "<file>.lock" against a fresh read, and is written to a temporary
 // file that replaces the registry by rename, so nothing another writer did is
 // lost and no reader sees half a file.

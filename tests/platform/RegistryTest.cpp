@@ -1,5 +1,7 @@
 // The registry file of the stand-in: typed values, Windows' result codes,
 // other processes' writes and damaged files. Linux-only (fork, the file).
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -189,6 +191,27 @@ TEST_F(RegistryFileTest, AnotherProcessSeesAWrite) {
     if (child == 0) _exit(SetString(key, L"name", L"after") == ERROR_SUCCESS ? 0 : 1);
     ASSERT_TRUE(Reap(child));
     EXPECT_EQ(QueryString(key, L"name"), L"after");
+    RegCloseKey(key);
+}
+
+// File times are coarse (a clock tick or more): a file rewritten within one
+// tick may keep its size, time and even inode. Such a change must still be seen.
+TEST_F(RegistryFileTest, AChangeThatKeepsSizeAndTimeIsStillSeen) {
+    const std::string header = "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\TALVO\\Oculo\\00]\n";
+    WriteFile(header + "\"name\"=\"first\"\n");
+    struct timespec times[2];
+    clock_gettime(CLOCK_REALTIME, &times[0]);
+    times[1] = times[0];
+    ASSERT_EQ(utimensat(AT_FDCWD, m_file.c_str(), times, 0), 0);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSlotKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_EQ(QueryString(key, L"name"), L"first");
+    {
+        std::fstream inPlace(m_file, std::ios::in | std::ios::out | std::ios::binary);  // same inode
+        inPlace << header + "\"name\"=\"again\"\n";
+    }
+    ASSERT_EQ(utimensat(AT_FDCWD, m_file.c_str(), times, 0), 0);  // same time stamp
+    EXPECT_EQ(QueryString(key, L"name"), L"again");
     RegCloseKey(key);
 }
 
