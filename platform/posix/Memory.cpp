@@ -72,15 +72,6 @@ LPVOID NewRegion(SIZE_T size, DWORD allocationType, int protection) {
 
 WINOLEAPI_(LPVOID) CoTaskMemAlloc(SIZE_T size) { return std::malloc(size ? size : 1); }
 
-// As on Windows, a size of 0 frees the block and gives null.
-WINOLEAPI_(LPVOID) CoTaskMemRealloc(LPVOID block, SIZE_T size) {
-    if (size == 0) {
-        std::free(block);
-        return nullptr;
-    }
-    return std::realloc(block, size);
-}
-
 WINOLEAPI_(void) CoTaskMemFree(LPVOID block) { std::free(block); }
 
 extern "C" OCULO_PLATFORM_API void* _aligned_malloc(size_t size, size_t alignment) {

@@ -33,7 +33,7 @@ std::string ExecutablePath() {
 // The platform library itself, standing for the system's component runtime DLL.
 HMODULE PlatformModule() {
     Dl_info info;
-    if (!dladdr(reinterpret_cast<void*>(&GetModuleHandleA), &info) || !info.dli_fname) return nullptr;
+    if (!dladdr(reinterpret_cast<void*>(&GetModuleHandleW), &info) || !info.dli_fname) return nullptr;
     void* handle = dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
     if (handle) dlclose(handle);  // it stays loaded: this library is running
     return static_cast<HMODULE>(handle);
@@ -43,6 +43,14 @@ bool SameNameIgnoringCase(const char* a, const char* b) {
     for (; *a && *b; ++a, ++b)
         if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b))) return false;
     return *a == *b;
+}
+
+// Only the component runtime is known by name: the system looks up nothing else.
+HMODULE ModuleByName(LPCSTR moduleName) {
+    if (!moduleName) return static_cast<HMODULE>(MainProgram());
+    if (SameNameIgnoringCase(moduleName, "ole32.dll") || SameNameIgnoringCase(moduleName, "ole32")) return PlatformModule();
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
 }
 
 }  // namespace
@@ -73,18 +81,11 @@ WINBASEAPI DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD
     return static_cast<DWORD>(path.size());
 }
 
-WINBASEAPI HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
-    if (!moduleName) return static_cast<HMODULE>(MainProgram());
-    if (SameNameIgnoringCase(moduleName, "ole32.dll") || SameNameIgnoringCase(moduleName, "ole32")) return PlatformModule();
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return nullptr;
-}
-
 WINBASEAPI HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName) {
-    if (!moduleName) return GetModuleHandleA(nullptr);
+    if (!moduleName) return ModuleByName(nullptr);
     std::string narrow;
     for (; *moduleName; ++moduleName) narrow += *moduleName < 0x80 ? static_cast<char>(*moduleName) : '?';
-    return GetModuleHandleA(narrow.c_str());
+    return ModuleByName(narrow.c_str());
 }
 
 WINBASEAPI FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {

@@ -130,10 +130,6 @@ WINBASEAPI void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION section) {
 
 WINBASEAPI void WINAPI EnterCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_lock(&section->mutex); }
 
-WINBASEAPI BOOL WINAPI TryEnterCriticalSection(LPCRITICAL_SECTION section) {
-    return pthread_mutex_trylock(&section->mutex) == 0 ? TRUE : FALSE;
-}
-
 WINBASEAPI void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_unlock(&section->mutex); }
 
 WINBASEAPI void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_destroy(&section->mutex); }

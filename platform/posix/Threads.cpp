@@ -40,17 +40,14 @@ private:
     DWORD m_dwExitCode = 0;    // guarded by m_mutex
 };
 
-// What the new thread receives: its own reference to the thread object and
-// the identifier CreateThread already reported for it.
+// What the new thread receives: its own reference to the thread object.
 struct StartBlock {
     std::shared_ptr<Thread> thread;
     DWORD id;
 };
 
-// Thread identifiers are handed out from a process-wide counter so that the
-// one CreateThread reports is the one the thread itself sees.
+// Thread identifiers are handed out from a process-wide counter, never 0.
 std::atomic<DWORD> g_nextThreadId{1};
-thread_local DWORD t_threadId = 0;
 
 DWORD NewThreadId() {
     DWORD id;
@@ -63,7 +60,6 @@ DWORD NewThreadId() {
 void* ThreadMain(void* argument) {
     StartBlock* block = static_cast<StartBlock*>(argument);
     std::shared_ptr<Thread> thread = std::move(block->thread);
-    t_threadId = block->id;
     delete block;
     thread->Run();
     return nullptr;
@@ -124,11 +120,6 @@ WINBASEAPI BOOL WINAPI GetExitCodeThread(HANDLE thread, LPDWORD exitCode) {
     }
     *exitCode = static_cast<Thread*>(object.get())->ExitCode();
     return TRUE;
-}
-
-WINBASEAPI DWORD WINAPI GetCurrentThreadId(void) {
-    if (t_threadId == 0) t_threadId = NewThreadId();
-    return t_threadId;
 }
 
 WINBASEAPI void WINAPI Sleep(DWORD milliseconds) {

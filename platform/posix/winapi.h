@@ -30,7 +30,6 @@ WINBASEAPI HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES attributes, SIZE_T s
                                       LPTHREAD_START_ROUTINE start, LPVOID parameter,
                                       DWORD creationFlags, LPDWORD threadId);
 WINBASEAPI BOOL WINAPI GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
-WINBASEAPI DWORD WINAPI GetCurrentThreadId(void);
 WINBASEAPI HANDLE WINAPI CreateEventW(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset,
                                       BOOL initialState, LPCWSTR name);
 WINBASEAPI BOOL WINAPI SetEvent(HANDLE event);
@@ -42,8 +41,6 @@ WINBASEAPI DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 WINBASEAPI BOOL WINAPI CloseHandle(HANDLE handle);
 WINBASEAPI void WINAPI Sleep(DWORD milliseconds);
 WINBASEAPI DWORD WINAPI GetTickCount(void);
-#define CreateEvent CreateEventW
-#define CreateSemaphore CreateSemaphoreW
 
 // --- Critical sections (recursive, as on Windows) ---
 struct CRITICAL_SECTION {
@@ -52,7 +49,6 @@ struct CRITICAL_SECTION {
 typedef CRITICAL_SECTION* LPCRITICAL_SECTION;
 WINBASEAPI void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION section);
 WINBASEAPI void WINAPI EnterCriticalSection(LPCRITICAL_SECTION section);
-WINBASEAPI BOOL WINAPI TryEnterCriticalSection(LPCRITICAL_SECTION section);
 WINBASEAPI void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION section);
 WINBASEAPI void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION section);
 
@@ -61,15 +57,6 @@ inline LONG InterlockedIncrement(LONG volatile* target) { return __atomic_add_fe
 inline LONG InterlockedDecrement(LONG volatile* target) { return __atomic_sub_fetch(target, 1, __ATOMIC_SEQ_CST); }
 inline LONG InterlockedExchange(LONG volatile* target, LONG value) { return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST); }
 inline LONG InterlockedExchangeAdd(LONG volatile* target, LONG value) { return __atomic_fetch_add(target, value, __ATOMIC_SEQ_CST); }
-inline LONG InterlockedCompareExchange(LONG volatile* target, LONG exchange, LONG comparand) {
-    __atomic_compare_exchange_n(target, &comparand, exchange, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
-    return comparand;
-}
-inline PVOID InterlockedExchangePointer(PVOID volatile* target, PVOID value) { return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST); }
-inline PVOID InterlockedCompareExchangePointer(PVOID volatile* target, PVOID exchange, PVOID comparand) {
-    __atomic_compare_exchange_n(target, &comparand, exchange, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
-    return comparand;
-}
 
 // --- Modules ---
 #define DLL_PROCESS_DETACH 0
@@ -78,11 +65,9 @@ inline PVOID InterlockedCompareExchangePointer(PVOID volatile* target, PVOID exc
 #define DLL_THREAD_DETACH 3
 #define MAX_PATH 260
 WINBASEAPI DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
-WINBASEAPI HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
 WINBASEAPI HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName);
 WINBASEAPI FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
 WINBASEAPI BOOL WINAPI DisableThreadLibraryCalls(HMODULE module);
-#define GetModuleHandle GetModuleHandleW
 
 // --- Memory ---
 #define MEM_COMMIT 0x00001000u

@@ -5,13 +5,10 @@
 
 #include "platform/platform.h"
 
-TEST(PlatformMemory, TaskMemoryAllocatesGrowsAndFrees) {
+TEST(PlatformMemory, TaskMemoryAllocatesAndFrees) {
     BYTE* block = static_cast<BYTE*>(CoTaskMemAlloc(16));
     ASSERT_NE(block, nullptr);
     std::memset(block, 0xAB, 16);
-    block = static_cast<BYTE*>(CoTaskMemRealloc(block, 4096));
-    ASSERT_NE(block, nullptr);
-    EXPECT_EQ(block[15], 0xAB);
     CoTaskMemFree(block);
     CoTaskMemFree(nullptr);
 }

@@ -66,6 +66,21 @@ TEST(PlatformSync, AutoResetEventReleasesOneWaiterPerSet) {
     CloseHandle(waiter.object);
 }
 
+TEST(PlatformSync, AutoResetEventReleasesExactlyOneOfTwoWaiters) {
+    Waiter waiter{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    HANDLE threads[2];
+    for (HANDLE& thread : threads) thread = StartWaiter(&waiter);
+    Sleep(50);  // usually both wait by now; if not, the signal is kept for the first
+    SetEvent(waiter.object);
+    for (int i = 0; i < 500 && waiter.woken.load() == 0; ++i) Sleep(10);
+    Sleep(100);
+    EXPECT_EQ(waiter.woken.load(), 1);  // the other waiter is still blocked
+    SetEvent(waiter.object);
+    JoinAll(threads, 2);
+    EXPECT_EQ(waiter.woken.load(), 2);
+    CloseHandle(waiter.object);
+}
+
 TEST(PlatformSync, WaitTimesOutAfterRoughlyTheTimeGiven) {
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     DWORD start = GetTickCount();
@@ -103,36 +118,26 @@ TEST(PlatformSync, SemaphoreWakesABlockedWaiter) {
 }
 
 namespace {
-struct Gate {
-    HANDLE release;
-    DWORD threadId = 0;
-};
-
 DWORD WINAPI WaitAtGate(LPVOID parameter) {
-    Gate* gate = static_cast<Gate*>(parameter);
-    gate->threadId = GetCurrentThreadId();
-    return WaitForSingleObject(gate->release, kBound) == WAIT_OBJECT_0 ? 42 : 1;
+    return WaitForSingleObject(static_cast<HANDLE>(parameter), kBound) == WAIT_OBJECT_0 ? 42 : 1;
 }
 }  // namespace
 
-TEST(PlatformSync, ThreadReportsItsExitCodeAndIdentifier) {
-    Gate gate{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    DWORD id = 0;
-    HANDLE thread = CreateThread(nullptr, 0, WaitAtGate, &gate, 0, &id);
+TEST(PlatformSync, ThreadReportsItsExitCodeAndStaysSignalled) {
+    HANDLE gate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, WaitAtGate, gate, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     DWORD code = 0;
     EXPECT_TRUE(GetExitCodeThread(thread, &code));
     EXPECT_EQ(code, STILL_ACTIVE);
     EXPECT_EQ(WaitForSingleObject(thread, 20), kTimedOut);
-    SetEvent(gate.release);
+    SetEvent(gate);
     ASSERT_EQ(WaitForSingleObject(thread, kBound), kSignalled);
     EXPECT_EQ(WaitForSingleObject(thread, 0), kSignalled);  // stays signalled
     EXPECT_TRUE(GetExitCodeThread(thread, &code));
     EXPECT_EQ(code, 42u);
-    EXPECT_EQ(gate.threadId, id);
-    EXPECT_NE(id, GetCurrentThreadId());
     CloseHandle(thread);
-    CloseHandle(gate.release);
+    CloseHandle(gate);
 }
 
 TEST(PlatformSync, ClosingARunningThreadsHandleLetsItFinish) {
@@ -142,7 +147,6 @@ TEST(PlatformSync, ClosingARunningThreadsHandleLetsItFinish) {
     SetEvent(waiter.object);
     for (int i = 0; i < 500 && waiter.woken.load() == 0; ++i) Sleep(10);
     EXPECT_EQ(waiter.woken.load(), 1);
-    Sleep(20);  // let the thread return before the event goes
     CloseHandle(waiter.object);
 }
 
@@ -174,11 +178,17 @@ DWORD WINAPI CountUnderLock(LPVOID parameter) {
     return 0;
 }
 
-DWORD WINAPI TryFromOtherThread(LPVOID parameter) {
-    Shared* shared = static_cast<Shared*>(parameter);
-    BOOL entered = TryEnterCriticalSection(&shared->lock);
-    if (entered) LeaveCriticalSection(&shared->lock);
-    return entered ? 1 : 0;
+struct Entry {
+    CRITICAL_SECTION* lock;
+    HANDLE entered;
+};
+
+DWORD WINAPI EnterFromOtherThread(LPVOID parameter) {
+    Entry* entry = static_cast<Entry*>(parameter);
+    EnterCriticalSection(entry->lock);
+    SetEvent(entry->entered);
+    LeaveCriticalSection(entry->lock);
+    return 0;
 }
 }  // namespace
 
@@ -189,18 +199,24 @@ TEST(PlatformSync, CriticalSectionIsRecursiveAndExclusive) {
     for (HANDLE& thread : threads) thread = CreateThread(nullptr, 0, CountUnderLock, &shared, 0, nullptr);
     JoinAll(threads, 2);
     EXPECT_EQ(shared.counter, 20000);
-
-    EnterCriticalSection(&shared.lock);
-    EXPECT_TRUE(TryEnterCriticalSection(&shared.lock));
-    HANDLE other = CreateThread(nullptr, 0, TryFromOtherThread, &shared, 0, nullptr);
-    ASSERT_EQ(WaitForSingleObject(other, kBound), kSignalled);
-    DWORD entered = 1;
-    GetExitCodeThread(other, &entered);
-    EXPECT_EQ(entered, 0u);
-    CloseHandle(other);
-    LeaveCriticalSection(&shared.lock);
-    LeaveCriticalSection(&shared.lock);
     DeleteCriticalSection(&shared.lock);
+}
+
+TEST(PlatformSync, CriticalSectionTakenTwiceIsFreedOnlyByTheSecondLeave) {
+    CRITICAL_SECTION lock;
+    InitializeCriticalSection(&lock);
+    Entry entry{&lock, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    EnterCriticalSection(&lock);
+    EnterCriticalSection(&lock);
+    HANDLE other = CreateThread(nullptr, 0, EnterFromOtherThread, &entry, 0, nullptr);
+    EXPECT_EQ(WaitForSingleObject(entry.entered, 50), kTimedOut);
+    LeaveCriticalSection(&lock);
+    EXPECT_EQ(WaitForSingleObject(entry.entered, 50), kTimedOut);  // still held once
+    LeaveCriticalSection(&lock);
+    EXPECT_EQ(WaitForSingleObject(entry.entered, kBound), kSignalled);
+    JoinAll(&other, 1);
+    CloseHandle(entry.entered);
+    DeleteCriticalSection(&lock);
 }
 
 namespace {
