@@ -122,6 +122,13 @@ LONG CreateKey(const std::wstring& path, bool* created) {
     });
 }
 
+// Resolves key + subKey and creates that key (and its ancestors) when missing.
+LONG ResolveAndCreate(HKEY key, LPCWSTR subKey, std::wstring* path, bool* created) {
+    REGSAM access;
+    LONG status = Resolve(key, subKey, path, &access);
+    return status == ERROR_SUCCESS ? CreateKey(*path, created) : status;
+}
+
 }  // namespace
 }  // namespace oculo::posix
 
@@ -150,11 +157,8 @@ WINBASEAPI LONG WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, 
     if (!result || !subKey) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     std::wstring path;
-    REGSAM access;
-    LONG status = Resolve(key, subKey, &path, &access);
-    if (status != ERROR_SUCCESS) return status;
     bool created = false;
-    status = CreateKey(path, &created);
+    LONG status = ResolveAndCreate(key, subKey, &path, &created);
     if (status != ERROR_SUCCESS) return status;
     if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     return NewHandle(path, desired, result);
@@ -221,11 +225,8 @@ WINBASEAPI LONG WINAPI RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD 
 WINBASEAPI LONG WINAPI RegSetValueW(HKEY key, LPCWSTR subKey, DWORD type, LPCWSTR data, DWORD) {
     if (type != REG_SZ || !data) return ERROR_INVALID_PARAMETER;
     std::wstring path;
-    REGSAM access;
-    LONG status = Resolve(key, subKey, &path, &access);
-    if (status != ERROR_SUCCESS) return status;
     bool created = false;
-    status = CreateKey(path, &created);
+    LONG status = ResolveAndCreate(key, subKey, &path, &created);
     if (status != ERROR_SUCCESS) return status;
     try {
         const BYTE* bytes = reinterpret_cast<const BYTE*>(data);
