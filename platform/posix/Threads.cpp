@@ -43,7 +43,6 @@ private:
 // What the new thread receives: its own reference to the thread object.
 struct StartBlock {
     std::shared_ptr<Thread> thread;
-    DWORD id;
 };
 
 // Thread identifiers are handed out from a process-wide counter, never 0.
@@ -90,7 +89,7 @@ WINBASEAPI HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, L
         return nullptr;
     }
     std::shared_ptr<Thread> thread(new (std::nothrow) Thread(start, parameter));
-    StartBlock* block = thread ? new (std::nothrow) StartBlock{thread, NewThreadId()} : nullptr;
+    StartBlock* block = thread ? new (std::nothrow) StartBlock{thread} : nullptr;
     if (!block) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
@@ -100,14 +99,13 @@ WINBASEAPI HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, L
         delete block;
         return nullptr;
     }
-    const DWORD id = block->id;
     if (!StartDetached(block, stackSize)) {
         delete block;
         UnregisterHandle(handle);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    if (threadId) *threadId = id;
+    if (threadId) *threadId = NewThreadId();
     return handle;
 }
 
