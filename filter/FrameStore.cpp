@@ -36,36 +36,44 @@ void Store32(BYTE* p, uint32_t v) {
     std::memcpy(p, &v, 4);
 }
 
-// Samples one store row. The first `wordColumns` columns may be read as whole
-// words (the byte after each pixel is inside the source row); four such pixels
-// are packed into three words (little-endian byte order). The rest go by bytes.
-void CopyColumns(BYTE* out, const BYTE* in, const LONG* offsets, LONG wordColumns, LONG W) {
-    LONG j = 0;
-    for (; j + 4 <= wordColumns; j += 4, out += 12) {
-        const uint32_t p0 = Load32(in + offsets[j]);
-        const uint32_t p1 = Load32(in + offsets[j + 1]);
-        const uint32_t p2 = Load32(in + offsets[j + 2]);
-        const uint32_t p3 = Load32(in + offsets[j + 3]);
-        Store32(out, (p0 & 0xFFFFFFu) | (p1 << 24));
-        Store32(out + 4, ((p1 >> 8) & 0xFFFFu) | (p2 << 16));
-        Store32(out + 8, ((p2 >> 16) & 0xFFu) | (p3 << 8));
-    }
-    for (; j < W; ++j, out += 3) std::memcpy(out, in + offsets[j], 3);
-}
+// Source byte offsets of store columns: from the per-picture table, or a fixed
+// step for a whole-number shrink (no table reads in the inner loop).
+struct TableColumns {
+    const LONG* offsets;
+    LONG operator()(LONG j) const { return offsets[j]; }
+};
+struct StepColumns {
+    LONG first;
+    LONG step;
+    LONG operator()(LONG j) const { return first + j * step; }
+};
 
-// The same for a whole-number scale: a fixed step of `step` bytes per column.
-void CopyColumnsStep(BYTE* out, const BYTE* in, LONG step, LONG wordColumns, LONG W) {
+// Columns taken per turn of the inner loop; each turn also asks for the same
+// place in the next source row (the rows are far apart, so the hardware's own
+// prefetch starts cold on each of them), about one request per cache line.
+constexpr LONG kColumnsPerTurn = 4;
+
+// Samples one store row of W pixels from source row `in`. Each pixel is moved
+// as one 4-byte word written at its own place, so the fourth byte spills into
+// the next pixel, which overwrites it: one load and one store per pixel. That
+// needs the source word inside the source row (the first `wordColumns`
+// columns) and a next pixel in the store row (all but the last); the rest go
+// by bytes, so neither the row's padding nor the next row is written.
+// `next`, when set, is the start of the source row the following store row
+// reads: it is fetched while this one is copied.
+template <class Columns>
+void SampleRow(BYTE* out, const BYTE* in, Columns column, LONG wordColumns, LONG W, const BYTE* next) {
+    const LONG words = wordColumns < W - 1 ? wordColumns : W - 1;
     LONG j = 0;
-    for (; j + 4 <= wordColumns; j += 4, out += 12, in += 4 * step) {
-        const uint32_t p0 = Load32(in);
-        const uint32_t p1 = Load32(in + step);
-        const uint32_t p2 = Load32(in + 2 * step);
-        const uint32_t p3 = Load32(in + 3 * step);
-        Store32(out, (p0 & 0xFFFFFFu) | (p1 << 24));
-        Store32(out + 4, ((p1 >> 8) & 0xFFFFu) | (p2 << 16));
-        Store32(out + 8, ((p2 >> 16) & 0xFFu) | (p3 << 8));
+    for (; j + kColumnsPerTurn <= words; j += kColumnsPerTurn, out += 3 * kColumnsPerTurn) {
+        if (next) __builtin_prefetch(next + column(j));
+        Store32(out, Load32(in + column(j)));
+        Store32(out + 3, Load32(in + column(j + 1)));
+        Store32(out + 6, Load32(in + column(j + 2)));
+        Store32(out + 9, Load32(in + column(j + 3)));
     }
-    for (; j < W; ++j, out += 3, in += step) std::memcpy(out, in, 3);
+    for (; j < words; ++j, out += 3) Store32(out, Load32(in + column(j)));
+    for (; j < W; ++j, out += 3) std::memcpy(out, in + column(j), 3);
 }
 
 }  // namespace
@@ -158,13 +166,15 @@ bool CFrameStore::OnFrame(const BYTE* pixels, LONG srcW, LONG srcH) {
             if (m_pColumnOffsets[j] + 4 <= inStride) wordColumns = j + 1;
         }
     }
-
-    // A whole-number shrink samples at a fixed step: no table reads per pixel.
     const LONG step = !bWholeRows && ww % W == 0 ? (ww / W) * 3 : 0;
+    const TableColumns table{m_pColumnOffsets};
+    const StepColumns fixed{x0 * 3, step};
+
     const size_t rowBytes = size_t(W) * 3;
+    auto sourceRow = [&](LONG i) { return (srcH - 1) - LONG(y0 + int64_t(i) * wh / H); };
     LONG previousY = -1;
     for (LONG i = 0; i < H; ++i) {
-        const LONG y = (srcH - 1) - LONG(y0 + int64_t(i) * wh / H);
+        const LONG y = sourceRow(i);
         BYTE* out = m_pFrameStore + size_t(i) * outStride;
         if (y == previousY) {  // stretched vertically: same source row as the row below
             std::memcpy(out, out - outStride, rowBytes);
@@ -176,10 +186,12 @@ bool CFrameStore::OnFrame(const BYTE* pixels, LONG srcW, LONG srcH) {
             std::memcpy(out, in + size_t(x0) * 3, rowBytes);
             continue;
         }
+        const LONG nextY = i + 1 < H ? sourceRow(i + 1) : y;
+        const BYTE* next = nextY != y ? pixels + size_t(nextY) * size_t(inStride) : nullptr;
         if (step > 0) {
-            CopyColumnsStep(out, in + m_pColumnOffsets[0], step, wordColumns, W);
+            SampleRow(out, in, fixed, wordColumns, W, next);
         } else {
-            CopyColumns(out, in, m_pColumnOffsets, wordColumns, W);
+            SampleRow(out, in, table, wordColumns, W, next);
         }
     }
     return true;

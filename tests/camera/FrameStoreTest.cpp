@@ -50,11 +50,13 @@ std::vector<BYTE> Read(CFrameStore& store, LONG w, LONG h) {
     return out;
 }
 
-// Row padding keeps what it had; compare only the pixels.
+// Pixels as the reference has them; row padding is written only by the
+// black fill, so it stays zero.
 void ExpectSamePixels(const std::vector<BYTE>& a, const std::vector<BYTE>& b, LONG w, LONG h) {
     for (LONG i = 0; i < h; ++i) {
-        ASSERT_EQ(0, std::memcmp(&a[size_t(i) * Stride(w)], &b[size_t(i) * Stride(w)], size_t(w) * 3))
-            << "store row " << i;
+        const BYTE* row = &a[size_t(i) * Stride(w)];
+        ASSERT_EQ(0, std::memcmp(row, &b[size_t(i) * Stride(w)], size_t(w) * 3)) << "store row " << i;
+        for (LONG k = w * 3; k < Stride(w); ++k) ASSERT_EQ(row[k], 0) << "padding of store row " << i;
     }
 }
 
@@ -79,6 +81,21 @@ TEST(FrameStoreTest, MatchesTheReferenceForManySizesAndCrops) {
                 ExpectSamePixels(Read(store, out[0], out[1]), expected, out[0], out[1]);
             }
         }
+    }
+}
+
+// Camera-sized pictures: a whole-number shrink, a fractional one, a stretch.
+TEST(FrameStoreTest, MatchesTheReferenceForCameraSizes) {
+    const LONG cases[][4] = {
+        {1920, 1080, 640, 480}, {1280, 720, 640, 480}, {1918, 1078, 1280, 720}, {640, 480, 1921, 1079}};
+    for (auto& c : cases) {
+        CFrameStore store;
+        store.ResizeFrameStore(c[2], c[3]);
+        const std::vector<BYTE> src = Picture(c[0], c[1], 77);
+        store.OnFrame(src.data(), c[0], c[1]);
+        SCOPED_TRACE(testing::Message() << c[0] << "x" << c[1] << " -> " << c[2] << "x" << c[3]);
+        ExpectSamePixels(Read(store, c[2], c[3]), Reference(src, c[0], c[1], c[2], c[3], 0, 0, 0, 0), c[2],
+                         c[3]);
     }
 }
 
