@@ -25,10 +25,20 @@ bool StartsWithHttp(LPCWSTR url) {
     return true;
 }
 
-// FFmpeg's protocol names are case-sensitive; the scheme is not.
+bool IsSchemeCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '-' || c == '.';
+}
+
+// FFmpeg's protocol names are case-sensitive; the scheme is not. Only a real
+// scheme is touched: an address without one (a path that holds "://" further
+// on) stays as it is.
 void LowerCaseScheme(char* url) {
     const char* separator = std::strstr(url, "://");
-    if (!separator) return;
+    if (!separator || separator == url) return;
+    for (const char* c = url; c < separator; ++c) {
+        if (!IsSchemeCharacter(*c)) return;
+    }
     for (char* c = url; c < separator; ++c) {
         if (*c >= 'A' && *c <= 'Z') *c = char(*c - 'A' + 'a');
     }

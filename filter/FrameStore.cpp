@@ -119,6 +119,7 @@ void CFrameStore::ResizeFrameStore(LONG width, LONG height) {
 }
 
 void CFrameStore::SetCropBounds(LONG left, LONG top, LONG right, LONG bottom) {
+    CAutoLock hold(&m_cFrameLock);
     m_iCropLeft = left;
     m_iCropTop = top;
     m_iCropRight = right;

@@ -3,11 +3,14 @@
 // bytes. The camera reader's capture thread writes it through OnFrame; the
 // pin's worker thread copies it out under the same frame lock.
 //
-// Threads: ResizeFrameStore and SetCropBounds run on the host's thread while
-// no picture arrives (construction, format changes); OnFrame on the capture
-// thread; CopyStore on the worker thread.
-// Lock order: m_cFrameLock is taken while no other lock of the pin is held,
-// and OnFrame takes no other lock under it.
+// Threads: ResizeFrameStore runs on the host's thread, takes no lock and
+// REQUIRES that no picture arrives meanwhile (construction; a format change
+// of the same size, which keeps the store, while the camera is stopped).
+// SetCropBounds runs on the host's thread, OnFrame on the capture thread,
+// CopyStore on the worker thread; these three take m_cFrameLock.
+// Lock order: OnFrame and CopyStore take no other lock under m_cFrameLock;
+// the only lock ever taken under it is the camera clock's (innermost), when
+// the pin starts its reader while holding it.
 #pragma once
 
 #include "camera/IPCameraCallback.h"
@@ -46,7 +49,7 @@ protected:
 private:
     void FillBlack();
 
-    // Written while no picture arrives; read by OnFrame.
+    // Guarded by m_cFrameLock.
     LONG m_iCropLeft = 0;
     LONG m_iCropTop = 0;
     LONG m_iCropRight = 0;

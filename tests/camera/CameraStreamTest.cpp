@@ -126,13 +126,15 @@ TEST_F(CameraStreamTest, HttpMultipartPicturesArriveUprightAndTimed) {
     ExpectPromptStopAndSilence(camera, recorder);
 }
 
-TEST_F(CameraStreamTest, RawMjpegWithAnUpperCaseScheme) {
-    ASSERT_TRUE(server.Start(MjpegServerCommand({"--mode", "raw"})));
-    recorder.ResizeFrameStore(160, 120);  // scaled down from 320 x 240
+// An odd width: the reader's padded rows must be the rows the store reads.
+TEST_F(CameraStreamTest, RawMjpegOfAnOddSizeWithAnUpperCaseScheme) {
+    ASSERT_TRUE(server.Start(MjpegServerCommand({"--mode", "raw", "--width", "317", "--height", "237"})));
+    recorder.ResizeFrameStore(160, 120);
     CRTSPCamera camera(&recorder);
     camera.Start(Url("HTTP", server.Port(), "/").c_str());
     ASSERT_TRUE(WaitUntil([&] { return camera.GetFrameCount() >= 2; }));
-    EXPECT_EQ(recorder.m_iWidth.load(), 320);
+    EXPECT_EQ(recorder.m_iWidth.load(), 317);
+    EXPECT_EQ(recorder.m_iHeight.load(), 237);
     ExpectQuadrants(recorder, 160, 120);
     camera.Stop();
 }
