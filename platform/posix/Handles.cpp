@@ -17,13 +17,17 @@ std::unordered_map<HANDLE, KernelPtr>& Table() {
 
 DWORD KernelObject::Wait(DWORD milliseconds) {
     std::unique_lock<std::mutex> hold(m_mutex);
+    const uint64_t ticket = BeginWaitLocked();
+    bool acquired;
     if (milliseconds == INFINITE) {
-        m_signal.wait(hold, [this] { return TryAcquireLocked(); });
-        return WAIT_OBJECT_0;
+        m_signal.wait(hold, [this, ticket] { return TryAcquireLocked(ticket); });
+        acquired = true;
+    } else {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        acquired = m_signal.wait_until(hold, deadline, [this, ticket] { return TryAcquireLocked(ticket); });
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    return m_signal.wait_until(hold, deadline, [this] { return TryAcquireLocked(); }) ? WAIT_OBJECT_0
-                                                                                      : WAIT_TIMEOUT;
+    EndWaitLocked();
+    return acquired ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
 
 HANDLE RegisterHandle(const KernelPtr& object) {

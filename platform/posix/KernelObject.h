@@ -35,7 +35,12 @@ public:
 
 protected:
     // Called with m_mutex held: true when signalled, having consumed it.
-    virtual bool TryAcquireLocked() = 0;
+    // `ticket` is what BeginWaitLocked returned for this wait.
+    virtual bool TryAcquireLocked(uint64_t ticket) = 0;
+    // Called with m_mutex held when a wait starts and when it ends, so that
+    // an object can release the threads that were already waiting.
+    virtual uint64_t BeginWaitLocked() { return 0; }
+    virtual void EndWaitLocked() {}
 
     std::mutex m_mutex;
     std::condition_variable m_signal;

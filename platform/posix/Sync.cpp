@@ -6,8 +6,11 @@
 namespace oculo::posix {
 namespace {
 
-// A manual-reset event stays signalled until reset; an auto-reset event
-// releases one waiter and resets itself.
+// A manual-reset event stays signalled until reset, and a set releases every
+// thread waiting at that moment even if a reset follows at once. An
+// auto-reset event releases one waiter per set: a set that finds threads
+// waiting hands one of them the signal, so two quick sets release two
+// waiters, as on Windows.
 class Event final : public KernelObject {
 public:
     Event(bool manualReset, bool signalled)
@@ -16,7 +19,14 @@ public:
     void Set() {
         {
             std::lock_guard<std::mutex> hold(m_mutex);
-            m_bSignalled = true;
+            if (m_bManual) {
+                m_bSignalled = true;
+                ++m_cSets;
+            } else if (m_cGrants < m_cWaiters) {
+                ++m_cGrants;
+            } else {
+                m_bSignalled = true;
+            }
         }
         if (m_bManual) m_signal.notify_all();
         else m_signal.notify_one();
@@ -27,14 +37,27 @@ public:
     }
 
 private:
-    bool TryAcquireLocked() override {
+    uint64_t BeginWaitLocked() override {
+        ++m_cWaiters;
+        return m_cSets;
+    }
+    void EndWaitLocked() override { --m_cWaiters; }
+    bool TryAcquireLocked(uint64_t setsWhenBegun) override {
+        if (m_bManual) return m_bSignalled || m_cSets != setsWhenBegun;
+        if (m_cGrants > 0) {
+            --m_cGrants;
+            return true;
+        }
         if (!m_bSignalled) return false;
-        if (!m_bManual) m_bSignalled = false;
+        m_bSignalled = false;
         return true;
     }
 
     const bool m_bManual;
-    bool m_bSignalled;  // guarded by m_mutex
+    bool m_bSignalled;     // guarded by m_mutex
+    uint64_t m_cSets = 0;  // manual reset: sets so far; guarded by m_mutex
+    int m_cWaiters = 0;    // threads inside Wait; guarded by m_mutex
+    int m_cGrants = 0;     // auto reset: signals handed to waiters, <= m_cWaiters
 };
 
 class Semaphore final : public KernelObject {
@@ -54,7 +77,7 @@ public:
     }
 
 private:
-    bool TryAcquireLocked() override {
+    bool TryAcquireLocked(uint64_t) override {
         if (m_lCount == 0) return false;
         --m_lCount;
         return true;

@@ -32,7 +32,7 @@ public:
     }
 
 private:
-    bool TryAcquireLocked() override { return m_bFinished; }
+    bool TryAcquireLocked(uint64_t) override { return m_bFinished; }
 
     const LPTHREAD_START_ROUTINE m_start;
     const LPVOID m_parameter;
