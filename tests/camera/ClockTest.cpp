@@ -33,10 +33,12 @@ TEST_F(ClockTest, WidensAcrossTheWrapAndStaysMonotonic) {
 }
 
 TEST(ClockRealTest, FollowsThePlatformClock) {
+    // The platform's tick moves in steps of up to ~16 ms (Windows, Wine), so
+    // only a clear share of the pause is required.
     const uint64_t before = ExtendedTickCount();
-    Sleep(50);
+    Sleep(200);
     const uint64_t after = ExtendedTickCount();
-    EXPECT_GE(after - before, 40u);
+    EXPECT_GE(after - before, 150u);
     EXPECT_LT(after - before, 5000u);
 }
 
