@@ -86,7 +86,7 @@ TEST(PlatformSync, WaitTimesOutAfterRoughlyTheTimeGiven) {
     DWORD start = GetTickCount();
     EXPECT_EQ(WaitForSingleObject(event, 100), kTimedOut);
     DWORD elapsed = GetTickCount() - start;
-    EXPECT_GE(elapsed, 90u);  // the tick count may lag a tick behind the wait
+    EXPECT_GE(elapsed, 80u);  // the tick count moves in steps of up to ~16 ms (Windows, Wine)
     EXPECT_LT(elapsed, 2000u);
     CloseHandle(event);
 }
