@@ -42,6 +42,19 @@ bool Describe(HKEY key, std::wstring* path, REGSAM* access) {
 
 bool IsRoot(const std::wstring& path) { return path.find(L'\\') == std::wstring::npos; }
 
+// A root always exists; any other key exists while the document holds it.
+bool Exists(const RegistryDocument& document, const std::wstring& path) {
+    return IsRoot(path) || document.KeyExists(path);
+}
+
+// The path of an open key whose access includes needed: ERROR_SUCCESS,
+// ERROR_INVALID_HANDLE or ERROR_ACCESS_DENIED.
+LONG PathWithAccess(HKEY key, REGSAM needed, std::wstring* path) {
+    REGSAM access;
+    if (!Describe(key, path, &access)) return ERROR_INVALID_HANDLE;
+    return (access & needed) == 0 ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+}
+
 // Appends a relative key path; empty components are skipped. False for a
 // component that is too long or holds characters a .reg line cannot carry.
 bool Append(std::wstring* path, LPCWSTR subKey) {
@@ -87,8 +100,9 @@ LONG NewHandle(const std::wstring& path, REGSAM access, PHKEY result) {
 }
 
 // Resolves key + subKey into a full path; ERROR_SUCCESS or the failure.
-LONG Resolve(HKEY key, LPCWSTR subKey, std::wstring* path, REGSAM* access) {
-    if (!Describe(key, path, access)) return ERROR_INVALID_HANDLE;
+LONG Resolve(HKEY key, LPCWSTR subKey, std::wstring* path) {
+    REGSAM access;
+    if (!Describe(key, path, &access)) return ERROR_INVALID_HANDLE;
     try {
         if (!Append(path, subKey)) return ERROR_INVALID_PARAMETER;
     } catch (...) {
@@ -106,7 +120,7 @@ std::vector<BYTE> StoredData(DWORD type, const BYTE* data, DWORD size) {
 LONG SetValue(const std::wstring& path, const std::wstring& name, DWORD type, std::vector<BYTE> data) {
     RegValue value{name, type, std::move(data)};
     return RegistryStore::Instance().Write([&](RegistryDocument& document, bool* modified) -> LONG {
-        if (!document.KeyExists(path) && !IsRoot(path)) return ERROR_KEY_DELETED;
+        if (!Exists(document, path)) return ERROR_KEY_DELETED;
         document.SetValue(path, value);
         *modified = true;
         return ERROR_SUCCESS;
@@ -124,8 +138,7 @@ LONG CreateKey(const std::wstring& path, bool* created) {
 
 // Resolves key + subKey and creates that key (and its ancestors) when missing.
 LONG ResolveAndCreate(HKEY key, LPCWSTR subKey, std::wstring* path, bool* created) {
-    REGSAM access;
-    LONG status = Resolve(key, subKey, path, &access);
+    LONG status = Resolve(key, subKey, path);
     return status == ERROR_SUCCESS ? CreateKey(*path, created) : status;
 }
 
@@ -138,11 +151,10 @@ WINBASEAPI LONG WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM des
     if (!result) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     std::wstring path;
-    REGSAM access;
-    LONG status = Resolve(key, subKey, &path, &access);
+    LONG status = Resolve(key, subKey, &path);
     if (status != ERROR_SUCCESS) return status;
     status = RegistryStore::Instance().Read([&path](const RegistryDocument& document) -> LONG {
-        return IsRoot(path) || document.KeyExists(path) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+        return Exists(document, path) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
     });
     if (status != ERROR_SUCCESS) return status;
     if (IsRoot(path) && (key == HKEY_LOCAL_MACHINE || key == HKEY_CLASSES_ROOT)) {
@@ -184,12 +196,11 @@ WINBASEAPI LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LP
                                         LPDWORD cbData) {
     if (data && !cbData) return ERROR_INVALID_PARAMETER;
     std::wstring path;
-    REGSAM access;
-    if (!Describe(key, &path, &access)) return ERROR_INVALID_HANDLE;
-    if ((access & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
+    LONG status = PathWithAccess(key, KEY_QUERY_VALUE, &path);
+    if (status != ERROR_SUCCESS) return status;
     const std::wstring name = valueName ? valueName : L"";
     return RegistryStore::Instance().Read([&](const RegistryDocument& document) -> LONG {
-        if (!IsRoot(path) && !document.KeyExists(path)) return ERROR_KEY_DELETED;
+        if (!Exists(document, path)) return ERROR_KEY_DELETED;
         const RegValue* value = document.FindValue(path, name);
         if (!value) return ERROR_FILE_NOT_FOUND;
         if (type) *type = value->type;
@@ -209,9 +220,8 @@ WINBASEAPI LONG WINAPI RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD 
                                       DWORD cbData) {
     if (!data && cbData) return ERROR_INVALID_PARAMETER;
     std::wstring path;
-    REGSAM access;
-    if (!Describe(key, &path, &access)) return ERROR_INVALID_HANDLE;
-    if ((access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
+    LONG status = PathWithAccess(key, KEY_SET_VALUE, &path);
+    if (status != ERROR_SUCCESS) return status;
     try {
         const std::wstring name = valueName ? valueName : L"";
         if (!ValidValueName(name)) return ERROR_INVALID_PARAMETER;
@@ -240,11 +250,10 @@ WINBASEAPI LONG WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD
                                      LPDWORD cchClass, PFILETIME lastWriteTime) {
     if (!name || !cchName) return ERROR_INVALID_PARAMETER;
     std::wstring path;
-    REGSAM access;
-    if (!Describe(key, &path, &access)) return ERROR_INVALID_HANDLE;
-    if ((access & KEY_ENUMERATE_SUB_KEYS) == 0) return ERROR_ACCESS_DENIED;
+    LONG status = PathWithAccess(key, KEY_ENUMERATE_SUB_KEYS, &path);
+    if (status != ERROR_SUCCESS) return status;
     return RegistryStore::Instance().Read([&](const RegistryDocument& document) -> LONG {
-        if (!IsRoot(path) && !document.KeyExists(path)) return ERROR_KEY_DELETED;
+        if (!Exists(document, path)) return ERROR_KEY_DELETED;
         std::vector<std::wstring> names = document.SubkeyNames(path);
         if (index >= names.size()) return ERROR_NO_MORE_ITEMS;
         const std::wstring& found = names[index];
@@ -262,8 +271,7 @@ WINBASEAPI LONG WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD
 WINBASEAPI LONG WINAPI RegDeleteKeyW(HKEY key, LPCWSTR subKey) {
     if (!subKey) return ERROR_INVALID_PARAMETER;
     std::wstring path;
-    REGSAM access;
-    LONG status = Resolve(key, subKey, &path, &access);
+    LONG status = Resolve(key, subKey, &path);
     if (status != ERROR_SUCCESS) return status;
     if (IsRoot(path)) return ERROR_ACCESS_DENIED;
     return RegistryStore::Instance().Write([&path](RegistryDocument& document, bool* modified) -> LONG {
@@ -277,12 +285,11 @@ WINBASEAPI LONG WINAPI RegDeleteKeyW(HKEY key, LPCWSTR subKey) {
 
 WINBASEAPI LONG WINAPI RegDeleteValueW(HKEY key, LPCWSTR valueName) {
     std::wstring path;
-    REGSAM access;
-    if (!Describe(key, &path, &access)) return ERROR_INVALID_HANDLE;
-    if ((access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
+    LONG status = PathWithAccess(key, KEY_SET_VALUE, &path);
+    if (status != ERROR_SUCCESS) return status;
     const std::wstring name = valueName ? valueName : L"";
     return RegistryStore::Instance().Write([&](RegistryDocument& document, bool* modified) -> LONG {
-        if (!IsRoot(path) && !document.KeyExists(path)) return ERROR_KEY_DELETED;
+        if (!Exists(document, path)) return ERROR_KEY_DELETED;
         *modified = document.DeleteValue(path, name);
         return *modified ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
     });
