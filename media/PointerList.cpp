@@ -7,7 +7,6 @@ CPointerListBase::POSITION CPointerListBase::AddTailObject(void* pObject) {
     if (pNode == nullptr) {
         return nullptr;
     }
-    pNode->m_pPrev = m_pLast;
     pNode->m_pNext = nullptr;
     pNode->m_pObject = pObject;
     if (m_pLast != nullptr) {

@@ -16,8 +16,8 @@
 // the list.
 class CPointerListBase {
 public:
+    // Singly linked: the list only appends, walks forward and clears.
     struct CNode {
-        CNode* m_pPrev;
         CNode* m_pNext;
         void* m_pObject;
     };
