@@ -184,22 +184,21 @@ std::vector<SinkSegment> CRenderSinkPin::Segments() const {
     return m_segments;
 }
 
-bool CRenderSinkPin::WaitForSamples(uint64_t n, DWORD dwTimeoutMs) const {
+template <class Pred>
+bool CRenderSinkPin::WaitForProgress(DWORD dwTimeoutMs, Pred reached) const {
     std::unique_lock<std::mutex> hold(m_filter.m_lock);
     ++m_cWaiters;
-    bool reached = m_progress.wait_for(hold, std::chrono::milliseconds(dwTimeoutMs),
-                                       [&]() { return m_cRendered >= n; });
+    const bool done = m_progress.wait_for(hold, std::chrono::milliseconds(dwTimeoutMs), reached);
     --m_cWaiters;
-    return reached;
+    return done;
+}
+
+bool CRenderSinkPin::WaitForSamples(uint64_t n, DWORD dwTimeoutMs) const {
+    return WaitForProgress(dwTimeoutMs, [&]() { return m_cRendered >= n; });
 }
 
 bool CRenderSinkPin::WaitForEndOfStream(DWORD dwTimeoutMs) const {
-    std::unique_lock<std::mutex> hold(m_filter.m_lock);
-    ++m_cWaiters;
-    bool reached = m_progress.wait_for(hold, std::chrono::milliseconds(dwTimeoutMs),
-                                       [&]() { return m_cEndOfStream > 0; });
-    --m_cWaiters;
-    return reached;
+    return WaitForProgress(dwTimeoutMs, [&]() { return m_cEndOfStream > 0; });
 }
 
 void CRenderSinkPin::ResetCounts() {

@@ -159,6 +159,9 @@ private:
     // answer to Receive. REQUIRES: lock held (through hold).
     HRESULT WaitUntilDue(std::unique_lock<std::mutex>& hold, const SinkSample& info);
     REFERENCE_TIME StreamTimeNow() const;  // REQUIRES: lock held
+    // Waits on m_progress until reached() holds, at most dwTimeoutMs; takes the lock.
+    template <class Pred>
+    bool WaitForProgress(DWORD dwTimeoutMs, Pred reached) const;
     // Called by the filter under its lock when it stops.
     void OnStopLocked();
     void ReleaseConnectionLocked(IPin** ppPeer, IMemAllocator** ppAllocator);

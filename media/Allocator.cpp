@@ -284,12 +284,8 @@ STDMETHODIMP CMemAllocator::SetProperties(ALLOCATOR_PROPERTIES* pRequest, ALLOCA
     m_lCount = pRequest->cBuffers;
     m_lAlignment = pRequest->cbAlign;
     m_lPrefix = pRequest->cbPrefix;
-    pActual->cBuffers = m_lCount;
-    pActual->cbBuffer = m_lSize;
-    pActual->cbAlign = m_lAlignment;
-    pActual->cbPrefix = m_lPrefix;
     m_bChanged = TRUE;
-    return S_OK;
+    return GetProperties(pActual);
 }
 
 HRESULT CMemAllocator::Alloc() {
