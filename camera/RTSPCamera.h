@@ -7,8 +7,6 @@
 #include "camera/IPCameraBase.h"
 #include "camera/IPCameraCallback.h"
 
-struct AVCodecContext;
-struct AVFrame;
 struct StreamContext;
 
 // Constants of a capture run.
