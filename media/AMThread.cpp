@@ -8,6 +8,8 @@ const DWORD kReplyPollMs = 20;
 
 typedef HRESULT(STDAPICALLTYPE* PFN_COINITIALIZEEX)(LPVOID, DWORD);
 
+bool WorkerHasEnded(HANDLE hThread) { return WaitForSingleObject(hThread, 0) == WAIT_OBJECT_0; }
+
 }  // namespace
 
 CAMThread::CAMThread()
@@ -43,8 +45,6 @@ BOOL CAMThread::Create() {
     m_hThread.store(hThread);
     return TRUE;
 }
-
-bool CAMThread::WorkerHasEnded(HANDLE hThread) { return WaitForSingleObject(hThread, 0) == WAIT_OBJECT_0; }
 
 DWORD CAMThread::CallWorker(DWORD dwParam) {
     CAutoLock lock(&m_AccessLock);

@@ -60,5 +60,4 @@ protected:
 
 private:
     static DWORD WINAPI InitialThreadProc(LPVOID pv);
-    bool WorkerHasEnded(HANDLE hThread);
 };
