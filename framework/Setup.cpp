@@ -9,8 +9,6 @@ const int kMaxText = 260;
 // registry file) is not followed further, so the recursion stays bounded.
 const int kMaxDepth = 512;
 
-HRESULT FromWin32(LONG error) { return static_cast<HRESULT>(0x80070000u | static_cast<DWORD>(error)); }
-
 // A text fits when it and its terminator fit in the working size.
 bool Fits(LPCWSTR text) { return text != nullptr && lstrlenW(text) < kMaxText; }
 
@@ -131,20 +129,20 @@ HRESULT AMovieSetupRegisterServer(REFCLSID clsServer, LPCWSTR szDescription, LPC
     CKey classKey;
     LONG e = RegCreateKeyW(HKEY_CLASSES_ROOT, className, classKey.Put());
     if (e != ERROR_SUCCESS) {
-        return FromWin32(e);
+        return HRESULT_FROM_WIN32(e);
     }
     e = RegSetValueW(classKey.Get(), nullptr, REG_SZ, szDescription, TextBytes(szDescription));
     if (e != ERROR_SUCCESS) {
-        return FromWin32(e);
+        return HRESULT_FROM_WIN32(e);
     }
     CKey serverKey;
     e = RegCreateKeyW(classKey.Get(), szServerType, serverKey.Put());
     if (e != ERROR_SUCCESS) {
-        return FromWin32(e);
+        return HRESULT_FROM_WIN32(e);
     }
     e = RegSetValueW(serverKey.Get(), nullptr, REG_SZ, szFileName, TextBytes(szFileName));
     if (e != ERROR_SUCCESS) {
-        return FromWin32(e);
+        return HRESULT_FROM_WIN32(e);
     }
     e = RegSetValueExW(serverKey.Get(), L"ThreadingModel", 0, REG_SZ,
                        reinterpret_cast<const BYTE*>(szThreadingModel), TextBytes(szThreadingModel));
