@@ -198,5 +198,13 @@ const char* RegWriteResultText(LONG result) {
 }
 
 const char* SettingNames() {
-    return "enable url name fps w h crop_l crop_t crop_r crop_b tShift";
+    static const std::string names = [] {
+        std::string list;
+        for (const SettingRule& rule : kRules) {
+            if (!list.empty()) list += ' ';
+            list += rule.name;
+        }
+        return list;
+    }();
+    return names.c_str();
 }
