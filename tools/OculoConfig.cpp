@@ -7,7 +7,6 @@
 // Exit status: 0 done, 1 the registry refused, 2 bad command line, 3 (check)
 // the slot is not usable.
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "tools/PngWriter.h"
