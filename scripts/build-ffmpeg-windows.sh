@@ -68,7 +68,7 @@ fi
 # Debian's source version (from apt's local lists; no network).
 DSC="$(apt-get source --print-uris -q ffmpeg 2>/dev/null | awk '{print $2}' | grep '\.dsc$' | head -n1 || true)"
 if [ -z "$DSC" ]; then
-    echo "apt knows no ffmpeg source package: run scripts/install-deps.sh (it adds deb-src entries)" >&2
+    echo "apt knows no ffmpeg source package: run scripts/install-deps.sh --windows (it adds deb-src entries)" >&2
     exit 1
 fi
 VERSION="${DSC#ffmpeg_}"

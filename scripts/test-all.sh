@@ -102,7 +102,7 @@ valgrind_suite() {
     return $failed
 }
 
-if ! part "dependencies" bash scripts/install-deps.sh; then
+if ! part "dependencies" bash scripts/install-deps.sh --windows; then
     summary
 fi
 
