@@ -73,6 +73,8 @@ TEST(PlatformSync, AutoResetEventReleasesExactlyOneOfTwoWaiters) {
     Sleep(50);  // usually both wait by now; if not, the signal is kept for the first
     SetEvent(waiter.object);
     for (int i = 0; i < 500 && waiter.woken.load() == 0; ++i) Sleep(10);
+    // A second waiter released by the same set would have woken with the
+    // first; 100 ms more is ample for it to count itself.
     Sleep(100);
     EXPECT_EQ(waiter.woken.load(), 1);  // the other waiter is still blocked
     SetEvent(waiter.object);
