@@ -45,8 +45,8 @@ TEST(ClockRealTest, FollowsThePlatformClock) {
     EXPECT_LT(after - before, 5000u);
 }
 
-// The lock is re-entrant, so a holder that left it once too often would free
-// a hold that belongs to its caller.
+// The lock is re-entrant: a holder leaving it once too often would free a
+// hold that belongs to its caller.
 TEST(MTAutoLockTest, LeavesOnlyWhatItTook) {
     CMTCriticalSection lock;
     lock.Lock();  // the caller's own hold, beneath the holders'
@@ -63,18 +63,13 @@ TEST(MTAutoLockTest, LeavesOnlyWhatItTook) {
         CMTAutoLock hold(lock, true);
         entered = true;
     });
-    // With a hold freed too often the lock is free and the waiting thread
-    // enters at once; 100 ms is ample for that, and a slow machine can only
-    // hide the fault here, never fail a sound holder.
+    // A lock freed too early lets the waiting thread in at once: 100 ms is
+    // ample, and a slow machine can only hide that, never fake it.
     Sleep(100);
     EXPECT_FALSE(entered.load());
-    lock.Unlock();  // the last hold: the other thread gets in
+    lock.Unlock();  // the last hold: now the other thread gets in
     for (int i = 0; i < 1000 && !entered.load(); ++i) Sleep(10);
-    if (!entered.load()) {
-        ADD_FAILURE() << "a holder kept the lock";
-        other.detach();  // blocked for good; the test has failed
-        return;
-    }
+    ASSERT_TRUE(entered.load()) << "a holder kept the lock";  // (its stuck thread then ends the program)
     other.join();
 }
 

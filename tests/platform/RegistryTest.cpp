@@ -18,20 +18,15 @@ namespace {
 // Allocation failure on demand: with n >= 0, the allocation n from now throws.
 std::atomic<long> g_allocationsBeforeFailure{-1};
 
-void* Allocate(size_t size) {
+}  // namespace
+
+void* operator new(size_t size) {
     if (g_allocationsBeforeFailure.load() >= 0 && g_allocationsBeforeFailure.fetch_sub(1) == 0) throw std::bad_alloc();
     if (void* block = std::malloc(size ? size : 1)) return block;
     throw std::bad_alloc();
 }
-
-}  // namespace
-
-void* operator new(size_t size) { return Allocate(size); }
-void* operator new[](size_t size) { return Allocate(size); }
 void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
 void operator delete(void* block, size_t) noexcept { std::free(block); }
-void operator delete[](void* block, size_t) noexcept { std::free(block); }
 
 namespace {
 
@@ -353,42 +348,30 @@ TEST_F(RegistryFileTest, ArbitraryBytesNeverHideAValueWrittenAfterThem) {
 // The registry calls are C functions: an allocation that fails anywhere below
 // one is answered, never thrown through the caller, and leaves the file whole.
 TEST_F(RegistryFileTest, RunningOutOfMemoryIsAnsweredNotThrown) {
-    HKEY key = CreateKey(HKEY_LOCAL_MACHINE, kSlotKey);
+    HKEY key = CreateKey(HKEY_LOCAL_MACHINE, kSlotKey), opened = nullptr;
     ASSERT_EQ(SetString(key, L"name", L"camera"), ERROR_SUCCESS);
+    WCHAR text[32];
+    DWORD size = sizeof(text);
     const std::function<LONG()> calls[] = {
         [&] { return SetString(key, L"name", L"renamed camera"); },
-        [&] {
-            WCHAR text[32];
-            DWORD size = sizeof(text);
-            return RegQueryValueExW(key, L"name", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
-        },
-        [&] {
-            HKEY sub = nullptr;
-            LONG result = RegCreateKeyExW(key, L"Sub", 0, nullptr, 0, KEY_READ, nullptr, &sub, nullptr);
-            if (result == ERROR_SUCCESS) RegCloseKey(sub);
-            return result;
-        },
+        [&] { return RegQueryValueExW(key, L"name", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size); },
+        [&] { return RegOpenKeyExW(key, L"", 0, KEY_READ, &opened); },
     };
-    for (size_t call = 0; call < sizeof(calls) / sizeof(calls[0]); ++call) {
+    for (const std::function<LONG()>& call : calls) {
         // Fails each allocation of the call in turn, until it needs no more.
         for (long n = 0; n < 100000; ++n) {
             g_allocationsBeforeFailure = n;
-            LONG result = ERROR_SUCCESS;
-            bool thrown = false;
+            LONG result = -1;  // stays -1 when the call throws
             try {
-                result = calls[call]();
+                result = call();
             } catch (...) {
-                thrown = true;
             }
             const bool failed = g_allocationsBeforeFailure.exchange(-1) < 0;
-            ASSERT_FALSE(thrown) << "call " << call << ", allocation " << n;
-            if (!failed) {
-                EXPECT_EQ(result, ERROR_SUCCESS) << "call " << call;
-                break;
-            }
-            EXPECT_EQ(result, ERROR_NOT_ENOUGH_MEMORY) << "call " << call << ", allocation " << n;
+            ASSERT_EQ(result, failed ? ERROR_NOT_ENOUGH_MEMORY : ERROR_SUCCESS) << "allocation " << n;
+            if (!failed) break;
         }
     }
+    RegCloseKey(opened);
     EXPECT_EQ(QueryString(key, L"name"), L"renamed camera");
     RegCloseKey(key);
 }
