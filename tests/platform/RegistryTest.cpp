@@ -20,13 +20,25 @@ std::atomic<long> g_allocationsBeforeFailure{-1};
 
 }  // namespace
 
+// Every allocation of the program comes here, so a test can make one fail.
 void* operator new(size_t size) {
     if (g_allocationsBeforeFailure.load() >= 0 && g_allocationsBeforeFailure.fetch_sub(1) == 0) throw std::bad_alloc();
     if (void* block = std::malloc(size ? size : 1)) return block;
     throw std::bad_alloc();
 }
+void* operator new[](size_t size) { return operator new(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return operator new(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return operator new(size, std::nothrow); }
 void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
 void operator delete(void* block, size_t) noexcept { std::free(block); }
+void operator delete[](void* block, size_t) noexcept { std::free(block); }
 
 namespace {
 
