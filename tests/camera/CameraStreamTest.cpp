@@ -64,6 +64,8 @@ void ExpectPromptStopAndSilence(CRTSPCamera& camera, CRecorder& recorder) {
     EXPECT_FALSE(camera.IsRunning());
     EXPECT_FALSE(camera.IsOpen());
     EXPECT_EQ(camera.GetFrameCount(), 0);
+    // A reader still running would deliver the fixture's next picture within
+    // 1/15 s; 300 ms covers several.
     Sleep(300);
     EXPECT_EQ(recorder.m_iAfterStop.load(), 0);
 }
@@ -303,7 +305,7 @@ TEST(CameraLifetimeTest, DestroyingARunningReaderEndsItsRunFirst) {
         ASSERT_TRUE(WaitUntil([&] { return camera.GetFrameCount() >= 1; }));
     }
     recorder.m_bStopped = true;
-    Sleep(300);
+    Sleep(300);  // as in ExpectPromptStopAndSilence
     EXPECT_EQ(recorder.m_iAfterStop.load(), 0);
 }
 
