@@ -4,7 +4,7 @@
 #include <chrono>
 #include <new>
 
-#include "host/HostRef.h"
+#include "platform/ComRef.h"
 
 namespace {
 
@@ -14,10 +14,10 @@ const int kMaxPinsPerFilter = 1024;
 // Calls fn(pin) for every pin of the filter; fn gets a borrowed pointer.
 template <class Fn>
 void ForEachPin(IBaseFilter* pFilter, Fn fn) {
-    CHostRef<IEnumPins> pins;
+    CComRef<IEnumPins> pins;
     if (FAILED(pFilter->EnumPins(pins.Put())) || !pins) return;
     for (int i = 0; i < kMaxPinsPerFilter; ++i) {
-        CHostRef<IPin> pin;
+        CComRef<IPin> pin;
         ULONG fetched = 0;
         if (pins->Next(1, pin.Put(), &fetched) != S_OK || fetched != 1 || !pin) return;
         fn(pin.Get());
@@ -28,7 +28,7 @@ void ForEachPin(IBaseFilter* pFilter, Fn fn) {
 IBaseFilter* DownstreamFilter(IPin* pPin) {
     PIN_DIRECTION dir;
     if (FAILED(pPin->QueryDirection(&dir)) || dir != PINDIR_OUTPUT) return nullptr;
-    CHostRef<IPin> peer;
+    CComRef<IPin> peer;
     if (pPin->ConnectedTo(peer.Put()) != S_OK || !peer) return nullptr;
     PIN_INFO info{};
     if (FAILED(peer->QueryPinInfo(&info))) return nullptr;
@@ -178,7 +178,7 @@ STDMETHODIMP CHostGraph::Reconnect(IPin* ppin) {
         m_pLastReconnect = ppin;
         if (m_state != State_Stopped) return VFW_E_NOT_STOPPED;
     }
-    CHostRef<IPin> peer;
+    CComRef<IPin> peer;
     HRESULT hr = ppin->ConnectedTo(peer.Put());
     if (FAILED(hr)) return hr;
     if (!peer) return VFW_E_NOT_CONNECTED;
@@ -332,7 +332,7 @@ FILTER_STATE CHostGraph::GetState() const {
 
 void CHostGraph::DisconnectPins(IBaseFilter* pFilter) {
     ForEachPin(pFilter, [](IPin* pin) {
-        CHostRef<IPin> peer;
+        CComRef<IPin> peer;
         if (pin->ConnectedTo(peer.Put()) != S_OK || !peer) return;
         pin->Disconnect();
         peer->Disconnect();

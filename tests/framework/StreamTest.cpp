@@ -8,8 +8,8 @@
 
 #include "CounterSource.h"
 #include "host/HostGraph.h"
-#include "host/HostRef.h"
 #include "host/RenderSink.h"
+#include "platform/ComRef.h"
 
 namespace {
 
@@ -84,8 +84,8 @@ protected:
     }
 
     HRESULT m_hrCom = E_FAIL;
-    CHostRef<CHostGraph> m_graph;
-    CHostRef<CRenderSink> m_sink;
+    CComRef<CHostGraph> m_graph;
+    CComRef<CRenderSink> m_sink;
     CRenderSinkPin* m_pSinkPin = nullptr;
     CCounterSource* m_pSource = nullptr;
     CCounterStream* m_pStream = nullptr;
