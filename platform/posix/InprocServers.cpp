@@ -19,6 +19,8 @@ struct Server {
     LPFNCANUNLOADNOW canUnloadNow;  // may be null: such a server stays loaded
     DllMainFunction dllMain;        // may be null
     int busy;                       // calls in progress outside the lock
+    bool bRuntimeHeld;              // the runtime's own reference, from loading to CoFreeUnusedLibraries
+    int moduleReferences;           // taken through GetModuleHandleEx, given back by FreeLibrary
 };
 
 std::recursive_mutex g_serverLock;  // guards Servers(); held while DllMain runs
@@ -45,7 +47,7 @@ Server* Load(const std::string& path, HRESULT* result) {
     Server* server = new (std::nothrow) Server{path, handle,
         reinterpret_cast<LPFNGETCLASSOBJECT>(dlsym(handle, "DllGetClassObject")),
         reinterpret_cast<LPFNCANUNLOADNOW>(dlsym(handle, "DllCanUnloadNow")),
-        reinterpret_cast<DllMainFunction>(dlsym(handle, "DllMain")), 0};
+        reinterpret_cast<DllMainFunction>(dlsym(handle, "DllMain")), 0, true, 0};
     if (!server || !server->getClassObject) {
         *result = server ? CO_E_ERRORINDLL : E_OUTOFMEMORY;
         delete server;
@@ -70,6 +72,16 @@ Server* Load(const std::string& path, HRESULT* result) {
     return server;
 }
 
+// Runs the detach and unloads servers[index], which nothing holds any more.
+void Unload(size_t index) {
+    std::vector<Server*>& servers = Servers();
+    Server* server = servers[index];
+    if (server->dllMain) server->dllMain(static_cast<HINSTANCE>(server->handle), DLL_PROCESS_DETACH, nullptr);
+    dlclose(server->handle);
+    servers.erase(servers.begin() + index);
+    delete server;
+}
+
 }  // namespace
 
 HRESULT GetServerClassObject(const std::string& path, REFCLSID clsid, REFIID iid, void** object) {
@@ -80,6 +92,7 @@ HRESULT GetServerClassObject(const std::string& path, REFCLSID clsid, REFIID iid
         HRESULT result = S_OK;
         if (!server) server = Load(path, &result);
         if (!server) return result;
+        server->bRuntimeHeld = true;  // again, if only module references kept it loaded
         ++server->busy;  // keeps it loaded while its class object is fetched
     }
     HRESULT result = server->getClassObject(clsid, iid, object);
@@ -93,15 +106,38 @@ void FreeUnusedServers() {
     std::vector<Server*>& servers = Servers();
     for (size_t i = 0; i < servers.size();) {
         Server* server = servers[i];
-        if (server->busy > 0 || !server->canUnloadNow || server->canUnloadNow() != S_OK) {
+        if (server->busy > 0 || !server->bRuntimeHeld || !server->canUnloadNow || server->canUnloadNow() != S_OK) {
             ++i;
             continue;
         }
-        if (server->dllMain) server->dllMain(static_cast<HINSTANCE>(server->handle), DLL_PROCESS_DETACH, nullptr);
-        dlclose(server->handle);
-        servers.erase(servers.begin() + i);
-        delete server;
+        server->bRuntimeHeld = false;
+        if (server->moduleReferences > 0) {
+            ++i;  // a thread of the module still holds it
+            continue;
+        }
+        Unload(i);
     }
+}
+
+bool ReferenceServer(void* handle) {
+    std::lock_guard<std::recursive_mutex> hold(g_serverLock);
+    Server* server = FindLoaded(std::string(), handle);
+    if (!server) return false;
+    ++server->moduleReferences;
+    return true;
+}
+
+bool ReleaseServer(void* handle) {
+    std::lock_guard<std::recursive_mutex> hold(g_serverLock);
+    std::vector<Server*>& servers = Servers();
+    for (size_t i = 0; i < servers.size(); ++i) {
+        Server* server = servers[i];
+        if (server->handle != handle) continue;
+        // One reference more than was taken is not the runtime's to lose.
+        if (server->moduleReferences > 0 && --server->moduleReferences == 0 && !server->bRuntimeHeld) Unload(i);
+        return true;
+    }
+    return false;
 }
 
 std::string PlatformDirectory() {

@@ -16,8 +16,14 @@ namespace oculo::posix {
 // The server's class object for clsid; CO_E_DLLNOTFOUND when the file cannot
 // be loaded, CO_E_ERRORINDLL when it is not a server.
 HRESULT GetServerClassObject(const std::string& path, REFCLSID clsid, REFIID iid, void** object);
-// Unloads every server whose DllCanUnloadNow answers S_OK.
+// Gives back the runtime's reference on every server whose DllCanUnloadNow
+// answers S_OK, and unloads those that no module reference holds.
 void FreeUnusedServers();
+// A module reference on a loaded server (GetModuleHandleEx, FreeLibrary):
+// false when `handle` is no server's. The last release of a server that the
+// runtime no longer holds unloads it, on the calling thread.
+bool ReferenceServer(void* handle);
+bool ReleaseServer(void* handle);
 // The directory that holds the platform library, with a trailing slash.
 std::string PlatformDirectory();
 

@@ -121,6 +121,36 @@ TEST_F(ComTest, RegisteredServerIsLoadedOnceAndUnloadedWhenUnused) {
     first->Release();
 }
 
+TEST_F(ComTest, AThreadHoldingTheServerKeepsItLoadedUntilItEnds) {
+    RegisterServer(OCULO_TEST_SERVER);
+    IPersist* object = nullptr;
+    ASSERT_EQ(CoCreateInstance(kServerClass, nullptr, CLSCTX_INPROC_SERVER, IID_IPersist, (void**)&object), S_OK);
+    void* handle = dlopen(OCULO_TEST_SERVER, RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(handle, nullptr);
+    auto start = reinterpret_cast<HANDLE (*)(HANDLE)>(dlsym(handle, "StartHeldThread"));
+    dlclose(handle);
+    ASSERT_NE(start, nullptr);
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = start(release);
+    ASSERT_NE(thread, nullptr);
+    object->Release();
+    CoFreeUnusedLibraries();  // unused, but its thread holds it: no detach
+    EXPECT_EQ(g_events.size(), 1u);
+
+    SetEvent(release);
+    ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(code, 7u);
+    ASSERT_EQ(g_events.size(), 2u);  // the last reference went with the thread
+    EXPECT_EQ(g_events[1].rfind("detach ", 0), 0u);
+    void* still = dlopen(OCULO_TEST_SERVER, RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_EQ(still, nullptr);
+    if (still) dlclose(still);
+    CloseHandle(thread);
+    CloseHandle(release);
+}
+
 TEST_F(ComTest, FilterMapper2WritesAndRemovesTheDeviceEntry) {
     IFilterMapper2* mapper = nullptr;
     ASSERT_EQ(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2, (void**)&mapper),
