@@ -247,6 +247,7 @@ CMemAllocator::CMemAllocator(LPCWSTR pName, LPUNKNOWN pUnk, HRESULT* phr)
 
 CMemAllocator::~CMemAllocator() {
     Decommit();
+    CAutoLock lock(this);
     ReallyFree();
 }
 
@@ -289,7 +290,6 @@ STDMETHODIMP CMemAllocator::SetProperties(ALLOCATOR_PROPERTIES* pRequest, ALLOCA
 }
 
 HRESULT CMemAllocator::Alloc() {
-    CAutoLock lock(this);
     HRESULT hr = CBaseAllocator::Alloc();
     if (FAILED(hr)) {
         return hr;
@@ -323,7 +323,6 @@ HRESULT CMemAllocator::Alloc() {
 }
 
 void CMemAllocator::ReallyFree() {
-    CAutoLock lock(this);
     while (CMediaSample* pSample = PopFree()) {
         delete pSample;
     }
