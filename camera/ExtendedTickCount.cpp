@@ -12,10 +12,10 @@ DWORD WINAPI PlatformTicks() {
 
 struct ClockState {
     CMTCriticalSection lock;
-    ExtendedTickSource source = PlatformTicks;  // guarded by lock
-    bool bHasReading = false;                   // guarded by lock
-    uint64_t previous = 0;                      // guarded by lock
-    uint64_t wrapOffset = 0;                    // guarded by lock
+    ExtendedTickSource source GUARDED_BY(lock) = PlatformTicks;
+    bool bHasReading GUARDED_BY(lock) = false;
+    uint64_t previous GUARDED_BY(lock) = 0;
+    uint64_t wrapOffset GUARDED_BY(lock) = 0;
 };
 
 // Created on first use (a function-local static is initialised exactly once,

@@ -10,6 +10,10 @@
 // shared with its pins) guards the clock, the graph, the name and the pins.
 // Stop, Pause and Run hold it across their calls into pins, which take it
 // again (it is re-entrant). Members read without the lock are atomics.
+// The lock checks know a lock by the path code reaches it by: this class's
+// m_pLock, each pin's m_pLock and the derived filter's own member are one
+// lock here and three to them. So only what this class alone touches is
+// marked as guarded by it.
 #pragma once
 
 #include <atomic>
@@ -73,8 +77,8 @@ protected:
     std::atomic<REFERENCE_TIME> m_tStart;        // set by Run under *m_pLock
     CLSID m_clsid;                               // fixed at construction
     CCritSec* m_pLock;                           // the filter's state lock, not owned
-    WCHAR* m_pName;                              // owned; guarded by *m_pLock
-    IFilterGraph* m_pGraph;                      // no reference: the graph holds the filter
+    WCHAR* m_pName GUARDED_BY(m_pLock);          // owned
+    IFilterGraph* m_pGraph GUARDED_BY(m_pLock);  // no reference: the graph holds the filter
     std::atomic<IMediaEventSink*> m_pSink;       // no reference, as for the graph
     LONG m_PinVersion;                           // fixed at 1 by this class
 };

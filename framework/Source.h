@@ -31,10 +31,10 @@ public:
     HRESULT RemovePin(CSourceStream* pStream);
     // Index of the stream whose IPin is iPin, or -1.
     int FindPinNumber(IPin* iPin);
-    CCritSec* pStateLock() { return &m_cStateLock; }
+    CCritSec* pStateLock() RETURN_CAPABILITY(m_cStateLock) { return &m_cStateLock; }
 
 protected:
-    int m_iPins;                    // entries in m_paStreams; under m_cStateLock
-    CSourceStream** m_paStreams;    // owned array, null when empty; under m_cStateLock
+    int m_iPins GUARDED_BY(m_cStateLock);                  // entries in m_paStreams
+    CSourceStream** m_paStreams GUARDED_BY(m_cStateLock);  // owned array, null when empty
     CCritSec m_cStateLock;          // the filter's one lock (re-entrant)
 };

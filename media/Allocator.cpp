@@ -237,6 +237,7 @@ CMemAllocator::CMemAllocator(LPCWSTR pName, LPUNKNOWN pUnk, HRESULT* phr)
 
 CMemAllocator::~CMemAllocator() {
     Decommit();
+    CAutoLock lock(this);
     ReallyFree();
 }
 
@@ -279,7 +280,6 @@ STDMETHODIMP CMemAllocator::SetProperties(ALLOCATOR_PROPERTIES* pRequest, ALLOCA
 }
 
 HRESULT CMemAllocator::Alloc() {
-    CAutoLock lock(this);
     HRESULT hr = CBaseAllocator::Alloc();
     if (FAILED(hr)) {
         return hr;
@@ -313,7 +313,6 @@ HRESULT CMemAllocator::Alloc() {
 }
 
 void CMemAllocator::ReallyFree() {
-    CAutoLock lock(this);
     while (CMediaSample* pSample = PopFree()) {
         delete pSample;
     }

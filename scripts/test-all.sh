@@ -142,6 +142,8 @@ part "native debug" preset_suite debug 2
 part "native valgrind" valgrind_suite
 part "native asan+ubsan" preset_suite asan 2
 part "native tsan" preset_suite tsan 2
+# Clang with its lock-contract checks (-Wthread-safety, as errors).
+part "clang lock checks" preset_suite clang-tsa 2
 
 # Windows: FFmpeg (cached after the first run) and one fresh prefix that runs
 # both architectures' tests.

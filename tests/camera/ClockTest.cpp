@@ -45,19 +45,23 @@ TEST(ClockRealTest, FollowsThePlatformClock) {
     EXPECT_LT(after - before, 5000u);
 }
 
+// Re-entry and leaving once too often, on purpose: the lock checks refuse
+// both, the holder must bear them.
+void HoldAndLeaveTooOften(CMTCriticalSection& lock) NO_THREAD_SAFETY_ANALYSIS {
+    CMTAutoLock hold(lock, true);
+    EXPECT_TRUE(hold.Unlock());
+    EXPECT_TRUE(hold.Unlock());  // nothing left to leave, now or in the destructor
+    CMTAutoLock notTaken(lock, false);
+    EXPECT_TRUE(notTaken.Unlock());
+    CMTAutoLock kept(lock, true);  // left by its destructor
+}
+
 // The lock is re-entrant: a holder leaving it once too often would free a
 // hold that belongs to its caller.
 TEST(MTAutoLockTest, LeavesOnlyWhatItTook) {
     CMTCriticalSection lock;
     lock.Lock();  // the caller's own hold, beneath the holders'
-    {
-        CMTAutoLock hold(lock, true);
-        EXPECT_TRUE(hold.Unlock());
-        EXPECT_TRUE(hold.Unlock());  // nothing left to leave, now or in the destructor
-        CMTAutoLock notTaken(lock, false);
-        EXPECT_TRUE(notTaken.Unlock());
-        CMTAutoLock kept(lock, true);  // left by its destructor
-    }
+    HoldAndLeaveTooOften(lock);
     std::atomic<bool> entered{false};
     std::thread other([&] {
         CMTAutoLock hold(lock, true);
