@@ -111,8 +111,7 @@ private:
     REFERENCE_TIME StreamTimeNow();
     void SetPlayState(PlayState state);
 
-    const float m_flFrameRate;       // the slot's fps, copied at construction
-    const REFERENCE_TIME m_rtDefaultDuration;  // FrameDuration(m_flFrameRate)
+    const REFERENCE_TIME m_rtDefaultDuration;  // FrameDuration of the slot's fps, fixed at construction
     CIPCameraBase* m_pCamera;        // owned; null until the first stream start
     COculo* const m_pParentFilter;   // the owner; not counted
     REFERENCE_TIME m_rtNextStart;    // worker thread only
