@@ -99,6 +99,9 @@ private:
 
     // The default type of the slot's size and rate into pmt.
     HRESULT BuildDefaultType(CMediaType* pmt) const;
+    // What every type of the pin says of the image: vih's bitmap header of
+    // the slot's size and empty rectangles, pmt's RGB24 video type GUIDs.
+    void DescribeImage(VIDEOINFOHEADER& vih, CMediaType* pmt) const;
     // The current type's frame duration; the default when it has none in
     // range (see FillBuffer).
     REFERENCE_TIME CurrentFrameDuration();
