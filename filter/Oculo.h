@@ -1,0 +1,47 @@
+// COculo: the source filter of one slot. A thin layer on CSource: it keeps the
+// slot's settings for its whole life, owns exactly one output pin
+// (COculoStream) and lets clients reach that pin's IAMStreamConfig and
+// IKsPropertySet through the filter's own interface pointers.
+//
+// Threads: host threads. Construction and destruction run on the thread that
+// creates or releases the filter; QueryInterface and GetGraph never wait for
+// the state lock (they use CSource's pin list lock and CBaseFilter's info
+// lock).
+#pragma once
+
+#include "framework/Source.h"
+#include "module/InstanceSettings.h"
+
+class COculoStream;
+
+class COculo : public CSource {
+public:
+    // slot 0..9 indexes the slot table g_Templates for the display name and
+    // class id. *phr receives E_OUTOFMEMORY when the pin cannot be made, else
+    // the result of adding it to the pin list.
+    COculo(LPUNKNOWN pUnk, HRESULT* phr, int slot);
+    // Stops a filter that is still paused or running, so the pin's worker
+    // and camera reader end while every part of the filter still exists.
+    ~COculo() override;
+
+    // The IUnknown of IBaseFilter and IAMovieSetup: IAMStreamConfig and
+    // IKsPropertySet go to the pin (E_NOINTERFACE without one), everything
+    // else to the owner.
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override { return GetOwner()->AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return GetOwner()->Release(); }
+
+    // Tells the pin when the filter leaves the running state, so a sample
+    // waiting for its time is held at once.
+    STDMETHODIMP Pause() override;
+
+    // The graph the filter has joined, with a reference for the caller, or null.
+    IFilterGraph* GetGraph();
+
+    // The slot's settings as read at construction; never reread.
+    const InstanceSettings m_Settings;
+    const int m_iSlot;
+
+private:
+    COculoStream* m_pStream;  // the pin, owned through the pin list; null if it could not be made
+};
