@@ -19,6 +19,8 @@ struct Server {
     LPFNCANUNLOADNOW canUnloadNow;  // may be null: such a server stays loaded
     DllMainFunction dllMain;        // may be null
     int busy;                       // calls in progress outside the lock
+    int loads;                      // LoadLibrary calls not yet matched by FreeLibrary
+    bool byRuntime;                 // loaded for a class object, until CoFreeUnusedLibraries
 };
 
 std::recursive_mutex g_serverLock;  // guards Servers(); held while DllMain runs
@@ -34,7 +36,7 @@ Server* FindLoaded(const std::string& path, void* handle) {
 }
 
 // Loads a server and runs its attach; null with the failure in *result.
-Server* Load(const std::string& path, HRESULT* result) {
+Server* Load(const std::string& path, bool requireServer, HRESULT* result) {
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     *result = CO_E_DLLNOTFOUND;
     if (!handle) return nullptr;
@@ -45,8 +47,8 @@ Server* Load(const std::string& path, HRESULT* result) {
     Server* server = new (std::nothrow) Server{path, handle,
         reinterpret_cast<LPFNGETCLASSOBJECT>(dlsym(handle, "DllGetClassObject")),
         reinterpret_cast<LPFNCANUNLOADNOW>(dlsym(handle, "DllCanUnloadNow")),
-        reinterpret_cast<DllMainFunction>(dlsym(handle, "DllMain")), 0};
-    if (!server || !server->getClassObject) {
+        reinterpret_cast<DllMainFunction>(dlsym(handle, "DllMain")), 0, 0, false};
+    if (!server || (!server->getClassObject && requireServer)) {
         *result = server ? CO_E_ERRORINDLL : E_OUTOFMEMORY;
         delete server;
         dlclose(handle);
@@ -70,6 +72,19 @@ Server* Load(const std::string& path, HRESULT* result) {
     return server;
 }
 
+// Runs the detach and unloads; the server is gone afterwards. REQUIRES: g_serverLock held.
+void Unload(Server* server) {
+    std::vector<Server*>& servers = Servers();
+    for (size_t i = 0; i < servers.size(); ++i) {
+        if (servers[i] != server) continue;
+        if (server->dllMain) server->dllMain(static_cast<HINSTANCE>(server->handle), DLL_PROCESS_DETACH, nullptr);
+        dlclose(server->handle);
+        servers.erase(servers.begin() + i);
+        delete server;
+        return;
+    }
+}
+
 }  // namespace
 
 HRESULT GetServerClassObject(const std::string& path, REFCLSID clsid, REFIID iid, void** object) {
@@ -78,8 +93,10 @@ HRESULT GetServerClassObject(const std::string& path, REFCLSID clsid, REFIID iid
         std::lock_guard<std::recursive_mutex> hold(g_serverLock);
         server = FindLoaded(path, nullptr);
         HRESULT result = S_OK;
-        if (!server) server = Load(path, &result);
+        if (!server) server = Load(path, true, &result);
         if (!server) return result;
+        if (!server->getClassObject) return CO_E_ERRORINDLL;  // loaded by LoadLibrary, not a server
+        server->byRuntime = true;
         ++server->busy;  // keeps it loaded while its class object is fetched
     }
     HRESULT result = server->getClassObject(clsid, iid, object);
@@ -93,15 +110,37 @@ void FreeUnusedServers() {
     std::vector<Server*>& servers = Servers();
     for (size_t i = 0; i < servers.size();) {
         Server* server = servers[i];
-        if (server->busy > 0 || !server->canUnloadNow || server->canUnloadNow() != S_OK) {
+        if (!server->byRuntime || server->busy > 0 || !server->canUnloadNow || server->canUnloadNow() != S_OK) {
             ++i;
             continue;
         }
-        if (server->dllMain) server->dllMain(static_cast<HINSTANCE>(server->handle), DLL_PROCESS_DETACH, nullptr);
-        dlclose(server->handle);
-        servers.erase(servers.begin() + i);
-        delete server;
+        server->byRuntime = false;
+        if (server->loads > 0) {
+            ++i;  // the application still holds it through LoadLibrary
+            continue;
+        }
+        Unload(server);
     }
+}
+
+HMODULE LoadModule(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> hold(g_serverLock);
+    Server* server = FindLoaded(path, nullptr);
+    HRESULT result = S_OK;
+    if (!server) server = Load(path, false, &result);
+    if (!server) return nullptr;
+    ++server->loads;
+    return static_cast<HMODULE>(server->handle);
+}
+
+bool FreeModule(HMODULE module) {
+    std::lock_guard<std::recursive_mutex> hold(g_serverLock);
+    for (Server* server : Servers()) {
+        if (server->handle != static_cast<void*>(module) || server->loads == 0) continue;
+        if (--server->loads == 0 && !server->byRuntime) Unload(server);
+        return true;
+    }
+    return false;
 }
 
 std::string PlatformDirectory() {

@@ -16,8 +16,15 @@ namespace oculo::posix {
 // The server's class object for clsid; CO_E_DLLNOTFOUND when the file cannot
 // be loaded, CO_E_ERRORINDLL when it is not a server.
 HRESULT GetServerClassObject(const std::string& path, REFCLSID clsid, REFIID iid, void** object);
-// Unloads every server whose DllCanUnloadNow answers S_OK.
+// Unloads every server whose DllCanUnloadNow answers S_OK, unless the
+// application still holds it through LoadModule.
 void FreeUnusedServers();
+// LoadLibrary and FreeLibrary: a counted load of any module through the same
+// table, so a module the application loaded and the runtime also serves is
+// one module with one DllMain attach. Null (LoadModule) or false (FreeModule)
+// on failure.
+HMODULE LoadModule(const std::string& path);
+bool FreeModule(HMODULE module);
 // The directory that holds the platform library, with a trailing slash.
 std::string PlatformDirectory();
 

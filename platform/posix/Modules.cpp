@@ -5,6 +5,8 @@
 #include <link.h>
 #include <unistd.h>
 
+#include <climits>
+#include <cstdlib>
 #include <cctype>
 #include <string>
 
@@ -100,3 +102,25 @@ WINBASEAPI FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
 
 // Threads are never announced to modules here, so there is nothing to switch off.
 WINBASEAPI BOOL WINAPI DisableThreadLibraryCalls(HMODULE) { return TRUE; }
+
+WINBASEAPI HMODULE WINAPI LoadLibraryW(LPCWSTR fileName) {
+    if (!fileName || !*fileName) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    char narrow[PATH_MAX];
+    if (WideCharToMultiByte(CP_UTF8, 0, fileName, -1, narrow, sizeof(narrow), nullptr, nullptr) <= 0) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    char full[PATH_MAX];
+    HMODULE module = oculo::posix::LoadModule(realpath(narrow, full) ? full : narrow);
+    if (!module) SetLastError(ERROR_MOD_NOT_FOUND);
+    return module;
+}
+
+WINBASEAPI BOOL WINAPI FreeLibrary(HMODULE module) {
+    if (oculo::posix::FreeModule(module)) return TRUE;
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+}

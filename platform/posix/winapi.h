@@ -68,6 +68,11 @@ WINBASEAPI DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD
 WINBASEAPI HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName);
 WINBASEAPI FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
 WINBASEAPI BOOL WINAPI DisableThreadLibraryCalls(HMODULE module);
+// Loads a module by path (made absolute, so its GetModuleFileNameA is a full
+// path as on Windows) and runs its DllMain attach on the first load; counted
+// with FreeLibrary. Failure: null and ERROR_MOD_NOT_FOUND.
+WINBASEAPI HMODULE WINAPI LoadLibraryW(LPCWSTR fileName);
+WINBASEAPI BOOL WINAPI FreeLibrary(HMODULE module);
 
 // --- Memory ---
 #define MEM_COMMIT 0x00001000u
