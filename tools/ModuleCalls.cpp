@@ -54,8 +54,9 @@ std::string DefaultModulePath() {
 }
 
 bool CallModuleEntry(const std::string& modulePath, const char* entry, HRESULT* result, std::string* error) {
+    // As regsvr32: the module's own folder is searched for the DLLs it imports.
     const std::wstring wide = ToWide(modulePath.c_str());
-    HMODULE module = wide.empty() ? nullptr : LoadLibraryW(wide.c_str());
+    HMODULE module = wide.empty() ? nullptr : LoadLibraryExW(wide.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (module == nullptr) {
         *error = "cannot load the module " + modulePath + " (error " + std::to_string(GetLastError()) +
                  "; is the path right and are the FFmpeg libraries beside it?)";

@@ -103,7 +103,7 @@ WINBASEAPI FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
 // Threads are never announced to modules here, so there is nothing to switch off.
 WINBASEAPI BOOL WINAPI DisableThreadLibraryCalls(HMODULE) { return TRUE; }
 
-WINBASEAPI HMODULE WINAPI LoadLibraryW(LPCWSTR fileName) {
+WINBASEAPI HMODULE WINAPI LoadLibraryExW(LPCWSTR fileName, HANDLE, DWORD) {
     if (!fileName || !*fileName) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;

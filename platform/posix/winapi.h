@@ -70,8 +70,10 @@ WINBASEAPI FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
 WINBASEAPI BOOL WINAPI DisableThreadLibraryCalls(HMODULE module);
 // Loads a module by path (made absolute, so its GetModuleFileNameA is a full
 // path as on Windows) and runs its DllMain attach on the first load; counted
-// with FreeLibrary. Failure: null and ERROR_MOD_NOT_FOUND.
-WINBASEAPI HMODULE WINAPI LoadLibraryW(LPCWSTR fileName);
+// with FreeLibrary. Failure: null and ERROR_MOD_NOT_FOUND. A module's own
+// libraries are found through its run path, so the flags change nothing.
+#define LOAD_WITH_ALTERED_SEARCH_PATH 0x00000008u
+WINBASEAPI HMODULE WINAPI LoadLibraryExW(LPCWSTR fileName, HANDLE file, DWORD flags);
 WINBASEAPI BOOL WINAPI FreeLibrary(HMODULE module);
 
 // --- Memory ---
