@@ -19,13 +19,15 @@ COculo::COculo(LPUNKNOWN pUnk, HRESULT* phr, int slot)
 }
 
 COculo::~COculo() {
-    // A filter released while paused or running: stop the pin's worker (and
-    // with it the camera reader) while every part of the filter still exists.
     Stop();
+    // A pin the list refused is ours to delete; CSource deletes the others.
+    if (m_pStream && FindPinNumber(static_cast<IPin*>(m_pStream)) < 0) {
+        delete m_pStream;
+    }
 }
 
 STDMETHODIMP COculo::QueryInterface(REFIID riid, void** ppv) {
-    if (IsEqualIID(riid, IID_IAMStreamConfig) || IsEqualIID(riid, IID_IKsPropertySet)) {
+    if (riid == IID_IAMStreamConfig || riid == IID_IKsPropertySet) {
         if (!ppv) {
             return E_POINTER;
         }
@@ -37,4 +39,20 @@ STDMETHODIMP COculo::QueryInterface(REFIID riid, void** ppv) {
         return static_cast<IPin*>(pPin)->QueryInterface(riid, ppv);
     }
     return GetOwner()->QueryInterface(riid, ppv);
+}
+
+STDMETHODIMP COculo::Pause() {
+    CAutoLock lock(&m_cStateLock);
+    if (m_State.load() == State_Running && m_pStream) {
+        m_pStream->OnPause();
+    }
+    return CSource::Pause();
+}
+
+IFilterGraph* COculo::GetGraph() {
+    CAutoLock lock(&m_cInfoLock);
+    if (m_pGraph) {
+        m_pGraph->AddRef();
+    }
+    return m_pGraph;
 }

@@ -4,8 +4,9 @@
 // IKsPropertySet through the filter's own interface pointers.
 //
 // Threads: host threads. Construction and destruction run on the thread that
-// creates or releases the filter; QueryInterface takes no lock of its own (the
-// pin list is read under the filter's small list lock, see CSource).
+// creates or releases the filter; QueryInterface and GetGraph never wait for
+// the state lock (they use CSource's pin list lock and CBaseFilter's info
+// lock).
 #pragma once
 
 #include "framework/Source.h"
@@ -19,20 +20,28 @@ public:
     // class id. *phr receives E_OUTOFMEMORY when the pin cannot be made, else
     // the result of adding it to the pin list.
     COculo(LPUNKNOWN pUnk, HRESULT* phr, int slot);
-    // Stops a filter that is still paused or running before the pin goes.
+    // Stops a filter that is still paused or running, so the pin's worker
+    // and camera reader end while every part of the filter still exists.
     ~COculo() override;
 
     // The IUnknown of IBaseFilter and IAMovieSetup: IAMStreamConfig and
-    // IKsPropertySet go to the pin, everything else to the owner.
+    // IKsPropertySet go to the pin (E_NOINTERFACE without one), everything
+    // else to the owner.
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
     STDMETHODIMP_(ULONG) AddRef() override { return GetOwner()->AddRef(); }
     STDMETHODIMP_(ULONG) Release() override { return GetOwner()->Release(); }
+
+    // Tells the pin when the filter leaves the running state, so a sample
+    // waiting for its time is held at once.
+    STDMETHODIMP Pause() override;
+
+    // The graph the filter has joined, with a reference for the caller, or null.
+    IFilterGraph* GetGraph();
 
     // The slot's settings as read at construction; never reread.
     const InstanceSettings m_Settings;
     const int m_iSlot;
 
 private:
-    // The pin, or null when it could not be made; owned through the pin list.
-    COculoStream* m_pStream;
+    COculoStream* m_pStream;  // the pin, owned through the pin list; null if it could not be made
 };

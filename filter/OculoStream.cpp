@@ -1,31 +1,96 @@
 #include "filter/OculoStream.h"
 
+#include <new>
+
+#include "camera/RTSPCamera.h"
 #include "filter/Oculo.h"
 
 COculoStream::COculoStream(HRESULT* phr, COculo* pParent, LPCWSTR pPinName)
     : CSourceStream(nullptr, phr, pParent, pPinName),
       m_flFrameRate(pParent->m_Settings.fps),
+      m_rtDefaultDuration(FrameDuration(pParent->m_Settings.fps)),
       m_pCamera(nullptr),
       m_pParentFilter(pParent),
       m_rtNextStart(0),
-      m_bTypeBuilt(false) {}
+      m_bTypeBuilt(false),
+      m_bCued(false),
+      m_iPlayState(kStopped),
+      m_llRunStartTicks(0),
+      m_evStateChanged(FALSE) {
+    ResizeFrameStore(pParent->m_Settings.w, pParent->m_Settings.h);
+    // The default type becomes the current one; no other thread knows the
+    // pin yet.
+    if (SUCCEEDED(BuildDefaultType(&m_mt))) {
+        m_bTypeBuilt = true;
+    }
+}
 
-COculoStream::~COculoStream() = default;
-HRESULT COculoStream::FillBuffer(IMediaSample*) { return E_NOTIMPL; }
-HRESULT COculoStream::OnThreadCreate() { return S_OK; }
-HRESULT COculoStream::OnThreadDestroy() { return S_OK; }
-HRESULT COculoStream::StartCamera() { return E_NOTIMPL; }
-HRESULT COculoStream::GetMediaType(int, CMediaType*) { return E_NOTIMPL; }
-HRESULT COculoStream::CheckMediaType(const CMediaType*) { return E_NOTIMPL; }
-HRESULT COculoStream::SetMediaType(const CMediaType* pmt) { return CSourceStream::SetMediaType(pmt); }
-HRESULT COculoStream::DecideBufferSize(IMemAllocator*, ALLOCATOR_PROPERTIES*) { return E_NOTIMPL; }
-STDMETHODIMP COculoStream::QueryInterface(REFIID riid, void** ppv) { return GetOwner()->QueryInterface(riid, ppv); }
-STDMETHODIMP COculoStream::SetFormat(AM_MEDIA_TYPE*) { return E_NOTIMPL; }
-STDMETHODIMP COculoStream::GetFormat(AM_MEDIA_TYPE**) { return E_NOTIMPL; }
-STDMETHODIMP COculoStream::GetNumberOfCapabilities(int*, int*) { return E_NOTIMPL; }
-STDMETHODIMP COculoStream::GetStreamCaps(int, AM_MEDIA_TYPE**, BYTE*) { return E_NOTIMPL; }
-STDMETHODIMP COculoStream::Set(REFGUID, DWORD, LPVOID, DWORD, LPVOID, DWORD) { return E_NOTIMPL; }
-STDMETHODIMP COculoStream::Get(REFGUID, DWORD, LPVOID, DWORD, LPVOID, DWORD, DWORD*) { return E_NOTIMPL; }
-STDMETHODIMP COculoStream::QuerySupported(REFGUID, DWORD, DWORD*) { return E_NOTIMPL; }
-STDMETHODIMP COculoStream::Notify(IBaseFilter*, Quality) { return E_NOTIMPL; }
-REFERENCE_TIME COculoStream::FrameDuration(float) { return 400000; }
+COculoStream::~COculoStream() {
+    // A pin destroyed while streaming: end the worker (which stops the
+    // reader), then the reader itself, before the store goes.
+    if (ThreadExists()) {
+        Inactive();
+    }
+    delete m_pCamera;
+    m_pCamera = nullptr;
+}
+
+HRESULT COculoStream::FillBuffer(IMediaSample* pSample) {
+    const REFERENCE_TIME rtStart = m_rtNextStart;
+    m_rtNextStart = rtStart + CurrentFrameDuration();
+    WaitUntilDue(rtStart);
+    m_bCued = true;
+    return StampAndCopy(pSample, rtStart, m_rtNextStart);
+}
+
+HRESULT COculoStream::StampAndCopy(IMediaSample* pSample, REFERENCE_TIME rtStart, REFERENCE_TIME rtStop) {
+    pSample->SetTime(&rtStart, &rtStop);
+    if (rtStart < 0) {
+        pSample->SetDiscontinuity(TRUE);
+    } else {
+        pSample->SetSyncPoint(TRUE);
+    }
+    if (!m_pFrameStore) {
+        return S_OK;
+    }
+    BYTE* pData = nullptr;
+    if (FAILED(pSample->GetPointer(&pData)) || !pData) {
+        return E_FAIL;
+    }
+    // Bounded by the sample: a buffer smaller than the image gets nothing.
+    CopyStore(pData, pSample->GetSize());
+    return S_OK;
+}
+
+HRESULT COculoStream::StartCamera() {
+    if (m_pCamera && m_pCamera->IsOpen() && m_pCamera->IsRunning()) {
+        return S_FALSE;
+    }
+    if (!m_pCamera) {
+        m_pCamera = new (std::nothrow) CRTSPCamera(this);
+    }
+    if (m_pCamera && m_pCamera->Start(m_pParentFilter->m_Settings.url)) {
+        return S_OK;
+    }
+    return E_FAIL;
+}
+
+HRESULT COculoStream::OnThreadCreate() {
+    const InstanceSettings& settings = m_pParentFilter->m_Settings;
+    CAutoLock lock(&m_cFrameLock);
+    m_rtNextStart = 0;
+    m_bCued = false;
+    // The crop window must be in place before the first picture arrives.
+    SetCropBounds(settings.crop_l, settings.crop_t, settings.crop_r, settings.crop_b);
+    StartCamera();
+    m_rtNextStart = static_cast<REFERENCE_TIME>(settings.tShift) * 10000;
+    return S_OK;
+}
+
+HRESULT COculoStream::OnThreadDestroy() {
+    if (m_pCamera) {
+        m_pCamera->Stop();
+        m_pCamera->Close();
+    }
+    return S_OK;
+}

@@ -1,15 +1,22 @@
 // COculoStream: the output pin of a slot's filter. The camera reader pushes
 // decoded pictures into the pin's frame store (the pin is the reader's
-// callback); the framework's worker thread pulls samples, each a copy of the
-// store stamped with nominal times, and delivers them downstream no earlier
-// than their start time on the graph's clock.
+// callback, OnFrame); the framework's worker thread pulls samples, each a
+// copy of the store stamped with nominal times, and delivers them downstream.
+//
+// Pacing: a sample leaves no earlier than its start time in stream time (the
+// graph's reference clock minus the run start; a monotonic clock counted
+// from Run when the graph has none). While the filter is paused, the first
+// sample of a streaming spell leaves at once (so downstream can cue) and the
+// next one is held until Run. Run, Pause and Stop end a wait at once.
 //
 // Threads: host threads (construction, destruction, negotiation, stream
-// configuration), the worker thread (OnThreadCreate, FillBuffer,
-// OnThreadDestroy) and the reader's capture thread (OnFrame).
+// configuration, state changes), the worker thread (OnThreadCreate,
+// FillBuffer, OnThreadDestroy) and the reader's capture thread (OnFrame).
 // Locks, outermost first: the filter's state lock; the frame lock
-// (CFrameStore); m_cTypeLock, which guards the current type m_mt and is
-// innermost: nothing is called while it is held.
+// (CFrameStore); the camera engine's clock lock. The current type m_mt is
+// guarded by m_cTypeLock (CBasePin), innermost: nothing else is taken or
+// called while it is held, so type queries from a downstream filter's
+// Receive never wait for a state change.
 #pragma once
 
 #include <atomic>
@@ -21,9 +28,17 @@
 class COculo;
 class CIPCameraBase;
 
+// The capability's frame-interval range (100-ns units): 50 down to 0.2 frames
+// per second.
+const REFERENCE_TIME kMinFrameInterval = 200000;
+const REFERENCE_TIME kMaxFrameInterval = 50000000;
+
 class COculoStream : public CSourceStream, public IAMStreamConfig, public IKsPropertySet, public CFrameStore {
 public:
+    // Reads fps, w and h from the filter's settings; *phr as CSourceStream.
     COculoStream(HRESULT* phr, COculo* pParent, LPCWSTR pPinName);
+    // Stops the worker and the reader first, so no picture and no sample
+    // reaches a pin or store being destroyed.
     ~COculoStream() override;
 
     // The shared IUnknown of IPin, IQualityControl, IAMStreamConfig and
@@ -36,14 +51,21 @@ public:
     HRESULT FillBuffer(IMediaSample* pSample) override;
     HRESULT OnThreadCreate() override;
     HRESULT OnThreadDestroy() override;
-    // Creates the reader if needed and starts it on the slot's address.
+    // Creates the reader if needed and starts it on the slot's address:
+    // S_FALSE when already streaming, E_FAIL when it cannot start.
     HRESULT StartCamera();
+
+    // State changes (host threads, under the filter's state lock).
+    HRESULT Active() override;
+    HRESULT Inactive() override;
+    HRESULT Run(REFERENCE_TIME tStart) override;
+    // The filter goes from running to paused.
+    void OnPause();
 
     // Media types.
     HRESULT GetMediaType(int iPosition, CMediaType* pmt) override;
     using CSourceStream::GetMediaType;
     HRESULT CheckMediaType(const CMediaType* pmt) override;
-    HRESULT SetMediaType(const CMediaType* pmt) override;
     HRESULT DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPERTIES* pProps) override;
 
     // IAMStreamConfig
@@ -52,7 +74,7 @@ public:
     STDMETHODIMP GetNumberOfCapabilities(int* piCount, int* piSize) override;
     STDMETHODIMP GetStreamCaps(int iIndex, AM_MEDIA_TYPE** ppmt, BYTE* pSCC) override;
 
-    // IKsPropertySet
+    // IKsPropertySet: the read-only pin category.
     STDMETHODIMP Set(REFGUID guidPropSet, DWORD dwPropID, LPVOID pInstanceData, DWORD cbInstanceData,
                      LPVOID pPropData, DWORD cbPropData) override;
     STDMETHODIMP Get(REFGUID guidPropSet, DWORD dwPropID, LPVOID pInstanceData, DWORD cbInstanceData,
@@ -62,14 +84,42 @@ public:
     // IQualityControl: quality messages have no effect.
     STDMETHODIMP Notify(IBaseFilter* pSender, Quality q) override;
 
-    // Frame duration for a frame rate: the nearest 100-ns count inside the
-    // capability's interval range (see OculoStreamTypes.cpp for the rule).
+    // Frame duration for a frame rate: a rate that is not a finite positive
+    // number gives 25 frames per second (400 000); any other is rounded to
+    // the nearest 100 ns and clamped into the capability's interval range.
     static REFERENCE_TIME FrameDuration(float fps);
 
+protected:
+    // The stamping and copy of FillBuffer without the wait for the sample's
+    // time (benchmarks measure this part).
+    HRESULT StampAndCopy(IMediaSample* pSample, REFERENCE_TIME rtStart, REFERENCE_TIME rtStop);
+
 private:
+    enum PlayState : int { kStopped, kPaused, kRunning };
+
+    // The default type of the slot's size and rate into pmt.
+    HRESULT BuildDefaultType(CMediaType* pmt) const;
+    // The current type's frame duration; the default when it has none in
+    // range (see FillBuffer).
+    REFERENCE_TIME CurrentFrameDuration();
+    // S_OK when the slot's size makes a usable image, else why not.
+    HRESULT CheckImageSize() const;
+    // Holds the worker until the sample starting at rtStart is due (see the
+    // class comment); returns at once on a state change that ends it.
+    void WaitUntilDue(REFERENCE_TIME rtStart);
+    // The stream time now, from the graph's clock or the monotonic one.
+    REFERENCE_TIME StreamTimeNow();
+    void SetPlayState(PlayState state);
+
     const float m_flFrameRate;       // the slot's fps, copied at construction
+    const REFERENCE_TIME m_rtDefaultDuration;  // FrameDuration(m_flFrameRate)
     CIPCameraBase* m_pCamera;        // owned; null until the first stream start
     COculo* const m_pParentFilter;   // the owner; not counted
     REFERENCE_TIME m_rtNextStart;    // worker thread only
-    bool m_bTypeBuilt;
+    bool m_bTypeBuilt;               // under m_cTypeLock
+    bool m_bCued;                    // worker only: a sample went out in this spell
+
+    std::atomic<int> m_iPlayState;              // PlayState; written under the state lock
+    std::atomic<int64_t> m_llRunStartTicks;     // monotonic ms at the last Run (no clock)
+    CAMEvent m_evStateChanged;                  // automatic reset: wakes WaitUntilDue
 };

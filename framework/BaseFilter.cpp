@@ -154,7 +154,7 @@ STDMETHODIMP CBaseFilter::QueryFilterInfo(FILTER_INFO* pInfo) {
     if (!pInfo) {
         return E_POINTER;
     }
-    CAutoLock lock(m_pLock);
+    CAutoLock lock(&m_cInfoLock);
     if (m_pName) {
         lstrcpynW(pInfo->achName, m_pName, MAX_FILTER_NAME);
     } else {
@@ -169,7 +169,6 @@ STDMETHODIMP CBaseFilter::QueryFilterInfo(FILTER_INFO* pInfo) {
 
 STDMETHODIMP CBaseFilter::JoinFilterGraph(IFilterGraph* pGraph, LPCWSTR pName) {
     CAutoLock lock(m_pLock);
-    m_pGraph = pGraph;
     IMediaEventSink* pSink = nullptr;
     if (pGraph && SUCCEEDED(pGraph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&pSink))) &&
         pSink) {
@@ -180,15 +179,22 @@ STDMETHODIMP CBaseFilter::JoinFilterGraph(IFilterGraph* pGraph, LPCWSTR pName) {
     }
     m_pSink = pSink;
 
-    delete[] m_pName;
-    m_pName = nullptr;
+    WCHAR* pNewName = nullptr;
     if (pName) {
         const size_t cch = wcslen(pName) + 1;
-        m_pName = new (std::nothrow) WCHAR[cch];
-        if (m_pName) {
-            memcpy(m_pName, pName, cch * sizeof(WCHAR));
+        pNewName = new (std::nothrow) WCHAR[cch];
+        if (pNewName) {
+            memcpy(pNewName, pName, cch * sizeof(WCHAR));
         }
     }
+    WCHAR* pOldName = nullptr;
+    {
+        CAutoLock infoLock(&m_cInfoLock);
+        m_pGraph = pGraph;
+        pOldName = m_pName;
+        m_pName = pNewName;
+    }
+    delete[] pOldName;
     return S_OK;
 }
 

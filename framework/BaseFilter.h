@@ -7,9 +7,12 @@
 // threads call NotifyEvent, StreamTime and IsStopped, none of which takes the
 // filter lock (a Stop holding the lock waits for those workers).
 // Locks: *m_pLock (the filter's state lock, owned by the derived filter and
-// shared with its pins) guards the clock, the graph, the name and the pins.
-// Stop, Pause and Run hold it across their calls into pins, which take it
-// again (it is re-entrant). Members read without the lock are atomics.
+// shared with its pins) guards the clock and the pins' state changes. Stop,
+// Pause and Run hold it across their calls into pins, which take it again
+// (it is re-entrant), and may wait for a worker there. m_cInfoLock, innermost
+// and held only to copy, guards the name and the graph, so QueryFilterInfo
+// never waits for a state change (a sample callback may ask it while Stop
+// waits for that callback's thread). Members read without a lock are atomics.
 #pragma once
 
 #include <atomic>
@@ -73,8 +76,9 @@ protected:
     std::atomic<REFERENCE_TIME> m_tStart;        // set by Run under *m_pLock
     CLSID m_clsid;                               // fixed at construction
     CCritSec* m_pLock;                           // the filter's state lock, not owned
-    WCHAR* m_pName;                              // owned; guarded by *m_pLock
-    IFilterGraph* m_pGraph;                      // no reference: the graph holds the filter
+    CCritSec m_cInfoLock;                        // guards m_pName and m_pGraph; innermost
+    WCHAR* m_pName;                              // owned; under m_cInfoLock
+    IFilterGraph* m_pGraph;                      // no reference: the graph holds the filter; under m_cInfoLock
     std::atomic<IMediaEventSink*> m_pSink;       // no reference, as for the graph
     LONG m_PinVersion;                           // fixed at 1 by this class
 };

@@ -78,7 +78,10 @@ HRESULT CBasePin::Inactive() {
 
 HRESULT CBasePin::Run(REFERENCE_TIME tStart) { return S_OK; }
 
-HRESULT CBasePin::SetMediaType(const CMediaType* pmt) { return m_mt.Set(*pmt); }
+HRESULT CBasePin::SetMediaType(const CMediaType* pmt) {
+    CAutoLock lock(&m_cTypeLock);
+    return m_mt.Set(*pmt);
+}
 
 HRESULT CBasePin::CheckConnect(IPin* pPin) {
     // A peer that cannot say its direction is taken to be of ours and refused.
@@ -288,10 +291,9 @@ STDMETHODIMP CBasePin::ConnectionMediaType(AM_MEDIA_TYPE* pmt) {
     if (!pmt) {
         return E_POINTER;
     }
-    CAutoLock lock(m_pLock);
     if (IsConnected()) {
-        CopyMediaType(pmt, &m_mt);
-        return S_OK;
+        CAutoLock lock(&m_cTypeLock);
+        return CopyMediaType(pmt, &m_mt);
     }
     CMediaType empty;
     *pmt = empty;  // plain record copy: the empty type owns nothing

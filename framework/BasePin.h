@@ -10,13 +10,16 @@
 // Lifetime: a pin has no count of its own. AddRef and Release go to the
 // owning filter, which deletes its pins when it dies.
 //
-// Threads: host threads call IPin. Connect, ReceiveConnection, Disconnect,
-// ConnectionMediaType and SetSink run under *m_pLock, the filter's state lock
-// (so connecting and state changes exclude each other); the lock is held
-// across the call into the peer's ReceiveConnection. ConnectedTo,
-// QueryPinInfo, QueryDirection, QueryAccept, EnumMediaTypes and NewSegment
-// take no lock. Streaming threads read m_Connected, which changes only while
-// the filter is stopped.
+// Threads: host threads call IPin. Connect, ReceiveConnection, Disconnect
+// and SetSink run under *m_pLock, the filter's state lock (so connecting and
+// state changes exclude each other); the lock is held across the call into
+// the peer's ReceiveConnection. ConnectedTo, QueryPinInfo, QueryDirection,
+// QueryAccept, EnumMediaTypes, ConnectionMediaType and NewSegment never wait
+// for it: a downstream filter may call them from inside Receive while a Stop
+// holds the state lock and waits for our worker. The current type m_mt is
+// guarded by m_cTypeLock, innermost and held only to read or replace it.
+// Streaming threads read m_Connected, which changes only while the filter is
+// stopped.
 #pragma once
 
 #include <atomic>
@@ -92,7 +95,8 @@ protected:
     CBaseFilter* m_pFilter;             // the owner; no reference (it owns the pin)
     IQualityControl* m_pQSink;          // no reference; under *m_pLock
     LONG m_TypeVersion;                 // raised by a pin whose type list changes
-    CMediaType m_mt;                    // type of the current (or last) connection; under *m_pLock
+    CCritSec m_cTypeLock;               // guards m_mt; innermost
+    CMediaType m_mt;                    // type of the current (or last) connection; under m_cTypeLock
     REFERENCE_TIME m_tStart;            // from NewSegment
     REFERENCE_TIME m_tStop;
     double m_dRate;

@@ -17,12 +17,12 @@ CSource::~CSource() {
 }
 
 int CSource::GetPinCount() {
-    CAutoLock lock(&m_cStateLock);
+    CAutoLock lock(&m_cPinListLock);
     return m_iPins;
 }
 
 CBasePin* CSource::GetPin(int n) {
-    CAutoLock lock(&m_cStateLock);
+    CAutoLock lock(&m_cPinListLock);
     if (n >= 0 && n < m_iPins) {
         return m_paStreams[n];
     }
@@ -46,7 +46,7 @@ STDMETHODIMP CSource::FindPin(LPCWSTR Id, IPin** ppPin) {
 }
 
 HRESULT CSource::AddPin(CSourceStream* pStream) {
-    CAutoLock lock(&m_cStateLock);
+    CAutoLock lock(&m_cPinListLock);
     CSourceStream** paNew = new (std::nothrow) CSourceStream*[m_iPins + 1];
     if (!paNew) {
         return E_OUTOFMEMORY;
@@ -61,7 +61,7 @@ HRESULT CSource::AddPin(CSourceStream* pStream) {
 }
 
 HRESULT CSource::RemovePin(CSourceStream* pStream) {
-    CAutoLock lock(&m_cStateLock);
+    CAutoLock lock(&m_cPinListLock);
     for (int i = 0; i < m_iPins; i++) {
         if (m_paStreams[i] != pStream) {
             continue;
@@ -81,7 +81,7 @@ HRESULT CSource::RemovePin(CSourceStream* pStream) {
 }
 
 int CSource::FindPinNumber(IPin* iPin) {
-    CAutoLock lock(&m_cStateLock);
+    CAutoLock lock(&m_cPinListLock);
     for (int i = 0; i < m_iPins; i++) {
         if (static_cast<IPin*>(m_paStreams[i]) == iPin) {
             return i;

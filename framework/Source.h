@@ -6,9 +6,11 @@
 // constructor appends itself with AddPin) and deleted by this destructor
 // (each stream's destructor removes itself with RemovePin). The filter must
 // be stopped before its last reference goes.
-// Threads: host threads. m_cStateLock guards m_iPins and m_paStreams; the
-// lock order is this lock, then a stream's worker access lock. Worker threads
-// never take it.
+// Threads: host threads. m_cStateLock is the filter's state lock; the lock
+// order is this lock, then a stream's worker access lock. Worker threads
+// never take it. m_cPinListLock, innermost and held only to read or change
+// the array, guards m_iPins and m_paStreams, so pin lookups (GetPin, FindPin,
+// a pin's QueryId) never wait for a state change.
 #pragma once
 
 #include "framework/BaseFilter.h"
@@ -34,7 +36,8 @@ public:
     CCritSec* pStateLock() { return &m_cStateLock; }
 
 protected:
-    int m_iPins;                    // entries in m_paStreams; under m_cStateLock
-    CSourceStream** m_paStreams;    // owned array, null when empty; under m_cStateLock
-    CCritSec m_cStateLock;          // the filter's one lock (re-entrant)
+    int m_iPins;                    // entries in m_paStreams; under m_cPinListLock
+    CSourceStream** m_paStreams;    // owned array, null when empty; under m_cPinListLock
+    CCritSec m_cStateLock;          // the filter's state lock (re-entrant)
+    CCritSec m_cPinListLock;        // innermost; see above
 };

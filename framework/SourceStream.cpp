@@ -10,6 +10,8 @@ const size_t kIdChars = 12;
 
 }  // namespace
 
+CSourceStream::CommandHook CSourceStream::s_pfnCommandHook = nullptr;
+
 CSourceStream::CSourceStream(LPCWSTR pObjectName, HRESULT* phr, CSource* pms, LPCWSTR pName)
     : CAMThread(),
       CBaseOutputPin(pObjectName, pms, pms->pStateLock(), phr, pName),

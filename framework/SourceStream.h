@@ -56,11 +56,28 @@ public:
 protected:
     DWORD ThreadProc() override;
 
-    HRESULT Init() { return static_cast<HRESULT>(CallWorker(CMD_INIT)); }
-    HRESULT Exit() { return static_cast<HRESULT>(CallWorker(CMD_EXIT)); }
-    HRESULT Run() { return static_cast<HRESULT>(CallWorker(CMD_RUN)); }
-    HRESULT Pause() { return static_cast<HRESULT>(CallWorker(CMD_PAUSE)); }
-    HRESULT Stop() { return static_cast<HRESULT>(CallWorker(CMD_STOP)); }
+    HRESULT Init() { return SendCommand(CMD_INIT); }
+    HRESULT Exit() { return SendCommand(CMD_EXIT); }
+    HRESULT Run() { return SendCommand(CMD_RUN); }
+    HRESULT Pause() { return SendCommand(CMD_PAUSE); }
+    HRESULT Stop() { return SendCommand(CMD_STOP); }
+
+public:
+    // Test hook: told of every command a stream sends its worker, before it
+    // is sent (null, the default: nobody is told). Set it only while no
+    // stream is active.
+    typedef void (*CommandHook)(CSourceStream* pStream, Command com);
+    static CommandHook s_pfnCommandHook;
+
+private:
+    HRESULT SendCommand(Command com) {
+        if (s_pfnCommandHook) {
+            s_pfnCommandHook(this, com);
+        }
+        return static_cast<HRESULT>(CallWorker(com));
+    }
+
+protected:
 
     CSource* m_pFilter;  // the owning filter; no reference (it owns the pin)
 

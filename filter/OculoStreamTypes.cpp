@@ -1,0 +1,154 @@
+// The pin's media types: the one RGB24 type of the slot's size and rate, and
+// the hooks by which the pin takes part in connection and allocator
+// negotiation.
+#include <cmath>
+#include <cstring>
+
+#include "filter/OculoStream.h"
+
+namespace {
+
+// 25 frames per second, for a rate that says nothing usable.
+const REFERENCE_TIME kFallbackFrameDuration = 400000;
+
+// The VIDEOINFOHEADER of a type, or null when it has no block that large.
+const VIDEOINFOHEADER* VideoInfo(const AM_MEDIA_TYPE* pmt) {
+    if (!pmt->pbFormat || pmt->cbFormat < sizeof(VIDEOINFOHEADER)) {
+        return nullptr;
+    }
+    return reinterpret_cast<const VIDEOINFOHEADER*>(pmt->pbFormat);
+}
+
+}  // namespace
+
+// Clamped in double before the conversion, so no rate (0, negative, NaN,
+// infinite, tiny or huge) reaches an undefined float-to-integer conversion.
+REFERENCE_TIME COculoStream::FrameDuration(float fps) {
+    if (!std::isfinite(fps) || !(fps > 0)) {
+        return kFallbackFrameDuration;
+    }
+    const double duration = (1.0 / static_cast<double>(fps)) / 1e-7 + 0.5;
+    if (!(duration >= static_cast<double>(kMinFrameInterval))) {
+        return kMinFrameInterval;
+    }
+    if (duration > static_cast<double>(kMaxFrameInterval)) {
+        return kMaxFrameInterval;
+    }
+    return static_cast<REFERENCE_TIME>(duration);
+}
+
+HRESULT COculoStream::CheckImageSize() const {
+    if (CFrameStore::StoreBytes(m_iStoreWidth, m_iStoreHeight) == 0) {
+        return VFW_E_INVALIDMEDIATYPE;  // not positive, or too large for a 32-bit image size
+    }
+    return m_pFrameStore ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT COculoStream::BuildDefaultType(CMediaType* pmt) const {
+    VIDEOINFOHEADER* pvi = reinterpret_cast<VIDEOINFOHEADER*>(pmt->AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
+    if (!pvi) {
+        return E_OUTOFMEMORY;
+    }
+    memset(pvi, 0, sizeof(VIDEOINFOHEADER));
+    BITMAPINFOHEADER& bmi = pvi->bmiHeader;
+    bmi.biSize = sizeof(BITMAPINFOHEADER);
+    bmi.biWidth = m_iStoreWidth;
+    bmi.biHeight = m_iStoreHeight;
+    bmi.biPlanes = 1;
+    bmi.biBitCount = 24;
+    bmi.biCompression = BI_RGB;
+    // The store's size: 0 for a size that has no 32-bit image size.
+    bmi.biSizeImage = static_cast<DWORD>(CFrameStore::StoreBytes(m_iStoreWidth, m_iStoreHeight));
+    pvi->AvgTimePerFrame = m_rtDefaultDuration;
+
+    pmt->SetType(&MEDIATYPE_Video);
+    pmt->SetFormatType(&FORMAT_VideoInfo);
+    pmt->SetTemporalCompression(FALSE);
+    const GUID subtype = GetBitmapSubtype(&bmi);
+    pmt->SetSubtype(&subtype);
+    pmt->SetSampleSize(bmi.biSizeImage);
+    return S_OK;
+}
+
+// Outside 1 ... kMaxFrameInterval (a client's SetFormat may carry anything)
+// the slot's own duration keeps times advancing and bounded.
+REFERENCE_TIME COculoStream::CurrentFrameDuration() {
+    CAutoLock lock(&m_cTypeLock);
+    const VIDEOINFOHEADER* pvi = VideoInfo(&m_mt);
+    if (!pvi || pvi->AvgTimePerFrame <= 0 || pvi->AvgTimePerFrame > kMaxFrameInterval) {
+        return m_rtDefaultDuration;
+    }
+    return pvi->AvgTimePerFrame;
+}
+
+HRESULT COculoStream::GetMediaType(int iPosition, CMediaType* pmt) {
+    if (!pmt) {
+        return E_POINTER;
+    }
+    if (iPosition < 0) {
+        return E_INVALIDARG;
+    }
+    if (iPosition > 1) {
+        return VFW_S_NO_MORE_ITEMS;
+    }
+    if (iPosition == 0) {
+        CAutoLock lock(&m_cTypeLock);
+        if (m_bTypeBuilt && m_mt.GetSampleSize() != 0) {
+            return pmt->Set(m_mt);
+        }
+    }
+    const HRESULT hr = BuildDefaultType(pmt);
+    if (SUCCEEDED(hr)) {
+        CAutoLock lock(&m_cTypeLock);
+        m_bTypeBuilt = true;
+    }
+    return hr;
+}
+
+HRESULT COculoStream::CheckMediaType(const CMediaType* pmt) {
+    if (!pmt) {
+        return E_POINTER;
+    }
+    // A slot whose image cannot exist connects to nothing.
+    HRESULT hr = CheckImageSize();
+    if (FAILED(hr)) {
+        return hr;
+    }
+    const VIDEOINFOHEADER* pvi = VideoInfo(pmt);
+    if (!pvi) {
+        return E_INVALIDARG;
+    }
+    if (pvi->bmiHeader.biWidth != m_iStoreWidth || pvi->bmiHeader.biHeight != m_iStoreHeight) {
+        return E_FAIL;
+    }
+    CAutoLock lock(&m_cTypeLock);
+    return *pmt == m_mt ? S_OK : E_INVALIDARG;
+}
+
+HRESULT COculoStream::DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPERTIES* pProps) {
+    if (!pAlloc || !pProps) {
+        return E_POINTER;
+    }
+    HRESULT hr = CheckImageSize();
+    if (FAILED(hr)) {
+        return hr;
+    }
+    // The current type's image size; one that says nothing usable (0, or
+    // beyond a LONG) gives the store's.
+    LONG cbImage = CFrameStore::StoreBytes(m_iStoreWidth, m_iStoreHeight);
+    {
+        CAutoLock lock(&m_cTypeLock);
+        const VIDEOINFOHEADER* pvi = VideoInfo(&m_mt);
+        if (pvi && pvi->bmiHeader.biSizeImage != 0 && pvi->bmiHeader.biSizeImage <= 0x7FFFFFFF) {
+            cbImage = static_cast<LONG>(pvi->bmiHeader.biSizeImage);
+        }
+    }
+    pProps->cBuffers = 1;
+    pProps->cbBuffer = cbImage;
+    ALLOCATOR_PROPERTIES actual = {};
+    hr = pAlloc->SetProperties(pProps, &actual);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return actual.cbBuffer < pProps->cbBuffer ? E_FAIL : S_OK;
+}

@@ -1,0 +1,197 @@
+// The pin's faces for capture clients: IAMStreamConfig (one capability, the
+// slot's size), IKsPropertySet (the read-only pin category), IQualityControl
+// and the QueryInterface that the pin's four interfaces share.
+#include <cstring>
+#include <utility>
+
+#include "filter/Oculo.h"
+#include "filter/OculoStream.h"
+
+namespace {
+
+const DWORD kCategoryBytes = sizeof(GUID);
+
+bool IsSlotFormat(const AM_MEDIA_TYPE* pmt, LONG width, LONG height) {
+    if (!pmt->pbFormat || pmt->cbFormat < sizeof(VIDEOINFOHEADER)) {
+        return false;
+    }
+    const BITMAPINFOHEADER& bmi = reinterpret_cast<const VIDEOINFOHEADER*>(pmt->pbFormat)->bmiHeader;
+    return bmi.biWidth == width && bmi.biHeight == height;
+}
+
+// Bits per second of w x h 24-bit frames every rtInterval, within a LONG.
+LONG BitRate(LONG width, LONG height, REFERENCE_TIME rtInterval) {
+    if (width <= 0 || height <= 0) {
+        return 0;
+    }
+    const double bits = double(width) * double(height) * 24.0 * (1e7 / double(rtInterval));
+    return bits >= 2147483647.0 ? 0x7FFFFFFF : static_cast<LONG>(bits);
+}
+
+}  // namespace
+
+STDMETHODIMP COculoStream::QueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) {
+        return E_POINTER;
+    }
+    if (riid == IID_IAMStreamConfig) {
+        return GetInterface(static_cast<IAMStreamConfig*>(this), ppv);
+    }
+    if (riid == IID_IKsPropertySet) {
+        return GetInterface(static_cast<IKsPropertySet*>(this), ppv);
+    }
+    return GetOwner()->QueryInterface(riid, ppv);
+}
+
+STDMETHODIMP COculoStream::SetFormat(AM_MEDIA_TYPE* pmt) {
+    if (!pmt) {
+        return E_POINTER;
+    }
+    if (!IsSlotFormat(pmt, m_iStoreWidth, m_iStoreHeight)) {
+        return VFW_E_INVALIDMEDIATYPE;
+    }
+    // Copied outside the lock; the swap hands the old block to `type`, which
+    // frees it after the lock is gone. FillBuffer never sees a freed block.
+    CMediaType type;
+    if (FAILED(type.Set(*pmt))) {
+        return E_OUTOFMEMORY;
+    }
+    {
+        CAutoLock lock(&m_cTypeLock);
+        std::swap(static_cast<AM_MEDIA_TYPE&>(m_mt), static_cast<AM_MEDIA_TYPE&>(type));
+    }
+    // The store already has this size: it stays as it is.
+    IPin* pPeer = nullptr;
+    if (SUCCEEDED(ConnectedTo(&pPeer)) && pPeer) {
+        pPeer->Release();
+        IFilterGraph* pGraph = m_pParentFilter->GetGraph();
+        if (pGraph) {
+            pGraph->Reconnect(static_cast<IPin*>(this));
+            pGraph->Release();
+        }
+    }
+    return S_OK;
+}
+
+STDMETHODIMP COculoStream::GetFormat(AM_MEDIA_TYPE** ppmt) {
+    if (!ppmt) {
+        return E_POINTER;
+    }
+    CAutoLock lock(&m_cTypeLock);
+    *ppmt = CreateMediaType(&m_mt);
+    return *ppmt ? S_OK : E_OUTOFMEMORY;
+}
+
+STDMETHODIMP COculoStream::GetNumberOfCapabilities(int* piCount, int* piSize) {
+    if (!piCount || !piSize) {
+        return E_POINTER;
+    }
+    *piCount = 1;
+    *piSize = sizeof(VIDEO_STREAM_CONFIG_CAPS);
+    return S_OK;
+}
+
+// Every index answers the one capability. Sizes tell the truth: SetFormat
+// takes only the slot's size, so it is the smallest and the largest.
+STDMETHODIMP COculoStream::GetStreamCaps(int iIndex, AM_MEDIA_TYPE** ppmt, BYTE* pSCC) {
+    if (!ppmt || !pSCC) {
+        return E_POINTER;
+    }
+    *ppmt = nullptr;
+    CMediaType type;
+    VIDEOINFOHEADER vih = {};
+    {
+        CAutoLock lock(&m_cTypeLock);
+        if (FAILED(type.Set(m_mt))) {
+            return E_OUTOFMEMORY;
+        }
+    }
+    if (type.pbFormat && type.cbFormat >= sizeof(VIDEOINFOHEADER)) {
+        memcpy(&vih, type.pbFormat, sizeof(VIDEOINFOHEADER));
+    }
+    vih.rcSource = RECT{};
+    vih.rcTarget = RECT{};
+    BITMAPINFOHEADER& bmi = vih.bmiHeader;
+    bmi.biSize = sizeof(BITMAPINFOHEADER);
+    bmi.biWidth = m_iStoreWidth;
+    bmi.biHeight = m_iStoreHeight;
+    bmi.biPlanes = 1;
+    bmi.biBitCount = 24;
+    bmi.biCompression = BI_RGB;
+    bmi.biSizeImage = static_cast<DWORD>(CFrameStore::StoreBytes(m_iStoreWidth, m_iStoreHeight));
+    bmi.biClrImportant = 0;
+    BYTE* pFormat = type.AllocFormatBuffer(sizeof(VIDEOINFOHEADER));
+    if (!pFormat) {
+        return E_OUTOFMEMORY;
+    }
+    memcpy(pFormat, &vih, sizeof(VIDEOINFOHEADER));
+    type.SetType(&MEDIATYPE_Video);
+    type.SetSubtype(&MEDIASUBTYPE_RGB24);
+    type.SetFormatType(&FORMAT_VideoInfo);
+    type.SetTemporalCompression(FALSE);
+    type.bFixedSizeSamples = FALSE;
+    type.lSampleSize = bmi.biSizeImage;
+
+    const SIZE size = {m_iStoreWidth, m_iStoreHeight};
+    VIDEO_STREAM_CONFIG_CAPS caps = {};
+    caps.guid = FORMAT_VideoInfo;
+    caps.InputSize = size;
+    caps.MinCroppingSize = size;
+    caps.MaxCroppingSize = size;
+    caps.CropGranularityX = 4;
+    caps.CropGranularityY = 4;
+    caps.MinOutputSize = size;
+    caps.MaxOutputSize = size;
+    caps.MinFrameInterval = kMinFrameInterval;
+    caps.MaxFrameInterval = kMaxFrameInterval;
+    caps.MinBitsPerSecond = BitRate(m_iStoreWidth, m_iStoreHeight, kMaxFrameInterval);
+    caps.MaxBitsPerSecond = BitRate(m_iStoreWidth, m_iStoreHeight, kMinFrameInterval);
+
+    *ppmt = CreateMediaType(&type);
+    if (!*ppmt) {
+        return E_OUTOFMEMORY;
+    }
+    memcpy(pSCC, &caps, sizeof(caps));
+    return S_OK;
+}
+
+STDMETHODIMP COculoStream::Set(REFGUID, DWORD, LPVOID, DWORD, LPVOID, DWORD) { return E_NOTIMPL; }
+
+STDMETHODIMP COculoStream::Get(REFGUID guidPropSet, DWORD dwPropID, LPVOID, DWORD, LPVOID pPropData,
+                               DWORD cbPropData, DWORD* pcbReturned) {
+    if (guidPropSet != AMPROPSETID_Pin) {
+        return E_PROP_SET_UNSUPPORTED;
+    }
+    if (dwPropID != AMPROPERTY_PIN_CATEGORY) {
+        return E_PROP_ID_UNSUPPORTED;
+    }
+    if (!pPropData && !pcbReturned) {
+        return E_POINTER;
+    }
+    if (pcbReturned) {
+        *pcbReturned = kCategoryBytes;
+    }
+    if (!pPropData) {
+        return S_OK;  // a size query
+    }
+    if (cbPropData < kCategoryBytes) {
+        return E_UNEXPECTED;
+    }
+    *static_cast<GUID*>(pPropData) = PIN_CATEGORY_CAPTURE;
+    return S_OK;
+}
+
+STDMETHODIMP COculoStream::QuerySupported(REFGUID guidPropSet, DWORD dwPropID, DWORD* pTypeSupport) {
+    if (guidPropSet != AMPROPSETID_Pin) {
+        return E_PROP_SET_UNSUPPORTED;
+    }
+    if (dwPropID != AMPROPERTY_PIN_CATEGORY) {
+        return E_PROP_ID_UNSUPPORTED;
+    }
+    if (pTypeSupport) {
+        *pTypeSupport = KSPROPERTY_SUPPORT_GET;
+    }
+    return S_OK;
+}
+
+STDMETHODIMP COculoStream::Notify(IBaseFilter*, Quality) { return E_NOTIMPL; }

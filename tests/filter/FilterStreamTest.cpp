@@ -1,0 +1,225 @@
+// The slot's filter streaming in the host graph from a loopback camera: what
+// the sink gets (size, picture, times, flags, pace), format changes, the
+// worker's commands, and stopping or releasing while others call back.
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "tests/filter/FilterFixture.h"
+#include "tests/fixtures/FixtureProcess.h"
+
+namespace {
+
+const DWORD kWaitMs = 15000;
+
+// The camera's picture is 320 x 240 in quadrants: red, green over blue, white.
+class FilterStreamTest : public FilterTest {
+protected:
+    void SetUp() override {
+        FilterTest::SetUp();
+        ASSERT_TRUE(m_camera.Start(MjpegServerCommand({"--width", "320", "--height", "240"})));
+        const std::string url = "http://127.0.0.1:" + std::to_string(m_camera.Port()) + "/";
+        m_config.url.assign(url.begin(), url.end());
+    }
+    void StartStreaming() {
+        ASSERT_NO_FATAL_FAILURE(CreateFilter(m_config));
+        ASSERT_NO_FATAL_FAILURE(MakeGraph());
+        ASSERT_NO_FATAL_FAILURE(Connect());
+    }
+    // Runs f on another thread and waits for it, bounded. A call that hangs
+    // ends the test program: nothing after it could stop the filter.
+    template <class F>
+    static void ExpectReturnsWithin(F f, DWORD ms, const char* what) {
+        auto done = std::make_shared<std::promise<void>>();
+        std::future<void> returned = done->get_future();
+        std::thread([f, done] {
+            f();
+            done->set_value();
+        }).detach();
+        if (returned.wait_for(std::chrono::milliseconds(ms)) != std::future_status::ready) {
+            std::fprintf(stderr, "%s hangs\n", what);
+            std::_Exit(1);
+        }
+    }
+
+    CFixtureProcess m_camera;
+    SlotConfig m_config;
+};
+
+// Each channel near full (1) or near zero (0), at a store row (0 is the bottom).
+void ExpectColour(const std::vector<BYTE>& frame, LONG w, LONG row, LONG column, int b, int g, int r) {
+    const BYTE* p = &frame[size_t(row) * size_t((w * 3 + 3) & ~3) + size_t(column) * 3];
+    auto near = [](int value, int on) { return on ? value > 140 : value < 70; };
+    EXPECT_TRUE(near(p[0], b) && near(p[1], g) && near(p[2], r))
+        << "row " << row << ": B" << int(p[0]) << " G" << int(p[1]) << " R" << int(p[2]);
+}
+
+std::mutex g_commandsLock;
+std::vector<DWORD> g_commands;
+CSourceStream* g_pLoggedStream = nullptr;
+
+void LogCommand(CSourceStream* pStream, CSourceStream::Command com) {
+    std::lock_guard<std::mutex> hold(g_commandsLock);
+    if (pStream == g_pLoggedStream) {
+        g_commands.push_back(com);
+    }
+}
+
+}  // namespace
+
+// The right half of the picture, rows 60 ... 240 counted from the bottom:
+// green over white, upright. tShift -200 ms: five discontinuities first.
+TEST_F(FilterStreamTest, CroppedUprightPicturesWithNominalTimesAtTheConfiguredPace) {
+    m_config.w = 160;
+    m_config.h = 120;
+    m_config.crop_l = 160;
+    m_config.crop_r = 320;
+    m_config.crop_t = 240;
+    m_config.crop_b = 60;
+    m_config.tShift = -200;
+    ASSERT_NO_FATAL_FAILURE(StartStreaming());
+    CRenderSinkPin* pSink = m_sink->Pin();
+    ASSERT_EQ(m_graph->Run(), S_OK);
+    ASSERT_TRUE(pSink->WaitForSamples(30, kWaitMs));
+    const std::vector<SinkSample> samples = pSink->Samples();
+    for (size_t n = 0; n < samples.size(); ++n) {
+        const SinkSample& s = samples[n];
+        const REFERENCE_TIME rtStart = -2000000 + REFERENCE_TIME(n) * 400000;
+        ASSERT_EQ(s.rtStart, rtStart) << n;
+        EXPECT_EQ(s.rtStop, rtStart + 400000) << n;
+        EXPECT_EQ(s.bDiscontinuity, n < 5) << n;
+        EXPECT_EQ(s.bSyncPoint, n >= 5) << n;
+        EXPECT_EQ(s.lSize, 160 * 3 * 120) << n;
+        // Never before its time (the clock counts whole milliseconds at worst).
+        EXPECT_GE(s.rtRendered, s.rtStart - 10000) << n;
+    }
+    // The sink never waits, yet stream time passes at the sample rate: no
+    // flood (a slow machine may lag, so the lower bound is loose).
+    const SinkSample& first = samples[5];
+    const SinkSample& last = samples.back();
+    const double rate = double(last.rtStart - first.rtStart) / double(last.rtRendered - first.rtRendered);
+    EXPECT_LT(rate, 1.05);
+    EXPECT_GT(rate, 0.3);
+    const std::vector<BYTE> frame = pSink->LastFrame();
+    ASSERT_EQ(frame.size(), size_t(160 * 3 * 120));
+    ExpectColour(frame, 160, 110, 80, 0, 1, 0);  // top: green
+    ExpectColour(frame, 160, 10, 80, 1, 1, 1);   // bottom: white
+
+    // A new run restarts the times at tShift.
+    ASSERT_EQ(m_graph->Stop(), S_OK);
+    pSink->ResetCounts();
+    ASSERT_EQ(m_graph->Run(), S_OK);
+    ASSERT_TRUE(pSink->WaitForSamples(1, kWaitMs));
+    EXPECT_EQ(pSink->Samples().front().rtStart, -2000000);
+    EXPECT_TRUE(pSink->Samples().front().bDiscontinuity);
+}
+
+// Pause, Run, Stop: Run itself sends the worker nothing.
+TEST_F(FilterStreamTest, ChosenFrameDurationAfterReconnectionAndTheWorkersCommands) {
+    ASSERT_NO_FATAL_FAILURE(StartStreaming());
+    AM_MEDIA_TYPE* pmt = nullptr;
+    ASSERT_EQ(m_pPin->GetFormat(&pmt), S_OK);
+    reinterpret_cast<VIDEOINFOHEADER*>(pmt->pbFormat)->AvgTimePerFrame = 1000000;
+    EXPECT_EQ(m_pPin->SetFormat(pmt), S_OK);
+    DeleteMediaType(pmt);
+    EXPECT_EQ(m_graph->ReconnectCount(), 1u);
+    ASSERT_TRUE(m_pPin->IsConnected());
+
+    g_pLoggedStream = m_pPin;
+    CSourceStream::s_pfnCommandHook = LogCommand;
+    ASSERT_EQ(m_graph->Pause(), S_OK);
+    ASSERT_EQ(m_graph->Run(), S_OK);
+    ASSERT_TRUE(m_sink->Pin()->WaitForSamples(3, kWaitMs));
+    ASSERT_EQ(m_graph->Stop(), S_OK);
+    CSourceStream::s_pfnCommandHook = nullptr;
+    EXPECT_EQ(g_commands, (std::vector<DWORD>{CSourceStream::CMD_INIT, CSourceStream::CMD_PAUSE,
+                                              CSourceStream::CMD_STOP, CSourceStream::CMD_EXIT}));
+    for (const SinkSample& s : m_sink->Pin()->Samples()) {
+        EXPECT_EQ(s.rtStop - s.rtStart, 1000000);
+    }
+}
+
+// A sample callback asks the pin and the filter about themselves while Stop
+// holds the filter's state lock and waits for the worker inside that callback.
+TEST_F(FilterStreamTest, StopWhileTheSinkCallsBackIntoTheFilter) {
+    ASSERT_NO_FATAL_FAILURE(CreateFilter(m_config));
+    ASSERT_NO_FATAL_FAILURE(MakeGraph());
+    std::atomic<bool> bArmed{false};
+    std::atomic<bool> bEntered{false};
+    std::atomic<int> cAnswered{0};
+    COculoStream* pPin = m_pPin;
+    IBaseFilter* pFilter = m_filter.Get();
+    m_sink->Pin()->SetFrameCallback([&, pPin, pFilter](const SinkFrame&) {
+        if (!bArmed.exchange(false)) {
+            return;
+        }
+        bEntered = true;
+        Sleep(300);  // Stop is now waiting for this thread
+        AM_MEDIA_TYPE mt = {};
+        if (pPin->ConnectionMediaType(&mt) == S_OK) {
+            cAnswered++;
+            EXPECT_EQ(pPin->QueryAccept(&mt), S_OK);
+            FreeMediaType(mt);
+        }
+        IEnumMediaTypes* pEnum = nullptr;
+        AM_MEDIA_TYPE* pType = nullptr;
+        if (pPin->EnumMediaTypes(&pEnum) == S_OK && pEnum->Next(1, &pType, nullptr) == S_OK) {
+            cAnswered++;
+            DeleteMediaType(pType);
+        }
+        if (pEnum) {
+            pEnum->Release();
+        }
+        FILTER_INFO info = {};
+        if (pFilter->QueryFilterInfo(&info) == S_OK) {
+            cAnswered++;
+            if (info.pGraph) {
+                info.pGraph->Release();
+            }
+        }
+        LPWSTR id = nullptr;
+        if (pPin->QueryId(&id) == S_OK) {
+            cAnswered++;
+            CoTaskMemFree(id);
+        }
+    });
+    ASSERT_NO_FATAL_FAILURE(Connect());
+    ASSERT_EQ(m_graph->Run(), S_OK);
+    ASSERT_TRUE(m_sink->Pin()->WaitForSamples(1, kWaitMs));
+    bArmed = true;
+    for (int i = 0; i < 1000 && !bEntered; ++i) {
+        Sleep(5);
+    }
+    ASSERT_TRUE(bEntered);
+    ExpectReturnsWithin([pFilter] { pFilter->Stop(); }, 10000, "Stop");
+    EXPECT_EQ(cAnswered.load(), 4);
+}
+
+// The last reference goes while the filter runs and its reader delivers
+// pictures: the filter stops itself before anything is destroyed.
+TEST_F(FilterStreamTest, ReleasingARunningFilterStopsItFirst) {
+    ASSERT_NO_FATAL_FAILURE(CreateFilter(m_config));
+    ASSERT_EQ(CRenderSink::Create(m_sink.Put()), S_OK);
+    CRenderSinkPin* pSink = m_sink->Pin();
+    pSink->SetRenderMode(SinkRenderMode::AsFastAsPossible);
+    ASSERT_EQ(m_pPin->Connect(m_sink->InputPin(), nullptr), S_OK);
+    ASSERT_EQ(m_sink->Run(0), S_OK);
+    ASSERT_EQ(m_filter->Run(0), S_OK);  // no clock: paced by the monotonic clock
+    ASSERT_TRUE(pSink->WaitForSamples(3, kWaitMs));
+    // The sink lets go of the pin, so that our reference is the last.
+    ASSERT_EQ(m_sink->Stop(), S_OK);
+    ASSERT_EQ(m_sink->InputPin()->Disconnect(), S_OK);
+    IBaseFilter* pFilter = m_filter.Detach();
+    ULONG cLeft = 1;
+    ExpectReturnsWithin([pFilter, &cLeft] { cLeft = pFilter->Release(); }, 10000, "Release");
+    EXPECT_EQ(cLeft, 0u);
+    // The pin gave back its reference on the sink.
+    m_sink->AddRef();
+    EXPECT_EQ(m_sink->Release(), 1u);
+}

@@ -1,0 +1,219 @@
+// The slot's filter and its pin as objects: names, interfaces, the media
+// type and capability they offer, and what they refuse.
+#include <cmath>
+#include <limits>
+#include <new>
+
+#include "tests/filter/FilterFixture.h"
+
+namespace {
+
+// Fails the next nothrow allocation of exactly this many bytes (the pin's).
+size_t g_cbFailNext = 0;
+
+class CGrantingAllocator final : public IMemAllocator {
+public:
+    LONG m_cBuffers = 0;  // granted instead of the request's count
+    LONG m_cbLess = 0;    // granted this much less than asked
+    STDMETHODIMP QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    STDMETHODIMP_(ULONG) AddRef() override { return 1; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP SetProperties(ALLOCATOR_PROPERTIES* pRequest, ALLOCATOR_PROPERTIES* pActual) override {
+        *pActual = *pRequest;
+        pActual->cBuffers = m_cBuffers;
+        pActual->cbBuffer -= m_cbLess;
+        return S_OK;
+    }
+    STDMETHODIMP GetProperties(ALLOCATOR_PROPERTIES*) override { return E_NOTIMPL; }
+    STDMETHODIMP Commit() override { return E_NOTIMPL; }
+    STDMETHODIMP Decommit() override { return E_NOTIMPL; }
+    STDMETHODIMP GetBuffer(IMediaSample**, REFERENCE_TIME*, REFERENCE_TIME*, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP ReleaseBuffer(IMediaSample*) override { return E_NOTIMPL; }
+};
+
+const VIDEOINFOHEADER* Vih(const AM_MEDIA_TYPE* pmt) {
+    return reinterpret_cast<const VIDEOINFOHEADER*>(pmt->pbFormat);
+}
+
+}  // namespace
+
+void* operator new(size_t cb, const std::nothrow_t&) noexcept {
+    if (g_cbFailNext != 0 && cb == g_cbFailNext) {
+        g_cbFailNext = 0;
+        return nullptr;
+    }
+    return malloc(cb == 0 ? 1 : cb);
+}
+
+TEST_F(FilterTest, NamesAndPinInterfacesFromEveryFilterPointer) {
+    ASSERT_NO_FATAL_FAILURE(CreateFilter(SlotConfig{}));
+    PIN_INFO pinInfo = {};
+    ASSERT_EQ(m_pPin->QueryPinInfo(&pinInfo), S_OK);
+    pinInfo.pFilter->Release();
+    EXPECT_STREQ(pinInfo.achName, kSlotName);
+
+    IAMovieSetup* pSetup = nullptr;
+    ASSERT_EQ(m_filter->QueryInterface(IID_IAMovieSetup, reinterpret_cast<void**>(&pSetup)), S_OK);
+    void* pFromFilter = nullptr;
+    void* pFromSetup = nullptr;
+    void* pFromPin = nullptr;
+    ASSERT_EQ(m_filter->QueryInterface(IID_IAMStreamConfig, &pFromFilter), S_OK);
+    ASSERT_EQ(static_cast<IPin*>(m_pPin)->QueryInterface(IID_IAMStreamConfig, &pFromPin), S_OK);
+    EXPECT_EQ(pFromFilter, pFromPin);
+    ASSERT_EQ(pSetup->QueryInterface(IID_IKsPropertySet, &pFromSetup), S_OK);
+    EXPECT_EQ(pFromSetup, static_cast<IKsPropertySet*>(m_pPin));
+    static_cast<IUnknown*>(pFromFilter)->Release();
+    static_cast<IUnknown*>(pFromPin)->Release();
+    static_cast<IUnknown*>(pFromSetup)->Release();
+
+    // Not from the non-delegating identity, and never into a null pointer.
+    void* pNone = nullptr;
+    EXPECT_EQ(m_pOculo->GetNonDelegatingUnknown()->QueryInterface(IID_IAMStreamConfig, &pNone), E_NOINTERFACE);
+    EXPECT_EQ(pSetup->QueryInterface(IID_IKsPropertySet, nullptr), E_POINTER);
+    EXPECT_EQ(static_cast<IAMStreamConfig*>(m_pPin)->QueryInterface(IID_IPin, nullptr), E_POINTER);
+    pSetup->Release();
+}
+
+TEST_F(FilterTest, PinThatCannotBeMadeIsReportedAndItsInterfacesAreAbsent) {
+    ASSERT_NO_FATAL_FAILURE(CreateFilter(SlotConfig{}));
+    HRESULT hr = S_OK;
+    g_cbFailNext = sizeof(COculoStream);
+    COculo* pOculo = new COculo(nullptr, &hr, kSlot);
+    g_cbFailNext = 0;
+    EXPECT_EQ(hr, E_OUTOFMEMORY);
+    EXPECT_EQ(pOculo->GetPinCount(), 0);
+    void* pv = reinterpret_cast<void*>(1);
+    EXPECT_EQ(pOculo->QueryInterface(IID_IAMStreamConfig, &pv), E_NOINTERFACE);
+    EXPECT_EQ(pv, nullptr);
+    EXPECT_EQ(pOculo->QueryInterface(IID_IKsPropertySet, &pv), E_NOINTERFACE);
+    delete pOculo;
+}
+
+// A 642-pixel row pads to 1928 bytes; the capability offers only the slot's size.
+TEST_F(FilterTest, FormatAndCapabilityDescribeTheSlotsImage) {
+    SlotConfig config;
+    config.w = 642;
+    config.h = 480;
+    ASSERT_NO_FATAL_FAILURE(CreateFilter(config));
+    AM_MEDIA_TYPE* pmt = nullptr;
+    ASSERT_EQ(m_pPin->GetFormat(&pmt), S_OK);
+    EXPECT_EQ(pmt->subtype, MEDIASUBTYPE_RGB24);
+    EXPECT_TRUE(pmt->bFixedSizeSamples);
+    EXPECT_EQ(pmt->lSampleSize, 925440u);
+    EXPECT_EQ(Vih(pmt)->bmiHeader.biSizeImage, 925440u);
+    EXPECT_EQ(Vih(pmt)->AvgTimePerFrame, 400000);
+    DeleteMediaType(pmt);
+
+    int count = 0;
+    int size = 0;
+    ASSERT_EQ(m_pPin->GetNumberOfCapabilities(&count, &size), S_OK);
+    EXPECT_EQ(count, 1);
+    ASSERT_EQ(size, static_cast<int>(sizeof(VIDEO_STREAM_CONFIG_CAPS)));
+    for (int index : {0, 5}) {
+        VIDEO_STREAM_CONFIG_CAPS caps = {};
+        ASSERT_EQ(m_pPin->GetStreamCaps(index, &pmt, reinterpret_cast<BYTE*>(&caps)), S_OK);
+        EXPECT_FALSE(pmt->bFixedSizeSamples);
+        EXPECT_EQ(Vih(pmt)->bmiHeader.biWidth, 642);
+        for (SIZE s : {caps.InputSize, caps.MinOutputSize, caps.MaxOutputSize, caps.MinCroppingSize,
+                       caps.MaxCroppingSize}) {
+            EXPECT_EQ(s.cx, 642);
+            EXPECT_EQ(s.cy, 480);
+        }
+        EXPECT_EQ(caps.MinFrameInterval, 200000);
+        EXPECT_EQ(caps.MaxFrameInterval, 50000000);
+        EXPECT_EQ(caps.MinBitsPerSecond, 642 * 480 * 24 / 5);
+        EXPECT_EQ(caps.MaxBitsPerSecond, 642 * 480 * 24 * 50);
+        // Accepted back, as applications do.
+        EXPECT_EQ(m_pPin->SetFormat(pmt), S_OK);
+        DeleteMediaType(pmt);
+    }
+    EXPECT_EQ(m_pPin->GetFormat(nullptr), E_POINTER);
+    EXPECT_EQ(m_pPin->GetNumberOfCapabilities(nullptr, &size), E_POINTER);
+    EXPECT_EQ(m_pPin->GetStreamCaps(0, &pmt, nullptr), E_POINTER);
+    EXPECT_EQ(m_pPin->SetFormat(nullptr), E_POINTER);
+}
+
+TEST_F(FilterTest, PinCategoryIsReadOnlyCapture) {
+    ASSERT_NO_FATAL_FAILURE(CreateFilter(SlotConfig{}));
+    GUID category = GUID_NULL;
+    DWORD cb = 0;
+    EXPECT_EQ(m_pPin->Get(AMPROPSETID_Pin, 0, nullptr, 0, &category, 16, &cb), S_OK);
+    EXPECT_EQ(category, PIN_CATEGORY_CAPTURE);
+    EXPECT_EQ(cb, 16u);
+    cb = 0;
+    EXPECT_EQ(m_pPin->Get(AMPROPSETID_Pin, 0, nullptr, 0, nullptr, 0, &cb), S_OK);
+    EXPECT_EQ(cb, 16u);
+    cb = 0;
+    EXPECT_EQ(m_pPin->Get(AMPROPSETID_Pin, 0, nullptr, 0, &category, 8, &cb), E_UNEXPECTED);
+    EXPECT_EQ(cb, 16u);
+    EXPECT_EQ(m_pPin->Get(AMPROPSETID_Pin, 0, nullptr, 0, nullptr, 0, nullptr), E_POINTER);
+    EXPECT_EQ(m_pPin->Get(PIN_CATEGORY_CAPTURE, 0, nullptr, 0, &category, 16, &cb), E_PROP_SET_UNSUPPORTED);
+    DWORD support = 0;
+    EXPECT_EQ(m_pPin->QuerySupported(AMPROPSETID_Pin, 0, &support), S_OK);
+    EXPECT_EQ(support, static_cast<DWORD>(KSPROPERTY_SUPPORT_GET));
+    EXPECT_EQ(m_pPin->QuerySupported(AMPROPSETID_Pin, 1, &support), E_PROP_ID_UNSUPPORTED);
+    EXPECT_EQ(m_pPin->Set(AMPROPSETID_Pin, 0, nullptr, 0, &category, 16), E_NOTIMPL);
+}
+
+TEST_F(FilterTest, TypeRefusalsAndBufferSizing) {
+    ASSERT_NO_FATAL_FAILURE(CreateFilter(SlotConfig{}));
+    CMediaType current;
+    ASSERT_EQ(m_pPin->GetMediaType(0, &current), S_OK);
+    CMediaType other;
+    EXPECT_EQ(m_pPin->GetMediaType(1, &other), S_OK);
+    EXPECT_TRUE(other == current);
+    EXPECT_EQ(m_pPin->GetMediaType(2, &other), VFW_S_NO_MORE_ITEMS);
+    EXPECT_EQ(m_pPin->GetMediaType(-1, &other), E_INVALIDARG);
+
+    CMediaType rgb32(current);
+    rgb32.SetSubtype(&MEDIASUBTYPE_RGB32);
+    EXPECT_EQ(m_pPin->CheckMediaType(&rgb32), E_INVALIDARG);
+    CMediaType smaller(current);
+    reinterpret_cast<VIDEOINFOHEADER*>(smaller.pbFormat)->bmiHeader.biWidth = 32;
+    EXPECT_EQ(m_pPin->CheckMediaType(&smaller), E_FAIL);
+    EXPECT_EQ(m_pPin->SetFormat(&smaller), VFW_E_INVALIDMEDIATYPE);
+    CMediaType noFormat;
+    EXPECT_EQ(m_pPin->CheckMediaType(&noFormat), E_INVALIDARG);
+    EXPECT_EQ(m_pPin->SetFormat(&noFormat), VFW_E_INVALIDMEDIATYPE);
+    CMediaType variable(current);
+    variable.SetVariableSize();
+    EXPECT_EQ(m_pPin->CheckMediaType(&variable), S_OK);
+
+    const LONG cbImage = 64 * 3 * 48;
+    CGrantingAllocator allocator;
+    ALLOCATOR_PROPERTIES request = {0, 0, 1, 0};
+    allocator.m_cBuffers = 3;
+    EXPECT_EQ(m_pPin->DecideBufferSize(&allocator, &request), S_OK);
+    EXPECT_EQ(request.cbBuffer, cbImage);
+    allocator.m_cbLess = 1;
+    EXPECT_EQ(m_pPin->DecideBufferSize(&allocator, &request), E_FAIL);
+}
+
+// Sizes without a 32-bit image: no store, and the pin says why it refuses.
+TEST_F(FilterTest, SlotSizeWithoutAnImageRefusesToConnect) {
+    SlotConfig config;
+    config.w = 40000;
+    config.h = 40000;
+    ASSERT_NO_FATAL_FAILURE(CreateFilter(config));
+    ASSERT_NO_FATAL_FAILURE(MakeGraph());
+    EXPECT_EQ(m_graph->ConnectDirect(static_cast<IPin*>(m_pPin), m_sink->InputPin(), nullptr),
+              VFW_E_INVALIDMEDIATYPE);
+    CGrantingAllocator allocator;
+    ALLOCATOR_PROPERTIES request = {0, 0, 1, 0};
+    EXPECT_EQ(m_pPin->DecideBufferSize(&allocator, &request), VFW_E_INVALIDMEDIATYPE);
+}
+
+TEST(FrameDuration, EveryRateGivesADurationInTheAdvertisedRange) {
+    EXPECT_EQ(COculoStream::FrameDuration(25.0f), 400000);
+    EXPECT_EQ(COculoStream::FrameDuration(29.97f), 333667);
+    EXPECT_EQ(COculoStream::FrameDuration(7.5f), 1333333);
+    EXPECT_EQ(COculoStream::FrameDuration(0.2f), 49999999);
+    // Outside the range: clamped; no rate at all: 25 frames per second.
+    EXPECT_EQ(COculoStream::FrameDuration(60.0f), 200000);
+    EXPECT_EQ(COculoStream::FrameDuration(1e30f), 200000);
+    EXPECT_EQ(COculoStream::FrameDuration(1e-30f), 50000000);
+    for (float fps : {0.0f, -5.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                      -std::numeric_limits<float>::infinity()}) {
+        EXPECT_EQ(COculoStream::FrameDuration(fps), 400000) << fps;
+    }
+}
