@@ -27,7 +27,7 @@ const KnownResult kKnownResults[] = {
     {HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER), "the module's path is too long"},
     {RPC_E_CHANGED_MODE, "RPC_E_CHANGED_MODE, this thread uses another COM threading mode"},
     {CO_E_NOTINITIALIZED, "CO_E_NOTINITIALIZED, COM is not initialised"},
-    {REGDB_E_CLASSNOTREG, "REGDB_E_CLASSNOTREG, class not registered (is the filter mapper missing?)"},
+    {REGDB_E_CLASSNOTREG, "REGDB_E_CLASSNOTREG, class not registered"},
     {CO_E_DLLNOTFOUND, "CO_E_DLLNOTFOUND, a registered module cannot be loaded"},
 };
 
