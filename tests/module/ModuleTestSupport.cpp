@@ -34,6 +34,17 @@ std::wstring GuidText(REFGUID guid) {
     return text;
 }
 
+// Removes whatever of ours a module under test left registered, without the module.
+void RemoveOurRegistrations() {
+    for (DWORD slot = 0; slot < g_cSlots; ++slot) {
+        const std::wstring clsid = GuidText(g_SlotClsids[slot]);
+        RegDeleteKeyW(HKEY_CLASSES_ROOT,
+                      (L"CLSID\\" + GuidText(CLSID_VideoInputDeviceCategory) + L"\\Instance\\" + clsid).c_str());
+        RegDeleteKeyW(HKEY_CLASSES_ROOT, (L"CLSID\\" + clsid + L"\\InprocServer32").c_str());
+        RegDeleteKeyW(HKEY_CLASSES_ROOT, (L"CLSID\\" + clsid).c_str());
+    }
+}
+
 }  // namespace
 
 std::string ModulePath() { return OCULO_MODULE_PATH; }
@@ -109,11 +120,12 @@ void ModuleRegistryTest::SetUp() {
     std::snprintf(s_env, sizeof(s_env), "OCULO_REGISTRY=%s", m_registryFile.c_str());
     putenv(s_env);
     for (DWORD slot = 0; slot < g_cSlots; ++slot) {
-        if (KeyExists(HKEY_LOCAL_MACHINE, SlotKeyPath(slot).c_str()) || ClassKeyExists(slot)) {
-            GTEST_SKIP() << "slot " << slot << " is configured or registered here";
+        if (KeyExists(HKEY_LOCAL_MACHINE, SlotKeyPath(slot).c_str())) {
+            GTEST_SKIP() << "slot " << slot << " is configured here";
         }
     }
-    ASSERT_TRUE(ListedSlots().empty()) << "a device of ours is already listed";
+    RemoveOurRegistrations();  // a failed earlier run's, in the test prefix
+    ASSERT_TRUE(ListedSlots().empty()) << "a device of ours is still listed";
     for (int i = 0; i < 2; ++i) m_bParentExisted[i] = KeyExists(HKEY_LOCAL_MACHINE, kParents[i]);
     m_bOwnKeys = true;
 }
@@ -122,6 +134,7 @@ void ModuleRegistryTest::TearDown() {
     if (m_bOwnKeys) {
         for (DWORD slot = 0; slot < g_cSlots; ++slot) ClearSlot(slot);
         UnregisterModule();  // every slot's entries, whatever the settings now say
+        RemoveOurRegistrations();  // and whatever a failing module left
         for (int i = 0; i < 2; ++i) {
             if (!m_bParentExisted[i]) RegDeleteKeyW(HKEY_LOCAL_MACHINE, kParents[i]);
         }

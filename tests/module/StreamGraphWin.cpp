@@ -1,15 +1,17 @@
 // The capture graph on Windows: Wine's (or Windows') own DirectShow, built the
 // way capture applications build it.
-#include <tlhelp32.h>
-
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <string>
 
 #include "module/SlotClasses.h"
+#include "platform/platform.h"
 #include "tests/module/ModuleTestSupport.h"
 #include "tests/module/StreamGraph.h"
+
+// After windows.h, which it needs.
+#include <tlhelp32.h>
 
 namespace {
 
