@@ -13,6 +13,9 @@
 namespace {
 
 const WCHAR* const kParents[] = {L"SOFTWARE\\TALVO\\Oculo", L"SOFTWARE\\TALVO"};
+// Marks the slot keys these tests write, so a run that was killed before its
+// clean-up is recognised and cleared by the next one.
+const WCHAR kTestMark[] = L"written_by_module_tests";
 
 bool KeyExists(HKEY root, LPCWSTR path) {
     HKEY key = nullptr;
@@ -65,6 +68,7 @@ void WriteSlot(DWORD slot, const SlotConfig& c) {
     ASSERT_EQ(RegWriteDword(k, L"crop_r", DWORD(c.crop_r)), kRegWriteOk);
     ASSERT_EQ(RegWriteDword(k, L"crop_b", DWORD(c.crop_b)), kRegWriteOk);
     ASSERT_EQ(RegWriteDword(k, L"tShift", DWORD(c.tShift)), kRegWriteOk);
+    ASSERT_EQ(RegWriteDword(k, kTestMark, 1), kRegWriteOk);
 }
 
 std::map<int, std::wstring> ListedSlots() {
@@ -120,7 +124,9 @@ void ModuleRegistryTest::SetUp() {
     std::snprintf(s_env, sizeof(s_env), "OCULO_REGISTRY=%s", m_registryFile.c_str());
     putenv(s_env);
     for (DWORD slot = 0; slot < g_cSlots; ++slot) {
-        if (KeyExists(HKEY_LOCAL_MACHINE, SlotKeyPath(slot).c_str())) {
+        const std::wstring key = SlotKeyPath(slot);
+        if (RegReadDword(key.c_str(), kTestMark, 0) == 1) ClearSlot(slot);
+        if (KeyExists(HKEY_LOCAL_MACHINE, key.c_str())) {
             GTEST_SKIP() << "slot " << slot << " is configured here";
         }
     }

@@ -2,6 +2,11 @@
 // against a camera served on loopback: what arrives, how fast the graph
 // stops, and that the module can be unloaded after every use.
 #include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
 #include <functional>
 #include <string>
 
@@ -33,6 +38,36 @@ Bgr PixelAt(const std::vector<BYTE>& frame, LONG x, LONG y) {
 
 bool Near(int value, int target) { return value >= target - 60 && value <= target + 60; }
 bool IsColour(Bgr p, int r, int g, int b) { return Near(p.r, r) && Near(p.g, g) && Near(p.b, b); }
+
+// A graph that deadlocks would hold the whole suite until its time-out; this
+// ends the process with a message instead, once the test overstays.
+class CHangGuard {
+public:
+    explicit CHangGuard(DWORD dwLimitMs) : m_thread([this, dwLimitMs] {
+        std::unique_lock<std::mutex> hold(m_lock);
+        if (!m_done.wait_for(hold, std::chrono::milliseconds(dwLimitMs), [this] { return m_bFinished; })) {
+            const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+            std::fprintf(stderr, "%s hangs (over %lu ms): a graph or filter deadlocked\n", test ? test->name() : "test",
+                         static_cast<unsigned long>(dwLimitMs));
+            std::fflush(stderr);
+            std::_Exit(1);
+        }
+    }) {}
+    ~CHangGuard() {
+        {
+            std::lock_guard<std::mutex> hold(m_lock);
+            m_bFinished = true;
+        }
+        m_done.notify_all();
+        m_thread.join();
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_done;
+    bool m_bFinished = false;
+    std::thread m_thread;  // last: it uses the members above
+};
 
 DWORD MillisecondsOf(const std::function<void()>& action) {
     const auto begin = std::chrono::steady_clock::now();
@@ -94,6 +129,7 @@ protected:
 
     CFixtureProcess m_camera;
     bool m_bCom = false;
+    CHangGuard m_guard{240000};
 };
 
 TEST_F(ModuleStream, DeliversTheSlotsPictureUprightCroppedAndTimed) {
@@ -134,6 +170,7 @@ TEST_F(ModuleStream, DeliversTheSlotsPictureUprightCroppedAndTimed) {
     EXPECT_TRUE(IsColour(PixelAt(frame, 80, 20), 0, 255, 0));
     EXPECT_TRUE(IsColour(PixelAt(frame, 20, 100), 0, 0, 255));
     EXPECT_TRUE(IsColour(PixelAt(frame, 80, 100), 255, 255, 255));
+    ASSERT_TRUE(graph.WaitForSamples(4, 5000));
     EXPECT_LT(MillisecondsOf([&] { EXPECT_EQ(graph.Stop(), S_OK); }), kStopBoundMs);
 
     const std::vector<DeliveredSample> samples = graph.Samples();
