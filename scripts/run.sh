@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
 # The main command: installs what Oculo needs, builds the release preset and
-# looks at a camera for a few seconds with oculo-grab: slot 0's camera when
-# the slot is configured and usable (see `oculo-config set 0 ...`), otherwise
-# a test camera served on loopback for this run only. Ends by saying where
-# the snapshot is; fails when no picture arrived.
+# looks at a camera for a few seconds through the module, the whole path a
+# capture application sees: camera -> reader -> filter -> pin -> graph ->
+# snapshot. oculo-grab creates the slot's filter through the COM runtime from
+# the registered module (build/release/bin/Oculo.so) and runs it in the host
+# graph: slot 0's camera when the slot is configured and usable (see
+# `oculo-config set 0 ...`; the module is registered for it), otherwise a
+# test camera served on loopback for this run only, shown through a
+# throwaway registry. Ends by saying where the snapshot is; fails when no
+# picture arrived.
 #   scripts/run.sh [seconds]      (default 5)
 set -euo pipefail
 
@@ -16,14 +21,14 @@ if ! [[ "$WATCH_SECONDS" =~ ^[0-9]+$ ]] || [ "$WATCH_SECONDS" -lt 1 ] || [ "$WAT
     exit 2
 fi
 BUILD="$ROOT/build/release"
-CONFIG="$BUILD/tools/oculo-config"
-GRAB="$BUILD/tools/oculo-grab"
+CONFIG="$BUILD/bin/oculo-config"
+GRAB="$BUILD/bin/oculo-grab"
 TEST_CAMERA="$BUILD/tests/fixtures/oculo_rtsp_server"
 SNAPSHOT="$BUILD/oculo-snapshot.png"
 
 bash scripts/install-deps.sh
 cmake --preset release >/dev/null
-cmake --build --preset release -j2 --target oculo-config oculo-grab oculo_rtsp_server
+cmake --build --preset release -j2 --target oculo_module oculo-config oculo-grab oculo_rtsp_server
 
 # The test camera, when one runs: stopped by its pid however this script ends.
 CAMERA_PID=""
@@ -62,7 +67,8 @@ start_test_camera() {
 echo
 status=0
 if "$CONFIG" check 0 >/dev/null; then
-    echo "Slot 0 is configured: watching its camera for $WATCH_SECONDS s."
+    echo "Slot 0 is configured: registering the module, then watching its camera for $WATCH_SECONDS s."
+    "$CONFIG" register
     "$GRAB" --slot 0 --seconds "$WATCH_SECONDS" --png "$SNAPSHOT" || status=$?
 else
     echo "Slot 0 is not configured or not usable (oculo-config show 0): using a local test camera."

@@ -4,8 +4,13 @@
 //   oculo-config set N key=value ...  store values (all checked first)
 //   oculo-config clear N              remove the slot's key
 //   oculo-config check N              exit status 0 when the slot is usable
-// Exit status: 0 done, 1 the registry refused, 2 bad command line, 3 (check)
-// the slot is not usable.
+//   oculo-config register [--module PATH]    what regsvr32 does: the usable
+//   oculo-config unregister [--module PATH]  slots become capture devices, or
+//                                            every slot's entries go
+//   oculo-config devices              the video-input devices a host lists
+// Exit status: 0 done, 1 the registry refused (or the module's entry point
+// failed), 2 bad command line, 3 (check) the slot is not usable, 4 the module
+// cannot be loaded.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -13,6 +18,8 @@
 #include "module/InstanceSettings.h"
 #include "module/SlotClasses.h"
 #include "tools/ConsoleText.h"
+#include "tools/DeviceList.h"
+#include "tools/ModuleCalls.h"
 #include "tools/SlotEditor.h"
 
 namespace {
@@ -21,6 +28,7 @@ const int kExitOk = 0;
 const int kExitRegistry = 1;
 const int kExitUsage = 2;
 const int kExitUnusable = 3;
+const int kExitNoModule = 4;
 
 int Usage() {
     std::fprintf(stderr,
@@ -29,8 +37,12 @@ int Usage() {
                  "       oculo-config set N key=value ...\n"
                  "       oculo-config clear N\n"
                  "       oculo-config check N\n"
-                 "N is a slot from 0 to 9; keys: %s\n",
-                 SettingNames());
+                 "       oculo-config register [--module PATH]\n"
+                 "       oculo-config unregister [--module PATH]\n"
+                 "       oculo-config devices\n"
+                 "N is a slot from 0 to 9; keys: %s\n"
+                 "The module is %s unless --module or OCULO_MODULE names another.\n",
+                 SettingNames(), DefaultModulePath().c_str());
     return kExitUsage;
 }
 
@@ -129,12 +141,68 @@ int Check(DWORD slot) {
     return IsInstanceUsable(s) ? kExitOk : kExitUnusable;
 }
 
+// COM for the calling thread, as regsvr32 and applications have it.
+class CComScope {
+public:
+    CComScope() : m_hr(CoInitialize(nullptr)) {}
+    ~CComScope() {
+        if (SUCCEEDED(m_hr)) CoUninitialize();
+    }
+    HRESULT Result() const { return m_hr; }
+
+private:
+    HRESULT m_hr;
+};
+
+int Devices() {
+    CComScope com;
+    std::vector<CaptureDevice> devices;
+    const HRESULT hr = ListVideoInputDevices(&devices);
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "oculo-config: cannot list the video-input devices: %s\n", ResultText(hr).c_str());
+        return kExitRegistry;
+    }
+    if (devices.empty()) std::printf("no video-input device is registered\n");
+    for (const CaptureDevice& device : devices) {
+        const int slot = DeviceSlot(device);
+        std::printf("%-32s %-38s %s\n", ToNarrow(device.friendlyName.c_str()).c_str(),
+                    ToNarrow(device.clsid.c_str()).c_str(),
+                    slot >= 0 ? ("Oculo slot " + std::to_string(slot)).c_str() : "");
+    }
+    return kExitOk;
+}
+
+int Register(bool bRegister, int argc, char** argv) {
+    std::string modulePath = DefaultModulePath();
+    if (argc == 4 && std::string(argv[2]) == "--module") {
+        modulePath = argv[3];
+    } else if (argc != 2) {
+        return Usage();
+    }
+    CComScope com;
+    const char* entry = bRegister ? "DllRegisterServer" : "DllUnregisterServer";
+    HRESULT hr = E_FAIL;
+    std::string error;
+    if (!CallModuleEntry(modulePath, entry, &hr, &error)) {
+        std::fprintf(stderr, "oculo-config: %s\n", error.c_str());
+        return kExitNoModule;
+    }
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "oculo-config: %s in %s failed: %s\n", entry, modulePath.c_str(), ResultText(hr).c_str());
+        return kExitRegistry;
+    }
+    std::printf("%s: %s %s\n", entry, modulePath.c_str(), ResultText(hr).c_str());
+    return bRegister ? Devices() : kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) return Usage();
     const std::string command = argv[1];
     if (command == "list" && argc == 2) return List();
+    if (command == "devices" && argc == 2) return Devices();
+    if (command == "register" || command == "unregister") return Register(command == "register", argc, argv);
     if (command != "show" && command != "set" && command != "clear" && command != "check") return Usage();
     if (argc < 3 || (command != "set" && argc != 3)) return Usage();
     DWORD slot = 0;

@@ -1,21 +1,31 @@
-// oculo-grab: looks at one camera for a few seconds, the way a slot's filter
-// would see it: the camera reader feeds a frame store of the slot's size and
-// crop; once a second it prints what arrived, and at the end it writes the
-// store as a PNG snapshot.
-//   oculo-grab [--slot N | --url URL] [--seconds S] [--png FILE]
-// Exit status: 0 pictures arrived, 1 none arrived (or the snapshot could not
-// be written), 2 bad command line or unusable slot.
+// oculo-grab: looks at one slot's camera the way a capture application does:
+// creates the slot's filter through the COM runtime from the registered
+// module, connects its pin to the host graph's rendering sink, runs the graph
+// and, once a second, prints what the sink received. At the end it writes the
+// last delivered sample as a PNG snapshot.
+//   oculo-grab [--slot N | --url URL] [--seconds S] [--png FILE] [--module PATH]
+// --url configures slot 0 in a throwaway registry (OCULO_REGISTRY pointed at
+// a temporary file) and registers the module there, so the user's own
+// settings and registrations are never touched.
+// Exit status: 0 the camera's picture arrived, 1 it did not (or the snapshot
+// could not be written), 2 bad command line or unusable slot, 4 the slot's
+// filter cannot be created or connected.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "camera/ExtendedTickCount.h"
-#include "camera/RTSPCamera.h"
-#include "filter/FrameStore.h"
+#include "host/HostGraph.h"
+#include "host/RenderSink.h"
 #include "module/InstanceSettings.h"
+#include "module/SlotClasses.h"
 #include "tools/ConsoleText.h"
+#include "tools/ModuleCalls.h"
 #include "tools/PngWriter.h"
 #include "tools/SlotEditor.h"
 
@@ -24,61 +34,33 @@ namespace {
 const int kExitOk = 0;
 const int kExitNoPicture = 1;
 const int kExitUsage = 2;
+const int kExitNoFilter = 4;
 const int kDefaultSeconds = 5;
 const int kMaxSeconds = 86400;
-const LONG kUrlWidth = 640;
-const LONG kUrlHeight = 480;
+const DWORD kUrlSlot = 0;
+const DWORD kUrlWidth = 640;
+const DWORD kUrlHeight = 480;
 const float kUrlFps = 25.0f;
 
-// What to look at: a slot's record, or an address with the default size.
 struct GrabOptions {
-    InstanceSettings source;
-    std::string label;
+    DWORD slot = 0;
+    std::string url;  // set: a throwaway registry with this camera in kUrlSlot
     int seconds = kDefaultSeconds;
     std::string png = "oculo-snapshot.png";
+    std::string module;
 };
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: oculo-grab [--slot N | --url URL] [--seconds S] [--png FILE]\n"
-                 "  --slot N     the slot's camera, size and crop (default: slot 0)\n"
-                 "  --url URL    a camera address, shown at 640x480, 25 fps\n"
-                 "  --seconds S  how long to look (default 5)\n"
-                 "  --png FILE   the snapshot (default oculo-snapshot.png)\n");
+                 "usage: oculo-grab [--slot N | --url URL] [--seconds S] [--png FILE] [--module PATH]\n"
+                 "  --slot N       slot N's registered filter (default: slot 0)\n"
+                 "  --url URL      a camera address, shown at 640x480, 25 fps, through a throwaway\n"
+                 "                 registry (your settings are not touched)\n"
+                 "  --seconds S    how long to look (default 5)\n"
+                 "  --png FILE     the snapshot (default oculo-snapshot.png)\n"
+                 "  --module PATH  the module to register for --url (default %s)\n",
+                 DefaultModulePath().c_str());
     return kExitUsage;
-}
-
-bool UseUrl(const char* url, GrabOptions* options, std::string* error) {
-    const std::wstring wide = ToWide(url);
-    if (wide.size() < kMinUrlChars || wide.size() > kMaxUrlChars) {
-        *error = "the address must have 6 to 1023 characters";
-        return false;
-    }
-    InstanceSettings& s = options->source;
-    std::memset(&s, 0, sizeof(s));
-    std::wcsncpy(s.url, wide.c_str(), kSettingsTextChars - 1);
-    s.w = kUrlWidth;
-    s.h = kUrlHeight;
-    s.fps = kUrlFps;
-    options->label = "address";
-    return true;
-}
-
-bool UseSlot(const char* text, GrabOptions* options, std::string* error) {
-    DWORD slot = 0;
-    if (!ParseSlotIndex(text, &slot)) {
-        *error = std::string("slot '") + text + "' is out of range: slots are 0 to 9";
-        return false;
-    }
-    options->source = LoadInstanceSettings(slot);
-    if (!IsInstanceUsable(options->source)) {
-        const std::string reason = UnusableReason(options->source);
-        *error = "slot " + std::to_string(slot) + " is not usable (" + (reason.empty() ? "settings" : reason) +
-                 "); see oculo-config show " + std::to_string(slot);
-        return false;
-    }
-    options->label = "slot " + std::to_string(slot) + " (" + ToNarrow(options->source.name) + ")";
-    return true;
 }
 
 bool ParseSeconds(const char* text, int* seconds) {
@@ -91,7 +73,7 @@ bool ParseSeconds(const char* text, int* seconds) {
 
 bool ParseArguments(int argc, char** argv, GrabOptions* options, std::string* error) {
     const char* slot = nullptr;
-    const char* url = nullptr;
+    options->module = DefaultModulePath();
     for (int i = 1; i < argc; ++i) {
         const std::string flag = argv[i];
         if (i + 1 >= argc) {
@@ -102,7 +84,7 @@ bool ParseArguments(int argc, char** argv, GrabOptions* options, std::string* er
         if (flag == "--slot") {
             slot = value;
         } else if (flag == "--url") {
-            url = value;
+            options->url = value;
         } else if (flag == "--seconds") {
             if (!ParseSeconds(value, &options->seconds)) {
                 *error = std::string("--seconds wants a whole number from 1 to ") + std::to_string(kMaxSeconds);
@@ -110,60 +92,241 @@ bool ParseArguments(int argc, char** argv, GrabOptions* options, std::string* er
             }
         } else if (flag == "--png") {
             options->png = value;
+        } else if (flag == "--module") {
+            options->module = value;
         } else {
             *error = "unknown option " + flag;
             return false;
         }
     }
-    if (slot != nullptr && url != nullptr) {
+    if (slot != nullptr && !options->url.empty()) {
         *error = "give either --slot or --url, not both";
         return false;
     }
-    return url != nullptr ? UseUrl(url, options, error) : UseSlot(slot ? slot : "0", options, error);
-}
-
-void PrintSecond(int second, CRTSPCamera& camera, LONG pictures, double rate) {
-    std::string last = "none yet";
-    if (pictures > 0) last = std::to_string(camera.GetTimeSinceLastFrame()) + " ms ago";
-    std::printf("%3d s: %ld pictures, %.1f/s, last %s, %s\n", second, long(pictures), rate, last.c_str(),
-                camera.IsOpen() ? "connected" : "not connected");
-    std::fflush(stdout);
-}
-
-// Runs the reader for the given seconds, reporting once a second; returns the
-// pictures received.
-LONG Watch(CRTSPCamera& camera, const GrabOptions& options) {
-    const uint64_t begin = ExtendedTickCount();
-    camera.Start(options.source.url);  // returns after the first picture or 2 s
-    LONG previous = 0;
-    uint64_t previousAt = begin;
-    for (int second = 1; second <= options.seconds; ++second) {
-        const uint64_t due = begin + uint64_t(second) * 1000;
-        const uint64_t now = ExtendedTickCount();
-        if (due > now) Sleep(DWORD(due - now));
-        const LONG pictures = camera.GetFrameCount();
-        const uint64_t at = ExtendedTickCount();
-        const double rate = at > previousAt ? (pictures - previous) * 1000.0 / double(at - previousAt) : 0.0;
-        PrintSecond(second, camera, pictures, rate);
-        previous = pictures;
-        previousAt = at;
+    if (!options->url.empty()) {
+        const std::wstring wide = ToWide(options->url.c_str());
+        if (wide.size() < kMinUrlChars || wide.size() > kMaxUrlChars) {
+            *error = "the address must have 6 to 1023 characters";
+            return false;
+        }
+        options->slot = kUrlSlot;
+        return true;
     }
-    const LONG pictures = camera.GetFrameCount();  // Stop resets the count
-    camera.Stop();
-    return pictures;
-}
-
-bool Snapshot(CFrameStore& store, const GrabOptions& options) {
-    const InstanceSettings& s = options.source;
-    std::vector<BYTE> pixels(size_t(CFrameStore::StoreBytes(s.w, s.h)));
-    const LONG copied = store.CopyStore(pixels.data(), LONG(pixels.size()));
-    std::string error;
-    if (copied <= 0 || !WriteStorePng(options.png.c_str(), pixels.data(), size_t(copied), s.w, s.h, &error)) {
-        std::fprintf(stderr, "oculo-grab: no snapshot: %s\n", error.empty() ? "the store is empty" : error.c_str());
+    if (slot != nullptr && !ParseSlotIndex(slot, &options->slot)) {
+        *error = std::string("slot '") + slot + "' is out of range: slots are 0 to 9";
         return false;
     }
-    std::printf("snapshot: %s (%ldx%ld)\n", options.png.c_str(), long(s.w), long(s.h));
     return true;
+}
+
+// A registry of this run's own, removed when the run ends.
+class CThrowawayRegistry {
+public:
+    ~CThrowawayRegistry() {
+        std::error_code ignored;
+        if (!m_folder.empty()) std::filesystem::remove_all(m_folder, ignored);
+    }
+    // Points this process's registry at a new empty file; before any registry use.
+    bool Create(std::string* error) {
+        char pattern[] = "/tmp/oculo-grab-XXXXXX";
+        if (mkdtemp(pattern) == nullptr) {
+            *error = "cannot make a temporary folder for the registry";
+            return false;
+        }
+        m_folder = pattern;
+        setenv("OCULO_REGISTRY", (m_folder + "/registry.reg").c_str(), 1);
+        return true;
+    }
+
+private:
+    std::string m_folder;
+};
+
+// Slot kUrlSlot of the throwaway registry shows url; the module registers it.
+bool ConfigureUrlSlot(const GrabOptions& options, std::string* error) {
+    const std::wstring key = SlotKeyPath(kUrlSlot);
+    const std::wstring url = ToWide(options.url.c_str());
+    const bool stored = RegWriteDword(key.c_str(), L"enable", 1) == kRegWriteOk &&
+                        RegWriteString(key.c_str(), L"url", url.c_str()) == kRegWriteOk &&
+                        RegWriteString(key.c_str(), L"name", L"oculo-grab") == kRegWriteOk &&
+                        RegWriteDword(key.c_str(), L"w", kUrlWidth) == kRegWriteOk &&
+                        RegWriteDword(key.c_str(), L"h", kUrlHeight) == kRegWriteOk &&
+                        RegWriteFloat(key.c_str(), L"fps", kUrlFps) == kRegWriteOk;
+    if (!stored) {
+        *error = "cannot write the temporary registry";
+        return false;
+    }
+    HRESULT hr = E_FAIL;
+    if (!CallModuleEntry(options.module, "DllRegisterServer", &hr, error)) return false;
+    if (FAILED(hr)) {
+        *error = "registering the module failed: " + ResultText(hr);
+        return false;
+    }
+    return true;
+}
+
+// What the sink has seen; the frame callback runs on the filter's worker thread.
+class CWatch {
+public:
+    void OnFrame(const SinkFrame& frame) {
+        const uint64_t hash = Hash(frame.pData, frame.cbData);
+        std::lock_guard<std::mutex> hold(m_lock);
+        ++m_cSamples;
+        if (frame.pInfo->hrTime == S_OK || frame.pInfo->hrTime == VFW_S_NO_STOP_TIME) m_rtLast = frame.pInfo->rtStart;
+        if (m_cSamples > 1 && hash != m_hash) {
+            ++m_cChanges;
+        }
+        m_hash = hash;
+        m_last.assign(frame.pData, frame.pData + frame.cbData);
+    }
+    struct Snapshot {
+        uint64_t cSamples;
+        uint64_t cChanges;
+        REFERENCE_TIME rtLast;
+    };
+    Snapshot Read() const {
+        std::lock_guard<std::mutex> hold(m_lock);
+        return {m_cSamples, m_cChanges, m_rtLast};
+    }
+    std::vector<BYTE> LastSample() const {
+        std::lock_guard<std::mutex> hold(m_lock);
+        return m_last;
+    }
+
+private:
+    static uint64_t Hash(const BYTE* data, LONG size) {
+        uint64_t hash = 1469598103934665603ull;  // FNV-1a
+        for (LONG i = 0; i < size; ++i) hash = (hash ^ data[i]) * 1099511628211ull;
+        return hash;
+    }
+
+    mutable std::mutex m_lock;
+    uint64_t m_cSamples = 0;
+    uint64_t m_cChanges = 0;
+    uint64_t m_hash = 0;
+    REFERENCE_TIME m_rtLast = 0;
+    std::vector<BYTE> m_last;
+};
+
+// The camera as a host can tell it from the pictures: the pin repeats its
+// last picture, black before the first, so only changes show a live camera.
+const char* CameraState(const CWatch::Snapshot& now, const CWatch::Snapshot& before) {
+    if (now.cSamples == 0) return "no samples";
+    if (now.cChanges == 0) return "waiting for the camera's first picture";
+    if (now.cChanges > before.cChanges) return "live";
+    return "picture frozen (camera silent or reconnecting)";
+}
+
+IPin* FindOutputPin(IBaseFilter* pFilter) {
+    IEnumPins* pEnum = nullptr;
+    if (FAILED(pFilter->EnumPins(&pEnum))) return nullptr;
+    IPin* pFound = nullptr;
+    IPin* pPin = nullptr;
+    while (pFound == nullptr && pEnum->Next(1, &pPin, nullptr) == S_OK) {
+        PIN_DIRECTION direction = PINDIR_INPUT;
+        if (SUCCEEDED(pPin->QueryDirection(&direction)) && direction == PINDIR_OUTPUT) {
+            pFound = pPin;
+        } else {
+            pPin->Release();
+        }
+    }
+    pEnum->Release();
+    return pFound;
+}
+
+std::string Seconds(REFERENCE_TIME rt) {
+    char text[32];
+    std::snprintf(text, sizeof(text), "%.2f s", double(rt) / 1e7);
+    return text;
+}
+
+// Runs the graph for the given seconds with a line each second; the number
+// of picture changes seen.
+uint64_t Watch(CHostGraph* pGraph, const CWatch& watch, int seconds) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point begin = Clock::now();
+    CWatch::Snapshot before = watch.Read();
+    Clock::time_point beforeAt = begin;
+    for (int second = 1; second <= seconds; ++second) {
+        std::this_thread::sleep_until(begin + std::chrono::seconds(second));
+        const CWatch::Snapshot now = watch.Read();
+        const Clock::time_point at = Clock::now();
+        const double elapsed = std::chrono::duration<double>(at - beforeAt).count();
+        const double rate = elapsed > 0 ? double(now.cSamples - before.cSamples) / elapsed : 0.0;
+        std::printf("%3d s: %llu samples, %.1f/s, stream time %s, picture %s, camera: %s\n", second,
+                    static_cast<unsigned long long>(now.cSamples), rate, Seconds(now.rtLast).c_str(),
+                    now.cChanges > before.cChanges ? "changed" : "unchanged", CameraState(now, before));
+        std::fflush(stdout);
+        before = now;
+        beforeAt = at;
+    }
+    return watch.Read().cChanges;
+}
+
+bool Snapshot(const CRenderSinkPin& pin, const CWatch& watch, const std::string& path) {
+    AM_MEDIA_TYPE type = {};
+    std::vector<BYTE> format;
+    const std::vector<BYTE> last = watch.LastSample();
+    std::string error = "no sample arrived";
+    if (!last.empty() && pin.GetConnectedType(&type, &format) && format.size() >= sizeof(VIDEOINFOHEADER)) {
+        VIDEOINFOHEADER header;
+        std::memcpy(&header, format.data(), sizeof(header));
+        // The pin's type is bottom-up RGB24 (BGR bytes), the layout the writer takes.
+        if (WriteStorePng(path.c_str(), last.data(), last.size(), header.bmiHeader.biWidth, header.bmiHeader.biHeight,
+                          &error)) {
+            std::printf("snapshot: %s (%ldx%ld)\n", path.c_str(), long(header.bmiHeader.biWidth),
+                        long(header.bmiHeader.biHeight));
+            return true;
+        }
+    }
+    std::fprintf(stderr, "oculo-grab: no snapshot: %s\n", error.c_str());
+    return false;
+}
+
+// Creates, connects and runs the slot's filter; the exit status.
+int Grab(const GrabOptions& options, const InstanceSettings& settings) {
+    IBaseFilter* pFilter = nullptr;
+    HRESULT hr = CoCreateInstance(g_SlotClsids[options.slot], nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                  reinterpret_cast<void**>(&pFilter));
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "oculo-grab: cannot create slot %u's filter: %s%s\n", unsigned(options.slot),
+                     ResultText(hr).c_str(),
+                     hr == REGDB_E_CLASSNOTREG ? "; register the module first: oculo-config register" : "");
+        return kExitNoFilter;
+    }
+    CHostGraph* pGraph = nullptr;
+    CRenderSink* pSink = nullptr;
+    IPin* pOut = nullptr;
+    CWatch watch;
+    int status = kExitNoFilter;
+    if (FAILED(hr = CHostGraph::Create(&pGraph)) || FAILED(hr = CRenderSink::Create(&pSink))) {
+        std::fprintf(stderr, "oculo-grab: cannot make the host graph: %s\n", ResultText(hr).c_str());
+    } else if (FAILED(hr = pGraph->AddFilter(pFilter, settings.name)) ||
+               FAILED(hr = pGraph->AddFilter(pSink, L"Sink")) || (pOut = FindOutputPin(pFilter)) == nullptr ||
+               FAILED(hr = pGraph->ConnectDirect(pOut, pSink->InputPin(), nullptr))) {
+        std::fprintf(stderr, "oculo-grab: cannot connect the filter to the sink: %s\n", ResultText(hr).c_str());
+    } else {
+        pSink->Pin()->SetFrameCallback([&watch](const SinkFrame& frame) { watch.OnFrame(frame); });
+        if (FAILED(hr = pGraph->Run())) {
+            std::fprintf(stderr, "oculo-grab: the graph does not run: %s\n", ResultText(hr).c_str());
+        } else {
+            const uint64_t changes = Watch(pGraph, watch, options.seconds);
+            pGraph->Stop();
+            const bool snapshot = Snapshot(*pSink->Pin(), watch, options.png);
+            const CWatch::Snapshot total = watch.Read();
+            std::printf("%llu samples in %d s\n", static_cast<unsigned long long>(total.cSamples), options.seconds);
+            if (changes == 0) std::fprintf(stderr, "oculo-grab: no picture arrived from the camera\n");
+            status = changes > 0 && snapshot ? kExitOk : kExitNoPicture;
+        }
+    }
+    if (pOut != nullptr) pOut->Release();
+    if (pGraph != nullptr) {
+        pGraph->Teardown();  // stops, disconnects and releases the member filters
+        pGraph->Release();
+    }
+    if (pSink != nullptr) pSink->Release();
+    pFilter->Release();
+    return status;
 }
 
 }  // namespace
@@ -176,27 +339,35 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "oculo-grab: %s\n", error.c_str());
         return kExitUsage;
     }
-    const InstanceSettings& s = options.source;
-    if (CFrameStore::StoreBytes(s.w, s.h) <= 0) {
-        std::fprintf(stderr, "oculo-grab: a %ldx%ld picture is too large\n", long(s.w), long(s.h));
+    CThrowawayRegistry registry;
+    if (!options.url.empty() && !registry.Create(&error)) {
+        std::fprintf(stderr, "oculo-grab: %s\n", error.c_str());
         return kExitUsage;
     }
-    CFrameStore store;
-    store.ResizeFrameStore(s.w, s.h);
-    store.SetCropBounds(s.crop_l, s.crop_t, s.crop_r, s.crop_b);
-    std::printf("oculo-grab: %s %s, %ldx%ld at %g fps, for %d s\n", options.label.c_str(), ToNarrow(s.url).c_str(),
-                long(s.w), long(s.h), double(s.fps), options.seconds);
-    std::fflush(stdout);
-
-    LONG pictures = 0;
-    {
-        CRTSPCamera camera(&store);  // stopped and gone before the store is read
-        pictures = Watch(camera, options);
+    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+        std::fprintf(stderr, "oculo-grab: COM does not initialise\n");
+        return kExitNoFilter;
     }
-    if (pictures <= 0) {
-        std::fprintf(stderr, "oculo-grab: no picture arrived from %s\n", ToNarrow(s.url).c_str());
-        return kExitNoPicture;
+    int status = kExitUsage;
+    if (!options.url.empty() && !ConfigureUrlSlot(options, &error)) {
+        std::fprintf(stderr, "oculo-grab: %s\n", error.c_str());
+        status = kExitNoFilter;
+    } else {
+        const InstanceSettings settings = LoadInstanceSettings(options.slot);
+        if (!IsInstanceUsable(settings)) {
+            const std::string reason = UnusableReason(settings);
+            std::fprintf(stderr, "oculo-grab: slot %u is not usable (%s); see oculo-config show %u\n",
+                         unsigned(options.slot), reason.empty() ? "settings" : reason.c_str(), unsigned(options.slot));
+        } else {
+            std::printf("oculo-grab: slot %u \"%s\", %s, %ldx%ld at %g fps, for %d s\n", unsigned(options.slot),
+                        ToNarrow(settings.name).c_str(), ToNarrow(settings.url).c_str(), long(settings.w),
+                        long(settings.h), double(settings.fps), options.seconds);
+            std::printf("path: camera -> reader -> filter -> pin -> graph -> snapshot\n");
+            std::fflush(stdout);
+            status = Grab(options, settings);
+        }
     }
-    std::printf("%ld pictures in %d s\n", long(pictures), options.seconds);
-    return Snapshot(store, options) ? kExitOk : kExitNoPicture;
+    CoFreeUnusedLibraries();
+    CoUninitialize();
+    return status;
 }

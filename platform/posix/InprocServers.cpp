@@ -19,8 +19,8 @@ struct Server {
     LPFNCANUNLOADNOW canUnloadNow;  // may be null: such a server stays loaded
     DllMainFunction dllMain;        // may be null
     int busy;                       // calls in progress outside the lock
-    bool bRuntimeHeld;              // the runtime's own reference, from loading to CoFreeUnusedLibraries
-    int moduleReferences;           // taken through GetModuleHandleEx, given back by FreeLibrary
+    bool byRuntime;                 // the runtime's own reference: from a class object to CoFreeUnusedLibraries
+    int loads;                      // LoadLibrary and GetModuleHandleEx references not yet given back
 };
 
 std::recursive_mutex g_serverLock;  // guards Servers(); held while DllMain runs
@@ -36,7 +36,7 @@ Server* FindLoaded(const std::string& path, void* handle) {
 }
 
 // Loads a server and runs its attach; null with the failure in *result.
-Server* Load(const std::string& path, HRESULT* result) {
+Server* Load(const std::string& path, bool requireServer, HRESULT* result) {
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     *result = CO_E_DLLNOTFOUND;
     if (!handle) return nullptr;
@@ -47,8 +47,8 @@ Server* Load(const std::string& path, HRESULT* result) {
     Server* server = new (std::nothrow) Server{path, handle,
         reinterpret_cast<LPFNGETCLASSOBJECT>(dlsym(handle, "DllGetClassObject")),
         reinterpret_cast<LPFNCANUNLOADNOW>(dlsym(handle, "DllCanUnloadNow")),
-        reinterpret_cast<DllMainFunction>(dlsym(handle, "DllMain")), 0, true, 0};
-    if (!server || !server->getClassObject) {
+        reinterpret_cast<DllMainFunction>(dlsym(handle, "DllMain")), 0, false, 0};
+    if (!server || (!server->getClassObject && requireServer)) {
         *result = server ? CO_E_ERRORINDLL : E_OUTOFMEMORY;
         delete server;
         dlclose(handle);
@@ -72,14 +72,17 @@ Server* Load(const std::string& path, HRESULT* result) {
     return server;
 }
 
-// Runs the detach and unloads servers[index], which nothing holds any more.
-void Unload(size_t index) {
+// Runs the detach and unloads; the server is gone afterwards. REQUIRES: g_serverLock held.
+void Unload(Server* server) {
     std::vector<Server*>& servers = Servers();
-    Server* server = servers[index];
-    if (server->dllMain) server->dllMain(static_cast<HINSTANCE>(server->handle), DLL_PROCESS_DETACH, nullptr);
-    dlclose(server->handle);
-    servers.erase(servers.begin() + index);
-    delete server;
+    for (size_t i = 0; i < servers.size(); ++i) {
+        if (servers[i] != server) continue;
+        if (server->dllMain) server->dllMain(static_cast<HINSTANCE>(server->handle), DLL_PROCESS_DETACH, nullptr);
+        dlclose(server->handle);
+        servers.erase(servers.begin() + i);
+        delete server;
+        return;
+    }
 }
 
 }  // namespace
@@ -90,9 +93,10 @@ HRESULT GetServerClassObject(const std::string& path, REFCLSID clsid, REFIID iid
         std::lock_guard<std::recursive_mutex> hold(g_serverLock);
         server = FindLoaded(path, nullptr);
         HRESULT result = S_OK;
-        if (!server) server = Load(path, &result);
+        if (!server) server = Load(path, true, &result);
         if (!server) return result;
-        server->bRuntimeHeld = true;  // again, if only module references kept it loaded
+        if (!server->getClassObject) return CO_E_ERRORINDLL;  // loaded by LoadLibrary, not a server
+        server->byRuntime = true;
         ++server->busy;  // keeps it loaded while its class object is fetched
     }
     HRESULT result = server->getClassObject(clsid, iid, object);
@@ -106,16 +110,16 @@ void FreeUnusedServers() {
     std::vector<Server*>& servers = Servers();
     for (size_t i = 0; i < servers.size();) {
         Server* server = servers[i];
-        if (server->busy > 0 || !server->bRuntimeHeld || !server->canUnloadNow || server->canUnloadNow() != S_OK) {
+        if (!server->byRuntime || server->busy > 0 || !server->canUnloadNow || server->canUnloadNow() != S_OK) {
             ++i;
             continue;
         }
-        server->bRuntimeHeld = false;
-        if (server->moduleReferences > 0) {
-            ++i;  // a thread of the module still holds it
+        server->byRuntime = false;
+        if (server->loads > 0) {
+            ++i;  // held through LoadLibrary or by a thread of the module
             continue;
         }
-        Unload(i);
+        Unload(server);
     }
 }
 
@@ -123,18 +127,26 @@ bool ReferenceServer(void* handle) {
     std::lock_guard<std::recursive_mutex> hold(g_serverLock);
     Server* server = FindLoaded(std::string(), handle);
     if (!server) return false;
-    ++server->moduleReferences;
+    ++server->loads;
     return true;
 }
 
-bool ReleaseServer(void* handle) {
+HMODULE LoadModule(const std::string& path) {
     std::lock_guard<std::recursive_mutex> hold(g_serverLock);
-    std::vector<Server*>& servers = Servers();
-    for (size_t i = 0; i < servers.size(); ++i) {
-        Server* server = servers[i];
-        if (server->handle != handle) continue;
+    Server* server = FindLoaded(path, nullptr);
+    HRESULT result = S_OK;
+    if (!server) server = Load(path, false, &result);
+    if (!server) return nullptr;
+    ++server->loads;
+    return static_cast<HMODULE>(server->handle);
+}
+
+bool FreeModule(HMODULE module) {
+    std::lock_guard<std::recursive_mutex> hold(g_serverLock);
+    for (Server* server : Servers()) {
+        if (server->handle != static_cast<void*>(module)) continue;
         // One reference more than was taken is not the runtime's to lose.
-        if (server->moduleReferences > 0 && --server->moduleReferences == 0 && !server->bRuntimeHeld) Unload(i);
+        if (server->loads > 0 && --server->loads == 0 && !server->byRuntime) Unload(server);
         return true;
     }
     return false;

@@ -16,14 +16,19 @@ namespace oculo::posix {
 // The server's class object for clsid; CO_E_DLLNOTFOUND when the file cannot
 // be loaded, CO_E_ERRORINDLL when it is not a server.
 HRESULT GetServerClassObject(const std::string& path, REFCLSID clsid, REFIID iid, void** object);
-// Gives back the runtime's reference on every server whose DllCanUnloadNow
-// answers S_OK, and unloads those that no module reference holds.
+// Unloads every server whose DllCanUnloadNow answers S_OK, unless the
+// application or a thread of the module still holds it (LoadModule,
+// ReferenceServer).
 void FreeUnusedServers();
-// A module reference on a loaded server (GetModuleHandleEx, FreeLibrary):
-// false when `handle` is no server's. The last release of a server that the
-// runtime no longer holds unloads it, on the calling thread.
+// LoadLibrary and FreeLibrary: a counted load of any module through the same
+// table, so a module the application loaded and the runtime also serves is
+// one module with one DllMain attach. Null (LoadModule) or false (FreeModule)
+// on failure.
+HMODULE LoadModule(const std::string& path);
+// GetModuleHandleEx on a loaded server: one more reference, given back by
+// FreeModule; false when `handle` is no server's.
 bool ReferenceServer(void* handle);
-bool ReleaseServer(void* handle);
+bool FreeModule(HMODULE module);
 // The directory that holds the platform library, with a trailing slash.
 std::string PlatformDirectory();
 

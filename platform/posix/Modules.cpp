@@ -5,6 +5,8 @@
 #include <link.h>
 #include <unistd.h>
 
+#include <climits>
+#include <cstdlib>
 #include <cctype>
 #include <string>
 
@@ -140,12 +142,28 @@ WINBASEAPI BOOL WINAPI GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODU
     return TRUE;
 }
 
+WINBASEAPI HMODULE WINAPI LoadLibraryExW(LPCWSTR fileName, HANDLE, DWORD) {
+    if (!fileName || !*fileName) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    char narrow[PATH_MAX];
+    if (WideCharToMultiByte(CP_UTF8, 0, fileName, -1, narrow, sizeof(narrow), nullptr, nullptr) <= 0) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    char full[PATH_MAX];
+    HMODULE module = oculo::posix::LoadModule(realpath(narrow, full) ? full : narrow);
+    if (!module) SetLastError(ERROR_MOD_NOT_FOUND);
+    return module;
+}
+
 WINBASEAPI BOOL WINAPI FreeLibrary(HMODULE module) {
-    if (!module || (module != MainProgram() && !FindObject(module))) {
+    if (module && (module == MainProgram() || oculo::posix::FreeModule(module))) return TRUE;
+    if (!module || !FindObject(module)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    if (module == MainProgram() || oculo::posix::ReleaseServer(module)) return TRUE;
-    dlclose(module);
+    dlclose(module);  // a reference GetModuleHandleEx took through dlopen
     return TRUE;
 }

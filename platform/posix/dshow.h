@@ -15,11 +15,14 @@ struct IFilterGraph;
 struct IMediaSample;
 struct IMemAllocator;
 struct IMemAllocatorNotifyCallbackTemp;
-struct IMoniker;
 struct IPin;
 struct IQualityControl;
 struct IReferenceClock;
 struct REGPINMEDIUM;
+
+// Only its IUnknown part is used here: a filter mapper may hand back the
+// device entry's moniker, which the caller releases.
+struct IMoniker : public IUnknown {};
 
 // --- Records ---
 struct AM_MEDIA_TYPE {

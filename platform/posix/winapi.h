@@ -75,6 +75,12 @@ WINBASEAPI BOOL WINAPI DisableThreadLibraryCalls(HMODULE module);
 #define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x00000002u
 #define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x00000004u
 WINBASEAPI BOOL WINAPI GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODULE* module);
+// Loads a module by path (made absolute, so its GetModuleFileNameA is a full
+// path as on Windows) and runs its DllMain attach on the first load; counted
+// with FreeLibrary. Failure: null and ERROR_MOD_NOT_FOUND. A module's own
+// libraries are found through its run path, so the flags change nothing.
+#define LOAD_WITH_ALTERED_SEARCH_PATH 0x00000008u
+WINBASEAPI HMODULE WINAPI LoadLibraryExW(LPCWSTR fileName, HANDLE file, DWORD flags);
 WINBASEAPI BOOL WINAPI FreeLibrary(HMODULE module);
 // Ends the calling thread with `exitCode` and gives back one reference on
 // `module`, which may hold the caller's code: the reference goes only after

@@ -1,0 +1,85 @@
+// Registration of the usable slots as video-input devices.
+#include "module/InstanceSettings.h"
+#include "module/Module.h"
+
+namespace {
+
+// A device entry or class key that is not there counts as removed.
+bool IsNotThere(HRESULT hr) {
+    return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+}
+
+// A Win32 error as a failure code, even when the call left no error number.
+HRESULT LastErrorAsFailure() { return static_cast<HRESULT>(0x80070000u | (GetLastError() & 0xFFFFu)); }
+
+// Registers (or removes) one slot's device entry with a filter mapper of its own.
+HRESULT MapSlot(const CFactoryTemplate& slot, bool bUsable, BOOL bRegister) {
+    IFilterMapper2* pFm2 = nullptr;
+    HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                                  reinterpret_cast<void**>(&pFm2));
+    if (FAILED(hr)) {
+        return hr;
+    }
+    if (bRegister) {
+        if (bUsable) {
+            IMoniker* pMoniker = nullptr;
+            hr = pFm2->RegisterFilter(*slot.m_ClsID, slot.m_Name, &pMoniker, &CLSID_VideoInputDeviceCategory, nullptr,
+                                      &g_rf2Oculo);
+            if (pMoniker != nullptr) {
+                pMoniker->Release();  // a mapper may hand back the entry's moniker: not needed
+            }
+        } else {
+            hr = S_OK;
+        }
+    } else {
+        hr = pFm2->UnregisterFilter(&CLSID_VideoInputDeviceCategory, nullptr, *slot.m_ClsID);
+        if (IsNotThere(hr)) {
+            hr = S_OK;
+        }
+    }
+    pFm2->Release();
+    return hr;
+}
+
+}  // namespace
+
+HRESULT RegisterFilters(BOOL bRegister) {
+    char achFileName[MAX_PATH];
+    const DWORD cchPath = GetModuleFileNameA(g_hInst, achFileName, MAX_PATH);
+    if (cchPath == 0 || cchPath >= MAX_PATH) {
+        // A path cut to fit would register a file that does not exist.
+        return LastErrorAsFailure();
+    }
+    WCHAR achTemp[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, achFileName, -1, achTemp, MAX_PATH) == 0) {
+        return LastErrorAsFailure();
+    }
+
+    HRESULT hr = CoInitialize(nullptr);
+    const bool bCoInitialized = SUCCEEDED(hr);
+    for (int n = 0; n < g_cTemplates; n++) {
+        const CFactoryTemplate& slot = g_Templates[n];
+        const bool bUsable = IsSlotUsable(static_cast<DWORD>(n));
+        if (bRegister) {
+            // Each slot starts afresh: one failing slot does not stop the next.
+            hr = bUsable ? AMovieSetupRegisterServer(*slot.m_ClsID, slot.m_Name, achTemp, L"Both", L"InprocServer32")
+                         : S_OK;
+        }
+        // Unregistering carries a real failure over: the later slots are left alone.
+        if (SUCCEEDED(hr)) {
+            hr = MapSlot(slot, bUsable, bRegister);
+        }
+        if (!bRegister && SUCCEEDED(hr)) {
+            hr = AMovieSetupUnregisterServer(*slot.m_ClsID);
+        }
+    }
+    CoFreeUnusedLibraries();
+    if (bCoInitialized) {
+        CoUninitialize();
+    }
+    return hr;
+}
+
+STDAPI DllRegisterServer(void) { return RegisterFilters(TRUE); }
+
+STDAPI DllUnregisterServer(void) { return RegisterFilters(FALSE); }

@@ -1,0 +1,227 @@
+// The slot's filter in a host's graph, created from the registered module,
+// against a camera served on loopback: what arrives, how fast the graph
+// stops, and that the module can be unloaded after every use.
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+#include <functional>
+#include <string>
+
+#include "module/SlotClasses.h"
+#include "tests/fixtures/FixtureProcess.h"
+#include "tests/module/ModuleTestSupport.h"
+#include "tests/module/StreamGraph.h"
+
+namespace {
+
+const DWORD kSlot = 3;
+const LONG kWidth = 160;
+const LONG kHeight = 120;
+const REFERENCE_TIME kFrame = 1000000;  // 10 fps
+const LONG kShiftMs = -200;
+const DWORD kStopBoundMs = 1500;
+
+struct Bgr {
+    int b, g, r;
+};
+
+// The picture's pixel at column x, row y from the top; the sample is bottom-up.
+Bgr PixelAt(const std::vector<BYTE>& frame, LONG x, LONG y) {
+    const size_t stride = (size_t(kWidth) * 3 + 3) & ~size_t(3);
+    const size_t at = size_t(kHeight - 1 - y) * stride + size_t(x) * 3;
+    if (at + 3 > frame.size()) return {-1, -1, -1};
+    return {frame[at], frame[at + 1], frame[at + 2]};
+}
+
+bool Near(int value, int target) { return value >= target - 60 && value <= target + 60; }
+bool IsColour(Bgr p, int r, int g, int b) { return Near(p.r, r) && Near(p.g, g) && Near(p.b, b); }
+
+// A graph that deadlocks would hold the whole suite until its time-out; this
+// ends the process with a message instead, once the test overstays.
+class CHangGuard {
+public:
+    explicit CHangGuard(DWORD dwLimitMs) : m_thread([this, dwLimitMs] {
+        std::unique_lock<std::mutex> hold(m_lock);
+        if (!m_done.wait_for(hold, std::chrono::milliseconds(dwLimitMs), [this] { return m_bFinished; })) {
+            const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+            std::fprintf(stderr, "%s hangs (over %lu ms): a graph or filter deadlocked\n", test ? test->name() : "test",
+                         static_cast<unsigned long>(dwLimitMs));
+            std::fflush(stderr);
+            std::_Exit(1);
+        }
+    }) {}
+    ~CHangGuard() {
+        {
+            std::lock_guard<std::mutex> hold(m_lock);
+            m_bFinished = true;
+        }
+        m_done.notify_all();
+        m_thread.join();
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_done;
+    bool m_bFinished = false;
+    std::thread m_thread;  // last: it uses the members above
+};
+
+DWORD MillisecondsOf(const std::function<void()>& action) {
+    const auto begin = std::chrono::steady_clock::now();
+    action();
+    return DWORD(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin).count());
+}
+
+class ModuleStream : public ModuleRegistryTest {
+protected:
+    void SetUp() override {
+        ModuleRegistryTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+        m_bCom = true;
+    }
+    void TearDown() override {
+        if (m_bCom) CoUninitialize();
+        ModuleRegistryTest::TearDown();
+    }
+    // Slot kSlot shows the camera at port, cropped to the window whose corner
+    // (a third across, a third down) is where the camera's quadrants meet.
+    void ConfigureSlot(int port) {
+        SlotConfig config;
+        config.url = L"http://127.0.0.1:" + std::to_wstring(port) + L"/";
+        config.w = kWidth;
+        config.h = kHeight;
+        config.fps = 10.0f;
+        // The camera's 320x240 picture: columns 80..320, and (counted from
+        // the bottom) rows 0..180, i.e. the lower 180 lines.
+        config.crop_l = 80;
+        config.crop_r = 320;
+        config.crop_t = 180;
+        config.crop_b = 0;
+        config.tShift = kShiftMs;
+        WriteSlot(kSlot, config);
+        ASSERT_EQ(RegisterModule(), S_OK);
+    }
+    // Runs graphs through slot kSlot `cycles` times; each must leave the
+    // module unloadable and, after CoFreeUnusedLibraries, unloaded, with no
+    // thread left behind.
+    void CycleAndUnload(int cycles, bool bWaitForSamples) {
+        int threadsAfterFirst = -1;
+        for (int i = 0; i < cycles; ++i) {
+            {
+                CStreamGraph graph;
+                ASSERT_EQ(graph.Open(kSlot), S_OK) << "cycle " << i;
+                ASSERT_EQ(graph.Run(), S_OK) << "cycle " << i;
+                if (bWaitForSamples) {
+                    ASSERT_TRUE(graph.WaitForSamples(1, 10000)) << "cycle " << i;
+                }
+            }
+            ASSERT_EQ(ModuleCanUnloadNow(), S_OK) << "cycle " << i;
+            CoFreeUnusedLibraries();
+            ASSERT_FALSE(IsModuleLoaded()) << "cycle " << i;
+            if (i == 0) threadsAfterFirst = ProcessThreadCount();
+        }
+        EXPECT_LE(ProcessThreadCount(), threadsAfterFirst);
+    }
+
+    CFixtureProcess m_camera;
+    bool m_bCom = false;
+    CHangGuard m_guard{240000};
+};
+
+TEST_F(ModuleStream, DeliversTheSlotsPictureUprightCroppedAndTimed) {
+    ASSERT_TRUE(m_camera.Start(MjpegServerCommand({"--width", "320", "--height", "240", "--fps", "15"})));
+    ConfigureSlot(m_camera.Port());
+    CStreamGraph graph;
+    ASSERT_EQ(graph.Open(kSlot), S_OK);
+
+    LONG width = 0, height = 0;
+    ASSERT_TRUE(graph.ConnectedSize(&width, &height));
+    EXPECT_EQ(width, kWidth);
+    EXPECT_EQ(height, kHeight);
+    IAMStreamConfig* pConfig = nullptr;
+    ASSERT_EQ(graph.FindStreamConfig(&pConfig), S_OK);
+    pConfig->Release();
+    IPin* pPin = graph.CapturePin();
+    ASSERT_NE(pPin, nullptr);
+    IKsPropertySet* pProperties = nullptr;
+    ASSERT_EQ(pPin->QueryInterface(IID_IKsPropertySet, reinterpret_cast<void**>(&pProperties)), S_OK);
+    GUID category = GUID_NULL;
+    DWORD returned = 0;
+    EXPECT_EQ(pProperties->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, sizeof(category), &returned),
+              S_OK);
+    EXPECT_TRUE(IsEqualGUID(category, PIN_CATEGORY_CAPTURE));
+    pProperties->Release();
+    pPin->Release();
+
+    ASSERT_EQ(graph.Run(), S_OK);
+    // The first samples may precede the camera's first picture.
+    std::vector<BYTE> frame;
+    for (int tries = 0; tries < 100 && !IsColour(PixelAt(frame, 10, 10), 255, 0, 0); ++tries) {
+        graph.WaitForSamples(SIZE_MAX, 100);
+        frame = graph.LastFrame();
+    }
+    // Upright and cropped: red, green, blue and white meet a third of the way
+    // across and down (uncropped they would meet in the middle).
+    EXPECT_TRUE(IsColour(PixelAt(frame, 10, 10), 255, 0, 0));
+    EXPECT_TRUE(IsColour(PixelAt(frame, 80, 20), 0, 255, 0));
+    EXPECT_TRUE(IsColour(PixelAt(frame, 20, 100), 0, 0, 255));
+    EXPECT_TRUE(IsColour(PixelAt(frame, 80, 100), 255, 255, 255));
+    ASSERT_TRUE(graph.WaitForSamples(4, 5000));
+    EXPECT_LT(MillisecondsOf([&] { EXPECT_EQ(graph.Stop(), S_OK); }), kStopBoundMs);
+
+    const std::vector<DeliveredSample> samples = graph.Samples();
+    ASSERT_GE(samples.size(), 3u);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const REFERENCE_TIME start = REFERENCE_TIME(kShiftMs) * 10000 + REFERENCE_TIME(i) * kFrame;
+        ASSERT_TRUE(samples[i].bTimed) << i;
+        ASSERT_EQ(samples[i].rtStart, start) << i;
+        ASSERT_EQ(samples[i].rtStop, start + kFrame) << i;
+        ASSERT_EQ(samples[i].bDiscontinuity, start < 0) << i;
+        ASSERT_EQ(samples[i].bSyncPoint, start >= 0) << i;
+    }
+}
+
+TEST_F(ModuleStream, StopsPromptlyInEveryCameraState) {
+    // Connecting: the camera accepts and never answers.
+    CFixtureProcess silent;
+    ASSERT_TRUE(silent.Start(MjpegServerCommand({"--hang"})));
+    ConfigureSlot(silent.Port());
+    {
+        CStreamGraph graph;
+        ASSERT_EQ(graph.Open(kSlot), S_OK);
+        ASSERT_EQ(graph.Run(), S_OK);
+        EXPECT_LT(MillisecondsOf([&] { graph.Stop(); }), kStopBoundMs) << "connecting";
+    }
+    // Streaming, then silent (the camera drops off the network).
+    ASSERT_TRUE(m_camera.Start(MjpegServerCommand({})));
+    ConfigureSlot(m_camera.Port());
+    CStreamGraph graph;
+    ASSERT_EQ(graph.Open(kSlot), S_OK);
+    ASSERT_EQ(graph.Run(), S_OK);
+    ASSERT_TRUE(graph.WaitForSamples(3, 10000));
+    EXPECT_LT(MillisecondsOf([&] { graph.Stop(); }), kStopBoundMs) << "streaming";
+    ASSERT_EQ(graph.Run(), S_OK);
+    ASSERT_TRUE(m_camera.Freeze());
+    Sleep(300);
+    EXPECT_LT(MillisecondsOf([&] { graph.Stop(); }), kStopBoundMs) << "silent";
+    m_camera.Thaw();
+}
+
+TEST_F(ModuleStream, UnloadsAfterEveryUseWithALiveCamera) {
+    ASSERT_TRUE(m_camera.Start(MjpegServerCommand({"--lifetime", "600"})));
+    ConfigureSlot(m_camera.Port());
+    CycleAndUnload(100, true);
+}
+
+TEST_F(ModuleStream, UnloadsAfterEveryUseWithASilentCamera) {
+    ASSERT_TRUE(m_camera.Start(MjpegServerCommand({"--hang", "--lifetime", "600"})));
+    ConfigureSlot(m_camera.Port());
+    // Each run waits the reader's 2 s for a first picture that never comes.
+    CycleAndUnload(30, false);
+}
+
+}  // namespace
