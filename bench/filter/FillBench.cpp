@@ -15,14 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "filter/Oculo.h"
+#include "bench/common/BenchSlot.h"
 #include "filter/OculoStream.h"
-#include "framework/ClassFactory.h"
 #include "platform/ComRef.h"
-#include "module/SlotClasses.h"
-
-CFactoryTemplate g_Templates[1] = {{L"Oculo 01", &g_SlotClsids[0], nullptr, nullptr, nullptr}};
-int g_cTemplates = 0;
 
 namespace {
 
@@ -46,22 +41,17 @@ struct SampleBuffer {
     }
 };
 
-// Slot 0 configured at w x h in the benchmark's own registry file.
-COculo* MakeFilter(LONG w, LONG h) {
-    const WCHAR key[] = L"SOFTWARE\\TALVO\\Oculo\\00";
-    RegWriteDword(key, L"w", static_cast<DWORD>(w));
-    RegWriteDword(key, L"h", static_cast<DWORD>(h));
-    RegWriteFloat(key, L"fps", 25.0f);
-    HRESULT hr = E_FAIL;
-    COculo* pFilter = new COculo(nullptr, &hr, 0);
-    pFilter->NonDelegatingAddRef();
-    return pFilter;
-}
-
 void BM_FillBuffer(benchmark::State& state) {
     const LONG w = static_cast<LONG>(state.range(0));
     const LONG h = static_cast<LONG>(state.range(1));
-    COculo* pFilter = MakeFilter(w, h);
+    BenchSlot slot;
+    slot.w = w;
+    slot.h = h;
+    COculo* pFilter = CreateSlotFilter(slot);
+    if (!pFilter) {
+        state.SkipWithError("no filter");
+        return;
+    }
     COculoStream* pPin = static_cast<COculoStream*>(pFilter->GetPin(0));
     SampleBuffer buffer;
     if (!buffer.Make(CFrameStore::StoreBytes(w, h))) {
@@ -76,7 +66,8 @@ void BM_FillBuffer(benchmark::State& state) {
 }
 
 void BM_Memcpy(benchmark::State& state) {
-    const LONG cb = CFrameStore::StoreBytes(static_cast<LONG>(state.range(0)), static_cast<LONG>(state.range(1)));
+    const LONG cb =
+        CFrameStore::StoreBytes(static_cast<LONG>(state.range(0)), static_cast<LONG>(state.range(1)));
     std::vector<BYTE> image(size_t(cb) + 32, 0x40);
     BYTE* pSource = image.data() + (32 - reinterpret_cast<uintptr_t>(image.data()) % 32) % 32;
     SampleBuffer buffer;
@@ -112,12 +103,10 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
-    char registry[] = "/tmp/oculo-fill-bench-XXXXXX";
-    if (!mkdtemp(registry)) {
+    CBenchRegistry registry;
+    if (!registry.Create()) {
         return 1;
     }
-    const std::string file = std::string(registry) + "/registry.reg";
-    setenv("OCULO_REGISTRY", file.c_str(), 1);
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     benchmark::Initialize(&argc, argv);
     CRatioReporter reporter;
@@ -131,7 +120,5 @@ int main(int argc, char** argv) {
         }
     }
     CoUninitialize();
-    std::remove(file.c_str());
-    std::remove(registry);
     return 0;
 }
