@@ -10,7 +10,7 @@ setlocal
 set "HERE=%~dp0"
 set FAILED=0
 set "MODE=%~1"
-if /i "%MODE%"=="/u" (set "ARGS=/u") else (set "ARGS=")
+if /i "%MODE%"=="/u" (set "ARGS=/u" & set "DONE=unregistered") else (set "ARGS=" & set "DONE=registered")
 
 rem A 32-bit cmd on 64-bit Windows sees the 32-bit System32: it reaches the
 rem 64-bit one as Sysnative.
@@ -53,9 +53,9 @@ if not exist "%~2" (
 "%~1" /s %ARGS% "%~2"
 set RC=%errorlevel%
 if not "%RC%"=="0" (
-    echo FAILED: regsvr32 %ARGS% "%~2" exited with %RC%
+    echo FAILED: %~2 not %DONE%: regsvr32 exited with %RC%
     set FAILED=1
 ) else (
-    echo done:   regsvr32 %ARGS% "%~2"
+    echo %DONE%: %~2
 )
 exit /b 0

@@ -162,10 +162,6 @@ Section "Uninstall"
     RMDir "$INSTDIR\x86"
     RMDir "$INSTDIR"
 
-    SetRegView 64
-    DeleteRegKey HKLM "${UNINSTALL_KEY}"
-    SetRegView lastused
-
     ; The cameras' settings stay for a later install unless asked otherwise.
     ${GetParameters} $R0
     ClearErrors
@@ -183,6 +179,10 @@ Section "Uninstall"
     SetRegView lastused
 keep:
 
+    ; Last, so that the entry's going tells the uninstall is over.
+    SetRegView 64
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    SetRegView lastused
     IfRebootFlag 0 +2
         MessageBox MB_ICONINFORMATION "Some files are in use: they go when Windows restarts." /SD IDOK
     ${If} $Failed == 1
