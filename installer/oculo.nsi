@@ -47,17 +47,18 @@ Var Failed   ; "1" once a module's registration (or removal) failed
 ; The 64-bit regsvr32 is only reached with file-system redirection off.
 !macro Regsvr32 REGSVR32 ARGS MODULE
     ClearErrors
-    ExecWait '"${REGSVR32}" /s ${ARGS} "${MODULE}"' $0
+    ExecWait '"${REGSVR32}" /s ${ARGS}"${MODULE}"' $0
     ${If} ${Errors}
     ${OrIf} $0 != 0
-        DetailPrint "regsvr32 ${ARGS} $\"${MODULE}$\" failed (exit code $0)"
+        DetailPrint "regsvr32 ${ARGS}$\"${MODULE}$\" failed (exit code $0)"
         StrCpy $Failed 1
     ${Else}
-        DetailPrint "regsvr32 ${ARGS} $\"${MODULE}$\": done"
+        DetailPrint "regsvr32 ${ARGS}$\"${MODULE}$\": done"
     ${EndIf}
 !macroend
 
 ; Both modules: the 64-bit one (64-bit Windows only) and the 32-bit one.
+; ARGS is empty or ends with a space ("/u ").
 !macro RegisterAll ARGS
     ${If} ${RunningX64}
         ${DisableX64FSRedirection}
@@ -140,7 +141,7 @@ SectionEnd
 
 Section "Uninstall"
     StrCpy $Failed 0
-    !insertmacro RegisterAll "/u"
+    !insertmacro RegisterAll "/u "
     ${If} $Failed == 1
         DetailPrint "Removing the slots' class and device entries directly"
         SetRegView 64

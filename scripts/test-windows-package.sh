@@ -5,7 +5,8 @@
 #   views) for a slot configured before, listed as a device by the tools of
 #   both bitnesses, captured by oculo-grab.exe of both bitnesses (when the
 #   package has it); Uninstall.exe /S: no device, no class keys, no files, the
-#   settings kept; Uninstall.exe /S /PURGE: the settings gone too.
+#   settings kept; Uninstall.exe /S /PURGE: the settings gone too (and the
+#   keys of a module deleted before it).
 #   The .zip: install.cmd / uninstall.cmd the same way, and a module of the
 #   wrong bitness reported as a failure.
 # Prints "package: N passed, M failed, K skipped"; exits non-zero on a failure.
@@ -177,8 +178,11 @@ check "install.cmd exits 1 and names the module that failed" \
 mv "$WORK/Oculo.ax" "$ZIP_DIR/x86/"
 win cmd /c "C:\\Oculo zip\\oculo-windows\\uninstall.cmd" >/dev/null
 
-echo "--- oculo-setup.exe /S, Uninstall.exe /S /PURGE"
+# A module gone before the uninstall cannot unregister itself: the
+# uninstaller removes its slots' keys directly.
+echo "--- oculo-setup.exe /S, the 32-bit module deleted, Uninstall.exe /S /PURGE"
 win "$SETUP" /S >/dev/null
+rm -f "$PROGRAM_DIR/x86/Oculo.ax"
 win "$PROGRAM_DIR/Uninstall.exe" /S /PURGE
 wait_for 60 eval '! key_in "$UNINSTALL_KEY" 64'
 check "/PURGE removes the settings from both views, and everything else" \
