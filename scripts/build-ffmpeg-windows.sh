@@ -188,6 +188,32 @@ for a in "${ARCHES[@]}"; do
     ln -sfn "$(basename "$DEST")" "$CACHE/ffmpeg-windows.tmp"
     mv -T "$CACHE/ffmpeg-windows.tmp" "$CACHE/ffmpeg-windows"
 done
+# What a binary package must tell about the FFmpeg it ships (LGPL): the
+# version, how it was configured and where its source comes from. Cheap, so
+# written on every run, cached builds included.
+write_build_info() {
+    {
+        echo "FFmpeg $VERSION (Debian's source package \"ffmpeg\", version $VERSION)"
+        echo
+        echo "Licence: GNU Lesser General Public License, version 2.1 or later (built without"
+        echo "--enable-gpl and --enable-nonfree). The text is in FFMPEG-LICENSE.txt."
+        echo
+        echo "Source: the unmodified Debian source package, fetched with"
+        echo "    apt-get source ffmpeg=$VERSION"
+        echo "on Debian 12 with deb-src entries enabled (Debian keeps every published"
+        echo "version's source in its archive)."
+        echo
+        echo "Built with mingw-w64 as shared DLLs, for each architecture (i686, x86_64) with"
+        for a in i686 x86_64; do
+            echo "    ./configure --arch=$(arch_flag "$a") --cross-prefix=$a-w64-mingw32- --cc=$(cc_for "$a")"
+        done
+        echo "followed by:"
+        echo "${COMMON_FLAGS[*]}" | fold -s -w 88 | sed 's/^/    /; s/ *$//'
+    } >"$DEST/BUILD-INFO.txt.tmp"
+    mv "$DEST/BUILD-INFO.txt.tmp" "$DEST/BUILD-INFO.txt"
+}
+write_build_info
+
 for a in "${ARCHES[@]}"; do
     echo "FFmpeg for $a: $CACHE/ffmpeg-windows/$a"
 done

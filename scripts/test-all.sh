@@ -169,4 +169,26 @@ for preset in win32 win64; do
 done
 cleanup
 
+# The Windows packages, built and installed as a user would, in a prefix of
+# their own; the test prints "package: N passed, M failed, K skipped".
+package_suite() {
+    local log status passed failed skipped
+    bash scripts/package-windows.sh || return 1
+    log=$(mktemp)
+    bash scripts/test-windows-package.sh 2>&1 | tee "$log"
+    status=${PIPESTATUS[0]}
+    read -r passed failed skipped < <(sed -n -E 's/^package: ([0-9]+) passed, ([0-9]+) failed, ([0-9]+) skipped$/\1 \2 \3/p' "$log")
+    rm -f "$log"
+    TESTS_PASSED=$((TESTS_PASSED + ${passed:-0}))
+    TESTS_FAILED=$((TESTS_FAILED + ${failed:-0}))
+    TESTS_SKIPPED=$((TESTS_SKIPPED + ${skipped:-0}))
+    PART_SKIPPED=$((PART_SKIPPED + ${skipped:-0}))
+    return $status
+}
+if [ $WINDOWS_READY = 1 ]; then
+    part "windows package" package_suite
+else
+    skip "windows package" "FFmpeg or the Wine prefix failed"
+fi
+
 summary

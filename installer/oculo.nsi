@@ -1,0 +1,192 @@
+; oculo-setup.exe: installs Oculo for 32- and 64-bit applications (each
+; bitness's module with its FFmpeg DLLs and tools in a folder of its own), the
+; user guide and the licences; registers both modules with their own regsvr32;
+; adds an uninstaller and the entry in the list of installed programs.
+;
+; Built by scripts/package-windows.sh:
+;   makensis -DVERSION=0.1 -DSTAGE=<staged files> -DFILES=<file list .nsh> -DOUTFILE=<exe> oculo.nsi
+; Silent use:
+;   oculo-setup.exe /S [/D=C:\Other\Folder]     (exit code 0 done, 1 cancelled or refused, 3 a module did not register)
+;   Uninstall.exe /S [/PURGE]                  (/PURGE also removes the slots' settings)
+
+Unicode true
+SetCompressor /SOLID lzma
+RequestExecutionLevel admin
+
+!include LogicLib.nsh
+!include x64.nsh
+!include FileFunc.nsh
+
+!ifndef VERSION | STAGE | FILES | OUTFILE
+    !error "VERSION, STAGE, FILES and OUTFILE must be given with -D (see scripts/package-windows.sh)"
+!endif
+; Macros OculoInstall_x64/_x86 and OculoDelete_x64/_x86, one line a shipped file.
+!include "${FILES}"
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Oculo"
+!define SETTINGS_KEY "SOFTWARE\TALVO\Oculo"
+; Where a filter mapper lists the video-input devices.
+!define VIDEO_INPUT_CATEGORY "{860BB310-5D01-11D0-BD3B-00A0C911CE86}"
+
+Name "Oculo ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\Oculo"
+ShowInstDetails show
+ShowUninstDetails show
+LicenseData "${STAGE}\LICENSE.txt"
+
+Page license
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+Var Failed   ; "1" once a module's registration (or removal) failed
+
+; Runs one module's regsvr32 silently; a failure is shown and remembered.
+; The 64-bit regsvr32 is only reached with file-system redirection off.
+!macro Regsvr32 REGSVR32 ARGS MODULE
+    ClearErrors
+    ExecWait '"${REGSVR32}" /s ${ARGS}"${MODULE}"' $0
+    ${If} ${Errors}
+    ${OrIf} $0 != 0
+        DetailPrint "regsvr32 ${ARGS}$\"${MODULE}$\" failed (exit code $0)"
+        StrCpy $Failed 1
+    ${Else}
+        DetailPrint "regsvr32 ${ARGS}$\"${MODULE}$\": done"
+    ${EndIf}
+!macroend
+
+; Both modules: the 64-bit one (64-bit Windows only) and the 32-bit one.
+; ARGS is empty or ends with a space ("/u ").
+!macro RegisterAll ARGS
+    ${If} ${RunningX64}
+        ${DisableX64FSRedirection}
+        !insertmacro Regsvr32 "$WINDIR\System32\regsvr32.exe" "${ARGS}" "$INSTDIR\x64\Oculo.ax"
+        ${EnableX64FSRedirection}
+        !insertmacro Regsvr32 "$WINDIR\SysWOW64\regsvr32.exe" "${ARGS}" "$INSTDIR\x86\Oculo.ax"
+    ${Else}
+        !insertmacro Regsvr32 "$WINDIR\System32\regsvr32.exe" "${ARGS}" "$INSTDIR\x86\Oculo.ax"
+    ${EndIf}
+!macroend
+
+Function .onInit
+    StrCpy $Failed 0
+    ; Settings and registrations live under HKEY_LOCAL_MACHINE: without the
+    ; rights nothing is installed, rather than files without registrations.
+    UserInfo::GetAccountType
+    Pop $0
+    ${If} $0 != "Admin"
+        MessageBox MB_ICONSTOP "Oculo's setup needs administrator rights: run it as administrator." /SD IDOK
+        SetErrorLevel 1
+        Quit
+    ${EndIf}
+FunctionEnd
+
+Section "Oculo"
+    SetOutPath "$INSTDIR"
+    File "${STAGE}\GUIDE.txt"
+    File "${STAGE}\LICENSE.txt"
+    File "${STAGE}\FFMPEG-LICENSE.txt"
+    File "${STAGE}\FFMPEG-BUILD.txt"
+    ${If} ${RunningX64}
+        SetOutPath "$INSTDIR\x64"
+        !insertmacro OculoInstall_x64
+    ${EndIf}
+    SetOutPath "$INSTDIR\x86"
+    !insertmacro OculoInstall_x86
+    SetOutPath "$INSTDIR"
+    WriteUninstaller "$INSTDIR\Uninstall.exe"
+
+    ; The list of installed programs reads the 64-bit view on 64-bit Windows.
+    SetRegView 64
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Oculo ${VERSION} (network cameras as video-input devices)"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "The Oculo developers"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" "$\"$INSTDIR\Uninstall.exe$\""
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" "$\"$INSTDIR\Uninstall.exe$\" /S"
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+    ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+    SetRegView lastused
+
+    ; Slots kept from an earlier install become devices again at once.
+    !insertmacro RegisterAll ""
+    ${If} $Failed == 1
+        MessageBox MB_ICONEXCLAMATION "A module could not be registered (see the details). Applications will not list Oculo's cameras until it is: run $\"oculo-config register$\" in its folder as administrator." /SD IDOK
+        SetErrorLevel 3
+    ${EndIf}
+SectionEnd
+
+; Class and device keys of the ten slots in the current registry view:
+; removed here only when a module could not unregister itself.
+!macro DeleteSlotKeys
+    !insertmacro DeleteSlotKey "{C3A21440-DBD1-478D-B853-76689A9DCC61}"
+    !insertmacro DeleteSlotKey "{0D17080B-9DDD-4C6D-978F-2CDF4DC3C9E2}"
+    !insertmacro DeleteSlotKey "{E2906275-48A0-467D-B025-CED8F1823B76}"
+    !insertmacro DeleteSlotKey "{077E3B87-88BE-449F-808B-E6B3308F7B44}"
+    !insertmacro DeleteSlotKey "{4DC2A111-F6EE-4F7A-B2F7-79E6ACEECAE7}"
+    !insertmacro DeleteSlotKey "{C3D4C1C7-18CE-4C2F-9FDB-DDB2960FF210}"
+    !insertmacro DeleteSlotKey "{EEB8E63D-1D87-49B8-8B35-61FA23F17C3C}"
+    !insertmacro DeleteSlotKey "{5B999BBB-D1F4-43FF-8D75-C11F7B8D280D}"
+    !insertmacro DeleteSlotKey "{3456B19D-B478-4F4A-B869-3A3C9C10EB46}"
+    !insertmacro DeleteSlotKey "{A79F18FB-979F-43E7-A317-BC92DC1A6F6F}"
+!macroend
+!macro DeleteSlotKey CLSID
+    DeleteRegKey HKLM "Software\Classes\CLSID\${CLSID}"
+    DeleteRegKey HKLM "Software\Classes\CLSID\${VIDEO_INPUT_CATEGORY}\Instance\${CLSID}"
+!macroend
+
+Section "Uninstall"
+    StrCpy $Failed 0
+    !insertmacro RegisterAll "/u "
+    ${If} $Failed == 1
+        DetailPrint "Removing the slots' class and device entries directly"
+        SetRegView 64
+        !insertmacro DeleteSlotKeys
+        SetRegView 32
+        !insertmacro DeleteSlotKeys
+        SetRegView lastused
+    ${EndIf}
+
+    !insertmacro OculoDelete_x64
+    !insertmacro OculoDelete_x86
+    Delete "$INSTDIR\GUIDE.txt"
+    Delete "$INSTDIR\LICENSE.txt"
+    Delete "$INSTDIR\FFMPEG-LICENSE.txt"
+    Delete "$INSTDIR\FFMPEG-BUILD.txt"
+    Delete "$INSTDIR\Uninstall.exe"
+    ; Only emptied folders go: anything the user put there stays.
+    RMDir "$INSTDIR\x64"
+    RMDir "$INSTDIR\x86"
+    RMDir "$INSTDIR"
+
+    ; The cameras' settings stay for a later install unless asked otherwise.
+    ${GetParameters} $R0
+    ClearErrors
+    ${GetOptions} $R0 "/PURGE" $R1
+    ${If} ${Errors}
+        MessageBox MB_YESNO|MB_DEFBUTTON2 "Also remove the cameras' settings (slots 0 to 9)? Keep them to use them again after a new install." /SD IDNO IDNO keep
+    ${EndIf}
+    DetailPrint "Removing the cameras' settings"
+    SetRegView 64
+    DeleteRegKey HKLM "${SETTINGS_KEY}"
+    DeleteRegKey /ifempty HKLM "SOFTWARE\TALVO"
+    SetRegView 32
+    DeleteRegKey HKLM "${SETTINGS_KEY}"
+    DeleteRegKey /ifempty HKLM "SOFTWARE\TALVO"
+    SetRegView lastused
+keep:
+
+    ; Last, so that the entry's going tells the uninstall is over.
+    SetRegView 64
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    SetRegView lastused
+    IfRebootFlag 0 +2
+        MessageBox MB_ICONINFORMATION "Some files are in use: they go when Windows restarts." /SD IDOK
+    ${If} $Failed == 1
+        SetErrorLevel 3
+    ${EndIf}
+SectionEnd
