@@ -68,8 +68,10 @@ void CRTSPCamera::ReadFrames() {
         bool bEndConnection = false;
         if (packet->stream_index == c.videoStreamIndex) {
             // Only video is a sign of life: a camera whose audio goes on
-            // while its pictures stopped is as good as silent.
-            ArmDeadline(kSilenceLimitMs);
+            // while its pictures stopped is as good as silent. A picture
+            // that FFmpeg's parser gives up only once the limit cut the read
+            // short is no sign of life either: the connection still ends.
+            if (ExtendedTickCount() < m_ullDeadline.load()) ArmDeadline(kSilenceLimitMs);
             bool gotPicture = false;
             DecodePacket(c.codecContext, c.decodedFrame, &gotPicture, packet);  // failures skip the packet
             if (gotPicture && !HandlePicture()) bEndConnection = true;
