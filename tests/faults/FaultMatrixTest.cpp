@@ -47,7 +47,11 @@ public:
             std::printf("%-34s %-16s %-6s %s\n", r.name.c_str(), r.transport.c_str(), r.passed ? "pass" : "FAIL",
                         recover.c_str());
         }
-        std::printf("(recovery limit: %llu ms)\n", static_cast<unsigned long long>(kRecoverLimitMs));
+        std::printf("Time to recover: for an outage, from the camera healthy again to the first new picture\n"
+                    "(limit %llu ms); for faults within the stream, the longest time without a new picture;\n"
+                    "at 1 picture a second, the first picture; when the video stops, first picture to the\n"
+                    "new connection (silence limit %llu ms).\n",
+                    static_cast<unsigned long long>(kRecoverLimitMs), static_cast<unsigned long long>(kSilenceLimitMs));
     }
 };
 const auto* g_printer = ::testing::AddGlobalTestEnvironment(new TablePrinter);
