@@ -65,19 +65,16 @@ void CRTSPCamera::ReadFrames() {
     if (!packet) return;
     while (!m_bStopRequested.load()) {
         if (av_read_frame(c.formatContext, packet) < 0) break;  // error, end of stream, or limit
-        ArmDeadline(kSilenceLimitMs);
         bool bEndConnection = false;
         if (packet->stream_index == c.videoStreamIndex) {
+            // Only video is a sign of life: a camera whose audio goes on
+            // while its pictures stopped is as good as silent. A picture
+            // that FFmpeg's parser gives up only once the limit cut the read
+            // short is no sign of life either: the connection still ends.
+            if (ExtendedTickCount() < m_ullDeadline.load()) ArmDeadline(kSilenceLimitMs);
             bool gotPicture = false;
             DecodePacket(c.codecContext, c.decodedFrame, &gotPicture, packet);  // failures skip the packet
-            if (gotPicture) {
-                // The image buffer was sized in Open: a new size needs a new connection.
-                if (c.decodedFrame->width != c.width || c.decodedFrame->height != c.height) {
-                    bEndConnection = true;
-                } else {
-                    HandlePicture();
-                }
-            }
+            if (gotPicture && !HandlePicture()) bEndConnection = true;
             av_frame_unref(c.decodedFrame);
         }
         av_packet_unref(packet);
@@ -86,10 +83,18 @@ void CRTSPCamera::ReadFrames() {
     av_packet_free(&packet);
 }
 
-void CRTSPCamera::HandlePicture() {
+// False when the picture's size cannot be held (the connection then ends).
+bool CRTSPCamera::HandlePicture() {
     StreamContext& c = *m_pContext.load();
-    if (!c.scaler.Convert(c.decodedFrame, c.convertedFrame)) return;  // skipped, not counted
+    const AVFrame* picture = c.decodedFrame;
+    // The decoder's size rules, not the probe's: a camera that switches its
+    // resolution (or one whose probe found no size) is followed in place.
+    if (picture->width != c.width || picture->height != c.height) {
+        if (!c.AllocateImage(picture->width, picture->height)) return false;
+    }
+    if (!c.scaler.Convert(picture, c.convertedFrame)) return true;  // skipped, not counted
     ++m_lFrameCount;
     m_ullLastFrameTime = ExtendedTickCount();
     if (m_pCallback) m_pCallback->OnFrame(c.pixels, c.width, c.height);
+    return true;
 }

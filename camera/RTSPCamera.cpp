@@ -156,11 +156,8 @@ bool CRTSPCamera::OpenInput() {
     c.formatContext->interrupt_callback.opaque = this;
     ArmDeadline(kOpenLimitMs);
 
-    const AVInputFormat* inputFormat = nullptr;
-    if (StartsWithHttp(m_szUrl)) {
-        av_dict_set(&c.options, "input_format", "mjpeg", 0);
-        inputFormat = av_find_input_format("mjpeg");
-    }
+    const bool http = StartsWithHttp(m_szUrl);
+    if (http) av_dict_set(&c.options, "input_format", "mjpeg", 0);
     av_dict_set(&c.options, "timeout", "-1", 0);
     av_dict_set(&c.options, "stimeout", "-1", 0);
 
@@ -172,11 +169,33 @@ bool CRTSPCamera::OpenInput() {
     LowerCaseScheme(narrow);
     if (!ResolveHost(narrow, sizeof(narrow), &c.options)) return false;
 
-    // On failure FFmpeg frees the format context and nulls our pointer.
+    const AVInputFormat* inputFormat = nullptr;
+    if (http && !(inputFormat = OpenHttp(c, narrow))) return false;
+    // On failure FFmpeg frees the format context and nulls our pointer (the
+    // connection opened for HTTP stays ours).
     if (avformat_open_input(&c.formatContext, narrow, inputFormat, &c.options) != 0) return false;
     if (avformat_find_stream_info(c.formatContext, nullptr) < 0) return false;
     av_dump_format(c.formatContext, 0, narrow, 0);
     return true;
+}
+
+// Motion-JPEG over HTTP comes in two shapes, told apart by the answer's
+// Content-Type: multipart parts, which the part-cutting demuxer hands over as
+// soon as each has arrived, and bare pictures back to back, which only the
+// raw demuxer reads (a picture then goes out once the next one begins). The
+// reader connects itself to see the answer, then reads on that connection.
+const AVInputFormat* CRTSPCamera::OpenHttp(StreamContext& c, const char* url) {
+    if (avio_open2(&c.io, url, AVIO_FLAG_READ, &c.formatContext->interrupt_callback, &c.options) < 0) {
+        return nullptr;
+    }
+    c.formatContext->pb = c.io;
+    uint8_t* contentType = nullptr;
+    av_opt_get(c.io, "mime_type", AV_OPT_SEARCH_CHILDREN, &contentType);
+    static const char kMultipart[] = "multipart/x-mixed-replace";
+    const bool multipart = contentType && av_strncasecmp(reinterpret_cast<const char*>(contentType), kMultipart,
+                                                         sizeof(kMultipart) - 1) == 0;
+    av_free(contentType);
+    return av_find_input_format(multipart ? "mpjpeg" : "mjpeg");
 }
 
 bool CRTSPCamera::OpenDecoder() {
@@ -198,5 +217,9 @@ bool CRTSPCamera::OpenDecoder() {
     c.decodedFrame = av_frame_alloc();
     c.convertedFrame = av_frame_alloc();
     if (!c.decodedFrame || !c.convertedFrame) return false;
-    return c.AllocateImage(c.codecContext->width, c.codecContext->height);
+    // A probe that found no size is no failure: the first picture sizes the target.
+    if (c.codecContext->width > 0 && c.codecContext->height > 0) {
+        return c.AllocateImage(c.codecContext->width, c.codecContext->height);
+    }
+    return true;
 }

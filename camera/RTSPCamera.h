@@ -8,6 +8,7 @@
 #include "camera/IPCameraCallback.h"
 
 struct AVDictionary;
+struct AVInputFormat;
 struct StreamContext;
 
 // Constants of a capture run.
@@ -17,7 +18,7 @@ constexpr DWORD kPollIntervalMs = 10;
 constexpr DWORD kReconnectPauseMs = 500;
 // A connection attempt that has not opened after this long counts as failed.
 constexpr uint64_t kOpenLimitMs = 10000;
-// A connection that delivers no packet for this long counts as failed.
+// A connection that delivers no video for this long counts as failed.
 constexpr uint64_t kSilenceLimitMs = 10000;
 // Closing a connection may still talk to the camera (RTSP's TEARDOWN, which
 // ends its session there), also after a stop request: for this long at most.
@@ -58,12 +59,13 @@ private:
     static int InterruptCallback(void* opaque);
     void CaptureLoop();
     void ReadFrames();
-    void HandlePicture();
+    bool HandlePicture();
     void PauseBeforeReconnect();
     void SetUrl(LPCWSTR address);
     bool ResolveHost(char* url, size_t size, AVDictionary** options);
     static bool KeepLookingUp(void* opaque);
     bool OpenInput();
+    const AVInputFormat* OpenHttp(StreamContext& c, const char* url);
     bool OpenDecoder();
     void ArmDeadline(uint64_t limitMs);
 

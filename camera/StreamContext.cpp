@@ -16,11 +16,17 @@ StreamContext::~StreamContext() {
     av_frame_free(&decodedFrame);
     av_frame_free(&convertedFrame);
     avformat_close_input(&formatContext);
+    avio_closep(&io);  // a connection of the reader's own outlives the input
     av_freep(&imageBuffer);
     av_dict_free(&options);
 }
 
 bool StreamContext::AllocateImage(int pictureWidth, int pictureHeight) {
+    // Any earlier picture's target goes first: a failure leaves none.
+    av_freep(&imageBuffer);
+    bitmapInfo = pixels = nullptr;
+    pictureBytes = 0;
+    width = height = 0;
     if (pictureWidth <= 0 || pictureHeight <= 0 || !convertedFrame) return false;
     const int bytes = av_image_get_buffer_size(AV_PIX_FMT_BGR24, pictureWidth, pictureHeight, 4);
     if (bytes <= 0 || bytes > INT32_MAX - kBitmapHeaderBytes) return false;

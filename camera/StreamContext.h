@@ -18,11 +18,13 @@ struct StreamContext {
 
     // Sizes imageBuffer for a BGR24 picture of width x height with rows padded
     // to 4 bytes, writes its header and points convertedFrame at the pixels.
+    // Replaces any earlier target; on failure none is left (width 0).
     bool AllocateImage(int width, int height);
 
     AVDictionary* options = nullptr;           // after opening: the options the input did not take
     AVCodecContext* codecContext = nullptr;    // owned: our own decoding context
     AVFormatContext* formatContext = nullptr;  // owned: the open input
+    AVIOContext* io = nullptr;                 // owned when the reader opened the input's connection itself
     const AVCodec* decoder = nullptr;          // borrowed
     AVFrame* decodedFrame = nullptr;           // owned
     AVFrame* convertedFrame = nullptr;         // owned; its planes point into imageBuffer
@@ -31,7 +33,8 @@ struct StreamContext {
     BYTE* bitmapInfo = nullptr;   // imageBuffer + 14
     BYTE* pixels = nullptr;       // imageBuffer + 54
     LONG pictureBytes = 0;
-    // The picture size fixed in Open; a picture of another size ends the connection.
+    // The size of the conversion target: the probe's from Open, then each
+    // decoded picture's (0 while there is no target).
     int width = 0;
     int height = 0;
     CScaler scaler;

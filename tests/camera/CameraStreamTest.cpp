@@ -298,18 +298,54 @@ TEST_F(CameraStreamTest, ClosedAndResetConnectionsAreReconnected) {
     }
 }
 
-TEST_F(CameraStreamTest, ResolutionSwitchEndsTheConnectionAndTheNextOneFollows) {
-    const std::string log = TempFileName("connections");
-    ASSERT_TRUE(server.Start(MjpegServerCommand(
-        {"--switch-after", "5", "--switch-width", "160", "--switch-height", "120", "--log", log})));
+// The decoder's size is followed on the same connection, down and up again
+// (the server switches once; a second camera switches the other way).
+TEST_F(CameraStreamTest, ResolutionSwitchesAreFollowedWithoutReconnecting) {
+    for (const char* to : {"160x120", "641x479"}) {
+        SCOPED_TRACE(to);
+        const std::string log = TempFileName("connections");
+        const std::string size = to;
+        const std::string w = size.substr(0, size.find('x')), h = size.substr(size.find('x') + 1);
+        ASSERT_TRUE(server.Start(
+            MjpegServerCommand({"--switch-after", "5", "--switch-width", w, "--switch-height", h, "--log", log})));
+        CRecorder sizes;
+        sizes.ResizeFrameStore(100, 100);
+        CRTSPCamera camera(&sizes);
+        camera.Start(Url("http", server.Port(), "/").c_str());
+        ASSERT_TRUE(WaitUntil([&] { return sizes.m_iWidth.load() == std::stol(w) && camera.GetFrameCount() >= 8; }));
+        EXPECT_EQ(sizes.m_iHeight.load(), std::stol(h));
+        EXPECT_EQ(sizes.m_iFirstWidth.load(), 320);
+        EXPECT_EQ(CountLines(log, "connect"), 1);
+        ExpectQuadrants(sizes, 100, 100);
+        camera.Stop();
+        server.Kill();
+        std::remove(log.c_str());
+    }
+}
+
+// A multipart camera's picture is handed over as soon as its part is in, not
+// when the next begins: the last picture before the camera falls silent
+// arrives too.
+TEST_F(CameraStreamTest, EveryMultipartPictureArrivesWithoutWaitingForTheNext) {
+    ASSERT_TRUE(server.Start(MjpegServerCommand({"--stall-after", "5"})));
     CRTSPCamera camera(&recorder);
-    recorder.ResizeFrameStore(100, 100);
+    recorder.ResizeFrameStore(64, 48);
     camera.Start(Url("http", server.Port(), "/").c_str());
-    ASSERT_TRUE(WaitUntil([&] { return recorder.m_iWidth.load() == 160 && camera.GetFrameCount() >= 8; }));
-    EXPECT_EQ(recorder.m_iHeight.load(), 120);
-    EXPECT_EQ(recorder.m_iFirstWidth.load(), 320);
-    EXPECT_GE(CountLines(log, "connect"), 2);
-    ExpectQuadrants(recorder, 100, 100);
+    EXPECT_TRUE(WaitUntil([&] { return camera.GetFrameCount() >= 5; }, 5000)) << camera.GetFrameCount();
+    camera.Stop();
+}
+
+// Audio packets are no sign of life: a camera whose video ended while its
+// audio goes on is reconnected after the silence limit.
+TEST_F(CameraStreamTest, VideoThatStopsWhileAudioGoesOnIsReconnected) {
+    const std::string log = TempFileName("sessions");
+    ASSERT_TRUE(server.Start(RtspServerCommand({"--width", "160", "--height", "120", "--video-frames", "20",
+                                                "--log", log})));
+    CRTSPCamera camera(&recorder);
+    recorder.ResizeFrameStore(64, 48);
+    camera.Start(Url("rtsp", server.Port(), "/av").c_str());
+    ASSERT_TRUE(WaitUntil([&] { return camera.GetFrameCount() >= 10; }));
+    EXPECT_TRUE(WaitUntil([&] { return CountLines(log, "session") >= 2; }, kSilenceLimitMs + kPictureWaitMs));
     camera.Stop();
     std::remove(log.c_str());
 }
