@@ -14,10 +14,16 @@ bool CRTSPCamera::Start(LPCWSTR address) {
 }
 
 // Returns once the capture thread has ended; its blocking FFmpeg calls are cut
-// short by the interrupt callback, and its pause ends at the next poll.
+// short by the interrupt callback, a name lookup is left behind, and its pause
+// ends at the next poll. The wait is on the thread itself, not on a sign it
+// gives near its end: afterwards no code of the thread runs any more, so the
+// host may unload the module.
 void CRTSPCamera::Stop() {
     m_bStopRequested = true;
-    while (m_hThread.load() != nullptr) Sleep(kPollIntervalMs);
+    if (const HANDLE thread = m_hThread.exchange(nullptr)) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
     Close();
     m_bStopRequested = false;
     m_lFrameCount = 0;
@@ -43,10 +49,6 @@ void CRTSPCamera::CaptureLoop() {
         Close();
         if (!m_bStopRequested.load()) PauseBeforeReconnect();
     }
-    // Last act: after this the reader may be destroyed by its owner.
-    HANDLE self = m_hThread.load();
-    CloseHandle(self);
-    m_hThread = nullptr;
 }
 
 // The pause between connections, ended early by a stop request.

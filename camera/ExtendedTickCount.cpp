@@ -1,5 +1,7 @@
 #include "camera/ExtendedTickCount.h"
 
+#include <new>
+
 #include "camera/MTAutoLock.h"
 
 namespace {
@@ -8,19 +10,25 @@ DWORD WINAPI PlatformTicks() {
     return GetTickCount();
 }
 
-// Created on first use (a function-local static is initialised exactly once,
-// also when two threads arrive together) and destroyed when the module unloads.
 struct ClockState {
     CMTCriticalSection lock;
-    ExtendedTickSource source = PlatformTicks;  // guarded by lock
-    bool bHasReading = false;                   // guarded by lock
-    uint64_t previous = 0;                      // guarded by lock
-    uint64_t wrapOffset = 0;                    // guarded by lock
+    ExtendedTickSource source GUARDED_BY(lock) = PlatformTicks;
+    bool bHasReading GUARDED_BY(lock) = false;
+    uint64_t previous GUARDED_BY(lock) = 0;
+    uint64_t wrapOffset GUARDED_BY(lock) = 0;
 };
 
+// Created on first use (a function-local static is initialised exactly once,
+// also when two threads arrive together) and never destroyed, on purpose: at
+// process exit static objects are destroyed while threads of ours may still
+// read the clock (a name lookup a reader left behind, a reader its host never
+// stopped). Built in place in the module's own storage, so nothing stays
+// allocated when the module unloads, which happens only once no thread of
+// ours runs.
 ClockState& Clock() {
-    static ClockState state;
-    return state;
+    alignas(ClockState) static unsigned char storage[sizeof(ClockState)];
+    static ClockState* const state = new (storage) ClockState;
+    return *state;
 }
 
 }  // namespace

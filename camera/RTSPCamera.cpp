@@ -2,10 +2,12 @@
 // CaptureThread.cpp.
 #include "camera/RTSPCamera.h"
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "camera/ExtendedTickCount.h"
+#include "camera/HostLookup.h"
 #include "camera/StreamContext.h"
 
 namespace {
@@ -60,7 +62,16 @@ CRTSPCamera::~CRTSPCamera() {
 }
 
 void CRTSPCamera::Close() {
-    delete m_pContext.exchange(nullptr);
+    StreamContext* context = m_pContext.exchange(nullptr);
+    if (!context) return;
+    // A stop request cuts every other call short, and FFmpeg would drop the
+    // TEARDOWN: the camera would keep the session (and, over UDP, keep
+    // sending) until its own time-out. The close gets a short deadline of its
+    // own instead, so that Stop stays prompt when the camera does not answer.
+    m_bClosing = true;
+    ArmDeadline(kCloseLimitMs);
+    delete context;
+    m_bClosing = false;
 }
 
 int64_t CRTSPCamera::GetTimeSinceLastFrame() {
@@ -78,11 +89,49 @@ void CRTSPCamera::ArmDeadline(uint64_t limitMs) {
 }
 
 // Runs inside FFmpeg's blocking calls on the capture thread (and in Close):
-// a stop request or an expired open/silence limit abort the call.
+// a stop request (outside a close) or an expired limit abort the call.
 int CRTSPCamera::InterruptCallback(void* opaque) {
     CRTSPCamera* self = static_cast<CRTSPCamera*>(opaque);
-    if (self->m_bStopRequested.load()) return 1;
+    if (self->m_bStopRequested.load() && !self->m_bClosing.load()) return 1;
     return ExtendedTickCount() >= self->m_ullDeadline.load() ? 1 : 0;
+}
+
+bool CRTSPCamera::KeepLookingUp(void* opaque) {
+    CRTSPCamera* self = static_cast<CRTSPCamera*>(opaque);
+    return !self->m_bStopRequested.load() && ExtendedTickCount() < self->m_ullDeadline.load();
+}
+
+// FFmpeg looks names up itself, where neither a stop nor the open limit can
+// cut the lookup short. The reader looks the camera's name up first, where it
+// can walk away from it (HostLookup.h), and hands RTSP and HTTP the number:
+// RTSP requests carry the address as given to FFmpeg, HTTP keeps the name in
+// its Host header. Other protocols (TLS needs the name) keep the name and
+// look it up again themselves. False: no usable address, or a stop.
+bool CRTSPCamera::ResolveHost(char* url, size_t size, AVDictionary** options) {
+    char scheme[16], auth[256], host[256], path[kNarrowUrlBytes];
+    int port = -1;
+    av_url_split(scheme, sizeof(scheme), auth, sizeof(auth), host, sizeof(host), &port, path, sizeof(path), url);
+    if (!host[0] || IsNumericHost(host)) return true;
+    char numeric[64];
+    if (LookUpHost(host, numeric, sizeof(numeric), KeepLookingUp, this) != HostLookup::Found) return false;
+    const bool http = std::strcmp(scheme, "http") == 0;
+    if (!http && std::strcmp(scheme, "rtsp") != 0) return true;
+    if (http) {
+        char header[300];
+        const int length = port >= 0 ? std::snprintf(header, sizeof(header), "Host: %s:%d\r\n", host, port)
+                                     : std::snprintf(header, sizeof(header), "Host: %s\r\n", host);
+        if (length >= int(sizeof(header))) return false;
+        av_dict_set(options, "headers", header, 0);
+    }
+    char portText[16] = "";
+    if (port >= 0) std::snprintf(portText, sizeof(portText), ":%d", port);
+    const bool v6 = std::strchr(numeric, ':') != nullptr;
+    char rebuilt[kNarrowUrlBytes];
+    const int length = std::snprintf(rebuilt, sizeof(rebuilt), "%s://%s%s%s%s%s%s%s", scheme, auth,
+                                     auth[0] ? "@" : "", v6 ? "[" : "", numeric, v6 ? "]" : "", portText, path);
+    if (length < 0 || size_t(length) >= size) return false;
+    std::memcpy(url, rebuilt, size_t(length) + 1);
+    return true;
 }
 
 bool CRTSPCamera::Open(LPCWSTR address) {
@@ -121,6 +170,7 @@ bool CRTSPCamera::OpenInput() {
         return false;
     }
     LowerCaseScheme(narrow);
+    if (!ResolveHost(narrow, sizeof(narrow), &c.options)) return false;
 
     // On failure FFmpeg frees the format context and nulls our pointer.
     if (avformat_open_input(&c.formatContext, narrow, inputFormat, &c.options) != 0) return false;

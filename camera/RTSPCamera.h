@@ -7,6 +7,7 @@
 #include "camera/IPCameraBase.h"
 #include "camera/IPCameraCallback.h"
 
+struct AVDictionary;
 struct StreamContext;
 
 // Constants of a capture run.
@@ -18,6 +19,9 @@ constexpr DWORD kReconnectPauseMs = 500;
 constexpr uint64_t kOpenLimitMs = 10000;
 // A connection that delivers no packet for this long counts as failed.
 constexpr uint64_t kSilenceLimitMs = 10000;
+// Closing a connection may still talk to the camera (RTSP's TEARDOWN, which
+// ends its session there), also after a stop request: for this long at most.
+constexpr uint64_t kCloseLimitMs = 300;
 constexpr int kUrlChars = 1024;
 
 // Threads: the owner calls Start, Stop, Close, IsOpen, IsRunning and the time
@@ -57,6 +61,8 @@ private:
     void HandlePicture();
     void PauseBeforeReconnect();
     void SetUrl(LPCWSTR address);
+    bool ResolveHost(char* url, size_t size, AVDictionary** options);
+    static bool KeepLookingUp(void* opaque);
     bool OpenInput();
     bool OpenDecoder();
     void ArmDeadline(uint64_t limitMs);
@@ -69,8 +75,11 @@ private:
     std::atomic<LONG> m_lFrameCount{0};        // capture thread +1; Stop resets
     WCHAR m_szUrl[kUrlChars] = {};
     std::atomic<bool> m_bStopRequested{false};  // written by Stop only
-    std::atomic<HANDLE> m_hThread{nullptr};     // Start sets; the capture thread clears as its last act
-    // When the current blocking FFmpeg call gives up (ExtendedTickCount ms);
-    // written by the capture thread, read by FFmpeg's interrupt callback on it.
+    std::atomic<HANDLE> m_hThread{nullptr};     // written by Start and Stop (which waits for the thread's end)
+    // When the current blocking FFmpeg call gives up (ExtendedTickCount ms),
+    // and whether a close is under way (a stop request then leaves it its own
+    // deadline). Written by the thread that opens or closes (see the class
+    // comment), read by FFmpeg's interrupt callback on that thread.
     std::atomic<uint64_t> m_ullDeadline{UINT64_MAX};
+    std::atomic<bool> m_bClosing{false};
 };

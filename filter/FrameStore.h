@@ -26,7 +26,8 @@ public:
 
     // (Re)allocates the store, black, unless it already has this size. A
     // non-positive or unallocatable size leaves no store (m_pFrameStore null).
-    void ResizeFrameStore(LONG width, LONG height);
+    // The lock checks cannot see that no picture arrives: they leave it out.
+    void ResizeFrameStore(LONG width, LONG height) NO_THREAD_SAFETY_ANALYSIS;
     // The slot's crop bounds: columns from the left edge, rows from the bottom.
     void SetCropBounds(LONG left, LONG top, LONG right, LONG bottom);
     // Crops and scales one camera picture into the store (nearest neighbour).
@@ -42,19 +43,19 @@ public:
 
 protected:
     CCritSec m_cFrameLock;          // guards the store's contents
-    BYTE* m_pFrameStore = nullptr;  // _aligned_malloc, 32-byte aligned; null: no store
+    // _aligned_malloc, 32-byte aligned; null: no store.
+    BYTE* m_pFrameStore PT_GUARDED_BY(m_cFrameLock) = nullptr;
     LONG m_iStoreWidth = 0;
     LONG m_iStoreHeight = 0;
 
 private:
-    void FillBlack();
+    void FillBlack() REQUIRES(m_cFrameLock);
 
-    // Guarded by m_cFrameLock.
-    LONG m_iCropLeft = 0;
-    LONG m_iCropTop = 0;
-    LONG m_iCropRight = 0;
-    LONG m_iCropBottom = 0;
+    LONG m_iCropLeft GUARDED_BY(m_cFrameLock) = 0;
+    LONG m_iCropTop GUARDED_BY(m_cFrameLock) = 0;
+    LONG m_iCropRight GUARDED_BY(m_cFrameLock) = 0;
+    LONG m_iCropBottom GUARDED_BY(m_cFrameLock) = 0;
     // Per-picture table: source byte offset within a row for each store
-    // column (m_iStoreWidth entries). Guarded by m_cFrameLock.
-    LONG* m_pColumnOffsets = nullptr;
+    // column (m_iStoreWidth entries).
+    LONG* m_pColumnOffsets GUARDED_BY(m_cFrameLock) PT_GUARDED_BY(m_cFrameLock) = nullptr;
 };

@@ -7,7 +7,6 @@
 
 COculoStream::COculoStream(HRESULT* phr, COculo* pParent, LPCWSTR pPinName)
     : CSourceStream(nullptr, phr, pParent, pPinName),
-      m_flFrameRate(pParent->m_Settings.fps),
       m_rtDefaultDuration(FrameDuration(pParent->m_Settings.fps)),
       m_pCamera(nullptr),
       m_pParentFilter(pParent),

@@ -99,6 +99,9 @@ private:
 
     // The default type of the slot's size and rate into pmt.
     HRESULT BuildDefaultType(CMediaType* pmt) const;
+    // What every type of the pin says of the image: vih's bitmap header of
+    // the slot's size and empty rectangles, pmt's RGB24 video type GUIDs.
+    void DescribeImage(VIDEOINFOHEADER& vih, CMediaType* pmt) const;
     // The current type's frame duration; the default when it has none in
     // range (see FillBuffer).
     REFERENCE_TIME CurrentFrameDuration();
@@ -111,8 +114,7 @@ private:
     REFERENCE_TIME StreamTimeNow();
     void SetPlayState(PlayState state);
 
-    const float m_flFrameRate;       // the slot's fps, copied at construction
-    const REFERENCE_TIME m_rtDefaultDuration;  // FrameDuration(m_flFrameRate)
+    const REFERENCE_TIME m_rtDefaultDuration;  // FrameDuration of the slot's fps, fixed at construction
     CIPCameraBase* m_pCamera;        // owned; null until the first stream start
     COculo* const m_pParentFilter;   // the owner; not counted
     REFERENCE_TIME m_rtNextStart;    // worker thread only

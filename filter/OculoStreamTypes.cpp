@@ -50,7 +50,16 @@ HRESULT COculoStream::BuildDefaultType(CMediaType* pmt) const {
         return E_OUTOFMEMORY;
     }
     memset(pvi, 0, sizeof(VIDEOINFOHEADER));
-    BITMAPINFOHEADER& bmi = pvi->bmiHeader;
+    pvi->AvgTimePerFrame = m_rtDefaultDuration;
+    DescribeImage(*pvi, pmt);
+    pmt->SetSampleSize(pvi->bmiHeader.biSizeImage);
+    return S_OK;
+}
+
+void COculoStream::DescribeImage(VIDEOINFOHEADER& vih, CMediaType* pmt) const {
+    vih.rcSource = RECT{};
+    vih.rcTarget = RECT{};
+    BITMAPINFOHEADER& bmi = vih.bmiHeader;
     bmi.biSize = sizeof(BITMAPINFOHEADER);
     bmi.biWidth = m_iStoreWidth;
     bmi.biHeight = m_iStoreHeight;
@@ -59,15 +68,13 @@ HRESULT COculoStream::BuildDefaultType(CMediaType* pmt) const {
     bmi.biCompression = BI_RGB;
     // The store's size: 0 for a size that has no 32-bit image size.
     bmi.biSizeImage = static_cast<DWORD>(CFrameStore::StoreBytes(m_iStoreWidth, m_iStoreHeight));
-    pvi->AvgTimePerFrame = m_rtDefaultDuration;
+    bmi.biClrImportant = 0;
 
     pmt->SetType(&MEDIATYPE_Video);
     pmt->SetFormatType(&FORMAT_VideoInfo);
     pmt->SetTemporalCompression(FALSE);
     const GUID subtype = GetBitmapSubtype(&bmi);
     pmt->SetSubtype(&subtype);
-    pmt->SetSampleSize(bmi.biSizeImage);
-    return S_OK;
 }
 
 // Outside 1 ... kMaxFrameInterval (a client's SetFormat may carry anything)

@@ -109,28 +109,14 @@ STDMETHODIMP COculoStream::GetStreamCaps(int iIndex, AM_MEDIA_TYPE** ppmt, BYTE*
     if (type.pbFormat && type.cbFormat >= sizeof(VIDEOINFOHEADER)) {
         memcpy(&vih, type.pbFormat, sizeof(VIDEOINFOHEADER));
     }
-    vih.rcSource = RECT{};
-    vih.rcTarget = RECT{};
-    BITMAPINFOHEADER& bmi = vih.bmiHeader;
-    bmi.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.biWidth = m_iStoreWidth;
-    bmi.biHeight = m_iStoreHeight;
-    bmi.biPlanes = 1;
-    bmi.biBitCount = 24;
-    bmi.biCompression = BI_RGB;
-    bmi.biSizeImage = static_cast<DWORD>(CFrameStore::StoreBytes(m_iStoreWidth, m_iStoreHeight));
-    bmi.biClrImportant = 0;
+    DescribeImage(vih, &type);
     BYTE* pFormat = type.AllocFormatBuffer(sizeof(VIDEOINFOHEADER));
     if (!pFormat) {
         return E_OUTOFMEMORY;
     }
     memcpy(pFormat, &vih, sizeof(VIDEOINFOHEADER));
-    type.SetType(&MEDIATYPE_Video);
-    type.SetSubtype(&MEDIASUBTYPE_RGB24);
-    type.SetFormatType(&FORMAT_VideoInfo);
-    type.SetTemporalCompression(FALSE);
     type.bFixedSizeSamples = FALSE;
-    type.lSampleSize = bmi.biSizeImage;
+    type.lSampleSize = vih.bmiHeader.biSizeImage;
 
     const SIZE size = {m_iStoreWidth, m_iStoreHeight};
     VIDEO_STREAM_CONFIG_CAPS caps = {};

@@ -77,8 +77,8 @@ protected:
     CLSID m_clsid;                               // fixed at construction
     CCritSec* m_pLock;                           // the filter's state lock, not owned
     CCritSec m_cInfoLock;                        // guards m_pName and m_pGraph; innermost
-    WCHAR* m_pName;                              // owned; under m_cInfoLock
-    IFilterGraph* m_pGraph;                      // no reference: the graph holds the filter; under m_cInfoLock
+    WCHAR* m_pName GUARDED_BY(m_cInfoLock);      // owned
+    IFilterGraph* m_pGraph GUARDED_BY(m_cInfoLock);  // no reference: the graph holds the filter
     std::atomic<IMediaEventSink*> m_pSink;       // no reference, as for the graph
     LONG m_PinVersion;                           // fixed at 1 by this class
 };

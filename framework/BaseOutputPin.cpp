@@ -1,16 +1,6 @@
 #include "framework/BaseOutputPin.h"
 
-namespace {
-
-template <class T>
-void ReleaseAndClear(T*& p) {
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
-
-}  // namespace
+#include "platform/ComRef.h"
 
 CBaseOutputPin::CBaseOutputPin(LPCWSTR pObjectName, CBaseFilter* pFilter, CCritSec* pLock, HRESULT* phr,
                                LPCWSTR pName)

@@ -88,22 +88,23 @@ protected:
     WCHAR* m_pName;                     // owned; fixed at construction
     std::atomic<IPin*> m_Connected;     // the peer, one reference; changed under *m_pLock
     PIN_DIRECTION m_dir;                // fixed at construction
-    CCritSec* m_pLock;                  // the filter's state lock, not owned
+    CCritSec* m_pLock;                  // the filter's state lock, not owned (see m_mt)
     bool m_bRunTimeError;               // streaming error seen; cleared by Inactive
     bool m_bCanReconnectWhenActive;     // allows connecting while not stopped
     bool m_bTryMyTypesFirst;            // own types before the peer's in the agreement
     CBaseFilter* m_pFilter;             // the owner; no reference (it owns the pin)
-    IQualityControl* m_pQSink;          // no reference; under *m_pLock
+    IQualityControl* m_pQSink GUARDED_BY(m_pLock);  // no reference
     LONG m_TypeVersion;                 // raised by a pin whose type list changes
     CCritSec m_cTypeLock;               // guards m_mt; innermost
-    CMediaType m_mt;                    // type of the current (or last) connection; under m_cTypeLock
+    // Type of the current (or last) connection.
+    CMediaType m_mt GUARDED_BY(m_cTypeLock);
     REFERENCE_TIME m_tStart;            // from NewSegment
     REFERENCE_TIME m_tStop;
     double m_dRate;
 
 private:
     // Whether a connection may start now; the lock is held.
-    HRESULT CanConnectNow() const;
+    HRESULT CanConnectNow() const REQUIRES(m_pLock);
     HRESULT AgreeMediaType(IPin* pReceivePin, const CMediaType* pmt);
     HRESULT TryMediaTypes(IPin* pReceivePin, const CMediaType* pmt, IEnumMediaTypes* pEnum);
     HRESULT AttemptConnection(IPin* pReceivePin, const CMediaType* pmt);

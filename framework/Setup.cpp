@@ -2,6 +2,9 @@
 
 #include <cwchar>
 
+#include "platform/ComRef.h"
+#include "platform/RegKey.h"
+
 namespace {
 // Every text written is bounded by this working size, terminator included.
 const int kMaxText = 260;
@@ -24,23 +27,6 @@ void ClassKeyName(REFCLSID clsid, WCHAR (&name)[kMaxText]) {
     StringFromGUID2(clsid, name + prefix, 39);
 }
 
-class CKey {
-public:
-    CKey() = default;
-    ~CKey() {
-        if (m_hKey != nullptr) {
-            RegCloseKey(m_hKey);
-        }
-    }
-    CKey(const CKey&) = delete;
-    CKey& operator=(const CKey&) = delete;
-    HKEY* Put() { return &m_hKey; }
-    HKEY Get() const { return m_hKey; }
-
-private:
-    HKEY m_hKey = nullptr;
-};
-
 bool SameName(const WCHAR* a, const WCHAR* b) { return lstrlenW(a) == lstrlenW(b) && std::wmemcmp(a, b, lstrlenW(a)) == 0; }
 
 // Deletes the subkeys of hkey; a subkey that cannot be deleted is stepped
@@ -51,15 +37,14 @@ HRESULT EliminateAt(HKEY hkey, LPCWSTR szSubKey, int depth) {
     if (szSubKey == nullptr || szSubKey[0] == 0) {
         return E_FAIL;
     }
-    CKey key;
+    CRegKey key;
     if (RegOpenKeyExW(hkey, szSubKey, 0, MAXIMUM_ALLOWED, key.Put()) != ERROR_SUCCESS) {
         return S_OK;
     }
     if (depth < kMaxDepth) {
         EliminateChildren(key.Get(), depth + 1);
     }
-    RegCloseKey(key.Get());
-    *key.Put() = nullptr;
+    key.Close();
     RegDeleteKeyW(hkey, szSubKey);
     return S_OK;
 }
@@ -89,15 +74,6 @@ void EliminateChildren(HKEY hkey, int depth) {
     }
 }
 
-struct CMapper {
-    IFilterMapper* p = nullptr;
-    ~CMapper() {
-        if (p != nullptr) {
-            p->Release();
-        }
-    }
-};
-
 GUID Or(const GUID* guid, const GUID& fallback) { return guid != nullptr ? *guid : fallback; }
 
 HRESULT RegisterWithMapper(IFilterMapper* mapper, const AMOVIESETUP_FILTER& setup) {
@@ -126,7 +102,7 @@ HRESULT AMovieSetupRegisterServer(REFCLSID clsServer, LPCWSTR szDescription, LPC
     WCHAR className[kMaxText];
     ClassKeyName(clsServer, className);
 
-    CKey classKey;
+    CRegKey classKey;
     LONG e = RegCreateKeyW(HKEY_CLASSES_ROOT, className, classKey.Put());
     if (e != ERROR_SUCCESS) {
         return HRESULT_FROM_WIN32(e);
@@ -135,7 +111,7 @@ HRESULT AMovieSetupRegisterServer(REFCLSID clsServer, LPCWSTR szDescription, LPC
     if (e != ERROR_SUCCESS) {
         return HRESULT_FROM_WIN32(e);
     }
-    CKey serverKey;
+    CRegKey serverKey;
     e = RegCreateKeyW(classKey.Get(), szServerType, serverKey.Put());
     if (e != ERROR_SUCCESS) {
         return HRESULT_FROM_WIN32(e);
@@ -170,13 +146,13 @@ HRESULT AMovieSetupRegisterFilter(const AMOVIESETUP_FILTER* pSetup, BOOL bRegist
     const HRESULT hrInit = CoInitialize(nullptr);
     HRESULT hr;
     {
-        CMapper mapper;
+        CComRef<IFilterMapper> mapper;
         hr = CoCreateInstance(CLSID_FilterMapper, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper,
-                              reinterpret_cast<void**>(&mapper.p));
+                              mapper.PutVoid());
         if (SUCCEEDED(hr)) {
-            hr = mapper.p->UnregisterFilter(*pSetup->clsID);
+            hr = mapper->UnregisterFilter(*pSetup->clsID);
             if (bRegister) {
-                hr = RegisterWithMapper(mapper.p, *pSetup);
+                hr = RegisterWithMapper(mapper.Get(), *pSetup);
             }
         }
     }

@@ -33,11 +33,11 @@ public:
     HRESULT RemovePin(CSourceStream* pStream);
     // Index of the stream whose IPin is iPin, or -1.
     int FindPinNumber(IPin* iPin);
-    CCritSec* pStateLock() { return &m_cStateLock; }
+    CCritSec* pStateLock() RETURN_CAPABILITY(m_cStateLock) { return &m_cStateLock; }
 
 protected:
-    int m_iPins;                    // entries in m_paStreams; under m_cPinListLock
-    CSourceStream** m_paStreams;    // owned array, null when empty; under m_cPinListLock
+    int m_iPins GUARDED_BY(m_cPinListLock);                  // entries in m_paStreams
+    CSourceStream** m_paStreams GUARDED_BY(m_cPinListLock);  // owned array, null when empty
     CCritSec m_cStateLock;          // the filter's state lock (re-entrant)
     CCritSec m_cPinListLock;        // innermost; see above
 };

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <new>
 
-#include "host/HostRef.h"
+#include "platform/ComRef.h"
 
 namespace {
 
@@ -14,10 +14,10 @@ const int kMaxPinsPerFilter = 1024;
 // Calls fn(pin) for every pin of the filter; fn gets a borrowed pointer.
 template <class Fn>
 void ForEachPin(IBaseFilter* pFilter, Fn fn) {
-    CHostRef<IEnumPins> pins;
+    CComRef<IEnumPins> pins;
     if (FAILED(pFilter->EnumPins(pins.Put())) || !pins) return;
     for (int i = 0; i < kMaxPinsPerFilter; ++i) {
-        CHostRef<IPin> pin;
+        CComRef<IPin> pin;
         ULONG fetched = 0;
         if (pins->Next(1, pin.Put(), &fetched) != S_OK || fetched != 1 || !pin) return;
         fn(pin.Get());
@@ -28,7 +28,7 @@ void ForEachPin(IBaseFilter* pFilter, Fn fn) {
 IBaseFilter* DownstreamFilter(IPin* pPin) {
     PIN_DIRECTION dir;
     if (FAILED(pPin->QueryDirection(&dir)) || dir != PINDIR_OUTPUT) return nullptr;
-    CHostRef<IPin> peer;
+    CComRef<IPin> peer;
     if (pPin->ConnectedTo(peer.Put()) != S_OK || !peer) return nullptr;
     PIN_INFO info{};
     if (FAILED(peer->QueryPinInfo(&info))) return nullptr;
@@ -86,7 +86,7 @@ STDMETHODIMP_(ULONG) CHostGraph::Release() {
 
 std::wstring CHostGraph::UniqueName(LPCWSTR pName) const {
     std::wstring base = pName ? pName : L"Filter";
-    auto taken = [this](const std::wstring& name) {
+    auto taken = [this](const std::wstring& name) REQUIRES(m_lock) {
         return std::any_of(m_filters.begin(), m_filters.end(), [&](const Entry& e) { return e.name == name; });
     };
     if (!taken(base)) return base;
@@ -109,7 +109,7 @@ HRESULT CHostGraph::AddFilterNamed(IBaseFilter* pFilter, LPCWSTR pName) {
     if (!pFilter) return E_POINTER;
     std::wstring name;
     {
-        std::lock_guard<std::mutex> hold(m_lock);
+        CMutexLock hold(m_lock);
         for (const Entry& e : m_filters)
             if (e.pFilter == pFilter) return E_INVALIDARG;
         name = UniqueName(pName);
@@ -124,7 +124,7 @@ HRESULT CHostGraph::AddFilterNamed(IBaseFilter* pFilter, LPCWSTR pName) {
         return hr;
     }
     bool renamed = pName && name != pName;
-    std::lock_guard<std::mutex> hold(m_lock);
+    CMutexLock hold(m_lock);
     pFilter->AddRef();
     m_filters.push_back(Entry{pFilter, std::move(name)});
     return renamed ? VFW_S_DUPLICATE_NAME : S_OK;
@@ -133,7 +133,7 @@ HRESULT CHostGraph::AddFilterNamed(IBaseFilter* pFilter, LPCWSTR pName) {
 STDMETHODIMP CHostGraph::RemoveFilter(IBaseFilter* pFilter) {
     if (!pFilter) return E_POINTER;
     {
-        std::lock_guard<std::mutex> hold(m_lock);
+        CMutexLock hold(m_lock);
         auto it = std::find_if(m_filters.begin(), m_filters.end(),
                                [&](const Entry& e) { return e.pFilter == pFilter; });
         if (it == m_filters.end()) return VFW_E_NOT_FOUND;
@@ -154,7 +154,7 @@ STDMETHODIMP CHostGraph::EnumFilters(IEnumFilters** ppEnum) {
 STDMETHODIMP CHostGraph::FindFilterByName(LPCWSTR pName, IBaseFilter** ppFilter) {
     if (!pName || !ppFilter) return E_POINTER;
     *ppFilter = nullptr;
-    std::lock_guard<std::mutex> hold(m_lock);
+    CMutexLock hold(m_lock);
     for (const Entry& e : m_filters) {
         if (e.name == pName) {
             *ppFilter = e.pFilter;
@@ -173,12 +173,12 @@ STDMETHODIMP CHostGraph::ConnectDirect(IPin* ppinOut, IPin* ppinIn, const AM_MED
 STDMETHODIMP CHostGraph::Reconnect(IPin* ppin) {
     if (!ppin) return E_POINTER;
     {
-        std::lock_guard<std::mutex> hold(m_lock);
+        CMutexLock hold(m_lock);
         ++m_cReconnects;
         m_pLastReconnect = ppin;
         if (m_state != State_Stopped) return VFW_E_NOT_STOPPED;
     }
-    CHostRef<IPin> peer;
+    CComRef<IPin> peer;
     HRESULT hr = ppin->ConnectedTo(peer.Put());
     if (FAILED(hr)) return hr;
     if (!peer) return VFW_E_NOT_CONNECTED;
@@ -212,7 +212,7 @@ STDMETHODIMP CHostGraph::SetDefaultSyncSource() {
 
 STDMETHODIMP CHostGraph::Notify(LONG EventCode, LONG_PTR EventParam1, LONG_PTR EventParam2) {
     try {
-        std::lock_guard<std::mutex> hold(m_lock);
+        CMutexLock hold(m_lock);
         m_events.push_back(HostEvent{EventCode, EventParam1, EventParam2});
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
@@ -224,7 +224,7 @@ STDMETHODIMP CHostGraph::Notify(LONG EventCode, LONG_PTR EventParam1, LONG_PTR E
 std::vector<IBaseFilter*> CHostGraph::SnapshotDownstreamFirst() const {
     std::vector<IBaseFilter*> filters;
     {
-        std::lock_guard<std::mutex> hold(m_lock);
+        CMutexLock hold(m_lock);
         filters.reserve(m_filters.size());
         for (const Entry& e : m_filters) {
             e.pFilter->AddRef();
@@ -279,7 +279,7 @@ void CHostGraph::StopAll(const std::vector<IBaseFilter*>& filters, HRESULT* pFir
         HRESULT hr = f->Stop();
         if (FAILED(hr) && pFirstFailure && SUCCEEDED(*pFirstFailure)) *pFirstFailure = hr;
     }
-    std::lock_guard<std::mutex> hold(m_lock);
+    CMutexLock hold(m_lock);
     m_state = State_Stopped;
 }
 
@@ -296,7 +296,7 @@ HRESULT CHostGraph::ChangeAll(FILTER_STATE target, REFERENCE_TIME tStart) {
         }
     }
     ReleaseAll(filters);
-    std::lock_guard<std::mutex> hold(m_lock);
+    CMutexLock hold(m_lock);
     m_state = target;
     return S_OK;
 }
@@ -310,7 +310,7 @@ HRESULT CHostGraph::Run() {
     }
     REFERENCE_TIME tStart;
     {
-        std::lock_guard<std::mutex> hold(m_lock);
+        CMutexLock hold(m_lock);
         tStart = CHostClock::Now() + m_rtRunOffset;
         m_rtRunStart = tStart;
     }
@@ -326,13 +326,13 @@ HRESULT CHostGraph::Stop() {
 }
 
 FILTER_STATE CHostGraph::GetState() const {
-    std::lock_guard<std::mutex> hold(m_lock);
+    CMutexLock hold(m_lock);
     return m_state;
 }
 
 void CHostGraph::DisconnectPins(IBaseFilter* pFilter) {
     ForEachPin(pFilter, [](IPin* pin) {
-        CHostRef<IPin> peer;
+        CComRef<IPin> peer;
         if (pin->ConnectedTo(peer.Put()) != S_OK || !peer) return;
         pin->Disconnect();
         peer->Disconnect();
@@ -348,7 +348,7 @@ HRESULT CHostGraph::Teardown() {
     HRESULT result = Stop();
     std::vector<Entry> filters;
     {
-        std::lock_guard<std::mutex> hold(m_lock);
+        CMutexLock hold(m_lock);
         filters.swap(m_filters);
     }
     for (Entry& e : filters) DisconnectPins(e.pFilter);
@@ -360,53 +360,53 @@ HRESULT CHostGraph::Teardown() {
 }
 
 REFERENCE_TIME CHostGraph::RunStart() const {
-    std::lock_guard<std::mutex> hold(m_lock);
+    CMutexLock hold(m_lock);
     return m_rtRunStart;
 }
 
 void CHostGraph::SetRunOffset(REFERENCE_TIME rtOffset) {
-    std::lock_guard<std::mutex> hold(m_lock);
+    CMutexLock hold(m_lock);
     m_rtRunOffset = rtOffset;
 }
 
 size_t CHostGraph::FilterCount() const {
-    std::lock_guard<std::mutex> hold(m_lock);
+    CMutexLock hold(m_lock);
     return m_filters.size();
 }
 
 std::vector<HostEvent> CHostGraph::Events() const {
-    std::lock_guard<std::mutex> hold(m_lock);
+    CMutexLock hold(m_lock);
     return m_events;
 }
 
 size_t CHostGraph::CountEvents(LONG lCode) const {
-    std::lock_guard<std::mutex> hold(m_lock);
+    CMutexLock hold(m_lock);
     return static_cast<size_t>(std::count_if(m_events.begin(), m_events.end(),
                                              [&](const HostEvent& e) { return e.lCode == lCode; }));
 }
 
 bool CHostGraph::WaitForEvent(LONG lCode, DWORD dwTimeoutMs, HostEvent* pEvent) const {
-    std::unique_lock<std::mutex> hold(m_lock);
-    auto find = [&]() {
+    CMutexLock hold(m_lock);
+    auto find = [&]() REQUIRES(m_lock) {
         return std::find_if(m_events.begin(), m_events.end(), [&](const HostEvent& e) { return e.lCode == lCode; });
     };
-    bool found = m_eventArrived.wait_for(hold, std::chrono::milliseconds(dwTimeoutMs),
-                                         [&]() { return find() != m_events.end(); });
+    bool found = m_eventArrived.wait_for(hold.Native(), std::chrono::milliseconds(dwTimeoutMs),
+                                         [&]() REQUIRES(m_lock) { return find() != m_events.end(); });
     if (found && pEvent) *pEvent = *find();
     return found;
 }
 
 void CHostGraph::ClearEvents() {
-    std::lock_guard<std::mutex> hold(m_lock);
+    CMutexLock hold(m_lock);
     m_events.clear();
 }
 
 size_t CHostGraph::ReconnectCount() const {
-    std::lock_guard<std::mutex> hold(m_lock);
+    CMutexLock hold(m_lock);
     return m_cReconnects;
 }
 
 IPin* CHostGraph::LastReconnectPin() const {
-    std::lock_guard<std::mutex> hold(m_lock);
+    CMutexLock hold(m_lock);
     return m_pLastReconnect;
 }

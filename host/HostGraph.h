@@ -13,11 +13,11 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "host/HostClock.h"
+#include "platform/Mutex.h"
 #include "platform/platform.h"
 
 // One event as a filter notified it.
@@ -101,7 +101,7 @@ private:
     HRESULT AddFilterNamed(IBaseFilter* pFilter, LPCWSTR pName);  // AddFilter's work; may throw bad_alloc
     // The member filters with a reference each, downstream ones first.
     std::vector<IBaseFilter*> SnapshotDownstreamFirst() const;
-    std::wstring UniqueName(LPCWSTR pName) const;  // REQUIRES: m_lock held.
+    std::wstring UniqueName(LPCWSTR pName) const REQUIRES(m_lock);
     void StopAll(const std::vector<IBaseFilter*>& filters, HRESULT* pFirstFailure);
     // Pause (or Run at tStart) every filter; all stopped again on a failure.
     HRESULT ChangeAll(FILTER_STATE target, REFERENCE_TIME tStart);
@@ -112,13 +112,13 @@ private:
     std::atomic<ULONG> m_cRef{1};
     CHostClock* m_pClock = nullptr;  // one reference; set in Create, never changed
 
-    mutable std::mutex m_lock;  // guards everything below
-    std::vector<Entry> m_filters;
-    FILTER_STATE m_state = State_Stopped;
-    REFERENCE_TIME m_rtRunStart = 0;
-    REFERENCE_TIME m_rtRunOffset = 10 * 10000;
-    std::vector<HostEvent> m_events;
-    mutable std::condition_variable m_eventArrived;
-    size_t m_cReconnects = 0;
-    IPin* m_pLastReconnect = nullptr;  // identity only, never dereferenced
+    mutable CMutex m_lock;
+    std::vector<Entry> m_filters GUARDED_BY(m_lock);
+    FILTER_STATE m_state GUARDED_BY(m_lock) = State_Stopped;
+    REFERENCE_TIME m_rtRunStart GUARDED_BY(m_lock) = 0;
+    REFERENCE_TIME m_rtRunOffset GUARDED_BY(m_lock) = 10 * 10000;
+    std::vector<HostEvent> m_events GUARDED_BY(m_lock);
+    mutable std::condition_variable m_eventArrived;  // waited on with m_lock
+    size_t m_cReconnects GUARDED_BY(m_lock) = 0;
+    IPin* m_pLastReconnect GUARDED_BY(m_lock) = nullptr;  // identity only, never dereferenced
 };

@@ -72,7 +72,7 @@ CRenderSink::~CRenderSink() {
 }
 
 FILTER_STATE CRenderSink::State() const {
-    std::lock_guard<std::mutex> hold(m_lock);
+    CMutexLock hold(m_lock);
     return m_state;
 }
 
@@ -103,7 +103,7 @@ STDMETHODIMP CRenderSink::GetClassID(CLSID* pClassID) {
 
 STDMETHODIMP CRenderSink::Stop() {
     {
-        std::lock_guard<std::mutex> hold(m_lock);
+        CMutexLock hold(m_lock);
         m_state = State_Stopped;
         ++m_cStopGeneration;
         m_bCompletePending = false;
@@ -115,7 +115,7 @@ STDMETHODIMP CRenderSink::Stop() {
 
 STDMETHODIMP CRenderSink::Pause() {
     {
-        std::lock_guard<std::mutex> hold(m_lock);
+        CMutexLock hold(m_lock);
         m_state = State_Paused;
     }
     m_stateChanged.notify_all();
@@ -125,7 +125,7 @@ STDMETHODIMP CRenderSink::Pause() {
 STDMETHODIMP CRenderSink::Run(REFERENCE_TIME tStart) {
     bool notify;
     {
-        std::lock_guard<std::mutex> hold(m_lock);
+        CMutexLock hold(m_lock);
         m_rtStart = tStart;
         m_state = State_Running;
         notify = m_bCompletePending;
@@ -138,7 +138,7 @@ STDMETHODIMP CRenderSink::Run(REFERENCE_TIME tStart) {
 
 STDMETHODIMP CRenderSink::GetState(DWORD, FILTER_STATE* State) {
     if (!State) return E_POINTER;
-    std::lock_guard<std::mutex> hold(m_lock);
+    CMutexLock hold(m_lock);
     *State = m_state;
     return S_OK;
 }
@@ -147,7 +147,7 @@ STDMETHODIMP CRenderSink::SetSyncSource(IReferenceClock* pClock) {
     IReferenceClock* old;
     if (pClock) pClock->AddRef();
     {
-        std::lock_guard<std::mutex> hold(m_lock);
+        CMutexLock hold(m_lock);
         old = m_pClock;
         m_pClock = pClock;
     }
@@ -157,7 +157,7 @@ STDMETHODIMP CRenderSink::SetSyncSource(IReferenceClock* pClock) {
 
 STDMETHODIMP CRenderSink::GetSyncSource(IReferenceClock** pClock) {
     if (!pClock) return E_POINTER;
-    std::lock_guard<std::mutex> hold(m_lock);
+    CMutexLock hold(m_lock);
     *pClock = m_pClock;
     if (m_pClock) m_pClock->AddRef();
     return S_OK;
@@ -182,7 +182,7 @@ STDMETHODIMP CRenderSink::FindPin(LPCWSTR Id, IPin** ppPin) {
 
 STDMETHODIMP CRenderSink::QueryFilterInfo(FILTER_INFO* pInfo) {
     if (!pInfo) return E_POINTER;
-    std::lock_guard<std::mutex> hold(m_lock);
+    CMutexLock hold(m_lock);
     size_t n = m_name.size() < MAX_FILTER_NAME - 1 ? m_name.size() : MAX_FILTER_NAME - 1;
     m_name.copy(pInfo->achName, n);
     pInfo->achName[n] = L'\0';
@@ -199,7 +199,7 @@ STDMETHODIMP CRenderSink::JoinFilterGraph(IFilterGraph* pGraph, LPCWSTR pName) {
     } else {
         pSink = nullptr;
     }
-    std::lock_guard<std::mutex> hold(m_lock);
+    CMutexLock hold(m_lock);
     m_pGraph = pGraph;
     m_pEventSink = pSink;
     try {
@@ -218,7 +218,7 @@ STDMETHODIMP CRenderSink::QueryVendorInfo(LPWSTR* pVendorInfo) {
 void CRenderSink::NotifyComplete() {
     IMediaEventSink* pSink;
     {
-        std::lock_guard<std::mutex> hold(m_lock);
+        CMutexLock hold(m_lock);
         pSink = m_pEventSink;
     }
     if (pSink) pSink->Notify(EC_COMPLETE, S_OK, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)));

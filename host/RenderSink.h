@@ -17,10 +17,10 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <mutex>
 #include <string>
 
 #include "host/RenderSinkPin.h"
+#include "platform/Mutex.h"
 #include "platform/platform.h"
 
 class CRenderSink final : public IBaseFilter {
@@ -64,16 +64,16 @@ private:
 
     std::atomic<ULONG> m_cRef{1};
 
-    mutable std::mutex m_lock;               // the sink's one lock
-    std::condition_variable m_stateChanged;  // state change, flush or stop
-    FILTER_STATE m_state = State_Stopped;
-    uint64_t m_cStopGeneration = 0;          // raised by Stop; a waiting Receive gives up
-    REFERENCE_TIME m_rtStart = 0;            // from Run
-    IReferenceClock* m_pClock = nullptr;     // one reference
-    IFilterGraph* m_pGraph = nullptr;        // no reference: the graph outlives its filters
-    IMediaEventSink* m_pEventSink = nullptr; // the graph's, no reference
-    std::wstring m_name;
-    bool m_bCompletePending = false;         // end of stream while paused: notify on Run
+    mutable CMutex m_lock;                   // the sink's one lock
+    std::condition_variable m_stateChanged;  // state change, flush or stop; waited on with m_lock
+    FILTER_STATE m_state GUARDED_BY(m_lock) = State_Stopped;
+    uint64_t m_cStopGeneration GUARDED_BY(m_lock) = 0;  // raised by Stop; a waiting Receive gives up
+    REFERENCE_TIME m_rtStart GUARDED_BY(m_lock) = 0;    // from Run
+    IReferenceClock* m_pClock GUARDED_BY(m_lock) = nullptr;      // one reference
+    IFilterGraph* m_pGraph GUARDED_BY(m_lock) = nullptr;         // no reference: the graph outlives its filters
+    IMediaEventSink* m_pEventSink GUARDED_BY(m_lock) = nullptr;  // the graph's, no reference
+    std::wstring m_name GUARDED_BY(m_lock);
+    bool m_bCompletePending GUARDED_BY(m_lock) = false;  // end of stream while paused: notify on Run
 
     CRenderSinkPin m_pin;  // last: it refers to the members above
 };

@@ -72,123 +72,123 @@ CRenderSinkPin::~CRenderSinkPin() {
 // --- Configuration ---
 
 void CRenderSinkPin::AcceptAnyType() {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     m_bAcceptAny = true;
 }
 
 void CRenderSinkPin::AcceptOnly(REFGUID major, REFGUID subtype) {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     m_bAcceptAny = false;
     m_acceptMajor = major;
     m_acceptSubtype = subtype;
 }
 
 void CRenderSinkPin::SetOfferAllocator(bool bOffer) {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     m_bOfferAllocator = bOffer;
 }
 
 void CRenderSinkPin::SetAllocatorRequirements(const ALLOCATOR_PROPERTIES* pProps) {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     m_bHaveRequirements = pProps != nullptr;
     if (pProps) m_requirements = *pProps;
 }
 
 void CRenderSinkPin::SetRenderMode(SinkRenderMode mode) {
     {
-        std::lock_guard<std::mutex> hold(m_filter.m_lock);
+        CMutexLock hold(m_filter.m_lock);
         m_mode = mode;
     }
     m_filter.m_stateChanged.notify_all();
 }
 
 void CRenderSinkPin::SetMaxWait(DWORD dwMilliseconds) {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     m_dwMaxWaitMs = dwMilliseconds;
 }
 
 void CRenderSinkPin::FailReceiveAfter(uint64_t n, HRESULT hr) {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     m_bFailAfter = true;
     m_cFailAfter = n;
     m_hrFail = hr;
 }
 
 void CRenderSinkPin::KeepLastFrame(bool bKeep) {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     m_bKeepLastFrame = bKeep;
     if (!bKeep) m_lastFrame.clear();
 }
 
 void CRenderSinkPin::SetMaxRecords(size_t n) {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     m_cMaxRecords = n;
 }
 
 void CRenderSinkPin::SetFrameCallback(std::function<void(const SinkFrame&)> callback) {
     std::shared_ptr<std::function<void(const SinkFrame&)>> p;
     if (callback) p = std::make_shared<std::function<void(const SinkFrame&)>>(std::move(callback));
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     m_pCallback = std::move(p);
 }
 
 // --- Results ---
 
 uint64_t CRenderSinkPin::SampleCount() const {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     return m_cRendered;
 }
 
 uint64_t CRenderSinkPin::RefusedCount() const {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     return m_cRefused;
 }
 
 uint64_t CRenderSinkPin::RejectedCount() const {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     return m_cRejected;
 }
 
 uint64_t CRenderSinkPin::BadLengthCount() const {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     return m_cBadLength;
 }
 
 std::vector<SinkSample> CRenderSinkPin::Samples() const {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     return m_samples;
 }
 
 std::vector<BYTE> CRenderSinkPin::LastFrame() const {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     return m_lastFrame;
 }
 
 uint64_t CRenderSinkPin::EndOfStreamCount() const {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     return m_cEndOfStream;
 }
 
 uint64_t CRenderSinkPin::BeginFlushCount() const {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     return m_cBeginFlush;
 }
 
 uint64_t CRenderSinkPin::EndFlushCount() const {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     return m_cEndFlush;
 }
 
 std::vector<SinkSegment> CRenderSinkPin::Segments() const {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     return m_segments;
 }
 
 template <class Pred>
 bool CRenderSinkPin::WaitForProgress(DWORD dwTimeoutMs, Pred reached) const {
-    std::unique_lock<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     ++m_cWaiters;
-    const bool done = m_progress.wait_for(hold, std::chrono::milliseconds(dwTimeoutMs), reached);
+    const bool done = m_progress.wait_for(hold.Native(), std::chrono::milliseconds(dwTimeoutMs), reached);
     --m_cWaiters;
     return done;
 }
@@ -202,7 +202,7 @@ bool CRenderSinkPin::WaitForEndOfStream(DWORD dwTimeoutMs) const {
 }
 
 void CRenderSinkPin::ResetCounts() {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     m_cRendered = m_cRefused = m_cRejected = m_cBadLength = 0;
     m_cEndOfStream = m_cBeginFlush = m_cEndFlush = 0;
     m_samples.clear();
@@ -211,22 +211,22 @@ void CRenderSinkPin::ResetCounts() {
 }
 
 IMemAllocator* CRenderSinkPin::NotifiedAllocator() const {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     return m_pNotifiedAllocator;
 }
 
 bool CRenderSinkPin::NotifiedReadOnly() const {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     return m_bReadOnly;
 }
 
 bool CRenderSinkPin::UsesOwnAllocator() const {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     return m_pOwnAllocator && m_pNotifiedAllocator == m_pOwnAllocator;
 }
 
 bool CRenderSinkPin::GetConnectedType(AM_MEDIA_TYPE* pHeader, std::vector<BYTE>* pFormat) const {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     if (!m_pConnected) return false;
     if (pHeader) *pHeader = m_mt;
     if (pFormat) *pFormat = m_format;
@@ -278,7 +278,7 @@ STDMETHODIMP CRenderSinkPin::ReceiveConnection(IPin* pConnector, const AM_MEDIA_
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     if (m_pConnected) return VFW_E_ALREADY_CONNECTED;
     if (m_filter.m_state != State_Stopped) return VFW_E_NOT_STOPPED;
     if (!Accepts(pmt)) return VFW_E_TYPE_NOT_ACCEPTED;
@@ -303,7 +303,7 @@ STDMETHODIMP CRenderSinkPin::Disconnect() {
     IPin* pPeer;
     IMemAllocator* pAllocator;
     {
-        std::lock_guard<std::mutex> hold(m_filter.m_lock);
+        CMutexLock hold(m_filter.m_lock);
         if (m_filter.m_state != State_Stopped) return VFW_E_NOT_STOPPED;
         if (!m_pConnected) return S_FALSE;
         ReleaseConnectionLocked(&pPeer, &pAllocator);
@@ -316,7 +316,7 @@ STDMETHODIMP CRenderSinkPin::Disconnect() {
 
 STDMETHODIMP CRenderSinkPin::ConnectedTo(IPin** pPin) {
     if (!pPin) return E_POINTER;
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     *pPin = m_pConnected;
     if (!m_pConnected) return VFW_E_NOT_CONNECTED;
     m_pConnected->AddRef();
@@ -325,7 +325,7 @@ STDMETHODIMP CRenderSinkPin::ConnectedTo(IPin** pPin) {
 
 STDMETHODIMP CRenderSinkPin::ConnectionMediaType(AM_MEDIA_TYPE* pmt) {
     if (!pmt) return E_POINTER;
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     if (!m_pConnected) {
         *pmt = AM_MEDIA_TYPE{};
         pmt->bFixedSizeSamples = TRUE;
@@ -369,7 +369,7 @@ STDMETHODIMP CRenderSinkPin::QueryId(LPWSTR* Id) {
 
 STDMETHODIMP CRenderSinkPin::QueryAccept(const AM_MEDIA_TYPE* pmt) {
     if (!pmt) return E_POINTER;
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     return Accepts(pmt) ? S_OK : S_FALSE;
 }
 
@@ -384,7 +384,7 @@ STDMETHODIMP CRenderSinkPin::QueryInternalConnections(IPin**, ULONG*) { return E
 STDMETHODIMP CRenderSinkPin::EndOfStream() {
     bool notify = false;
     {
-        std::lock_guard<std::mutex> hold(m_filter.m_lock);
+        CMutexLock hold(m_filter.m_lock);
         ++m_cEndOfStream;
         // Stopped (a source's last word racing the stop) or flushing: nothing to complete.
         if (m_bFlushing || m_filter.m_state == State_Stopped) {
@@ -403,7 +403,7 @@ STDMETHODIMP CRenderSinkPin::EndOfStream() {
 
 STDMETHODIMP CRenderSinkPin::BeginFlush() {
     {
-        std::lock_guard<std::mutex> hold(m_filter.m_lock);
+        CMutexLock hold(m_filter.m_lock);
         ++m_cBeginFlush;
         m_bFlushing = true;
         ++m_cFlushGeneration;
@@ -415,7 +415,7 @@ STDMETHODIMP CRenderSinkPin::BeginFlush() {
 }
 
 STDMETHODIMP CRenderSinkPin::EndFlush() {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     ++m_cEndFlush;
     m_bFlushing = false;
     m_bEndOfStream = false;
@@ -423,7 +423,7 @@ STDMETHODIMP CRenderSinkPin::EndFlush() {
 }
 
 STDMETHODIMP CRenderSinkPin::NewSegment(REFERENCE_TIME tStart, REFERENCE_TIME tStop, double dRate) {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     try {
         m_segments.push_back(SinkSegment{tStart, tStop, dRate});
     } catch (const std::bad_alloc&) {
@@ -437,7 +437,7 @@ STDMETHODIMP CRenderSinkPin::NewSegment(REFERENCE_TIME tStart, REFERENCE_TIME tS
 STDMETHODIMP CRenderSinkPin::GetAllocator(IMemAllocator** ppAllocator) {
     if (!ppAllocator) return E_POINTER;
     *ppAllocator = nullptr;
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     if (!m_bOfferAllocator) return VFW_E_NO_ALLOCATOR;
     if (!m_pOwnAllocator) {
         HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
@@ -458,7 +458,7 @@ STDMETHODIMP CRenderSinkPin::NotifyAllocator(IMemAllocator* pAllocator, BOOL bRe
     pAllocator->AddRef();
     IMemAllocator* old;
     {
-        std::lock_guard<std::mutex> hold(m_filter.m_lock);
+        CMutexLock hold(m_filter.m_lock);
         old = m_pNotifiedAllocator;
         m_pNotifiedAllocator = pAllocator;
         m_bReadOnly = bReadOnly != FALSE;
@@ -469,7 +469,7 @@ STDMETHODIMP CRenderSinkPin::NotifyAllocator(IMemAllocator* pAllocator, BOOL bRe
 
 STDMETHODIMP CRenderSinkPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES* pProps) {
     if (!pProps) return E_POINTER;
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     if (!m_bHaveRequirements) return E_NOTIMPL;
     *pProps = m_requirements;
     return S_OK;
@@ -481,7 +481,7 @@ REFERENCE_TIME CRenderSinkPin::StreamTimeNow() const {
     return now - m_filter.m_rtStart;
 }
 
-HRESULT CRenderSinkPin::WaitUntilDue(std::unique_lock<std::mutex>& hold, const SinkSample& info) {
+HRESULT CRenderSinkPin::WaitUntilDue(CMutexLock& hold, const SinkSample& info) {
     const uint64_t stopGeneration = m_filter.m_cStopGeneration;
     const uint64_t flushGeneration = m_cFlushGeneration;
     SteadyClock::time_point giveUp{};  // set on the first wait: the fast path reads no clock
@@ -502,7 +502,7 @@ HRESULT CRenderSinkPin::WaitUntilDue(std::unique_lock<std::mutex>& hold, const S
             if (remaining < cap) wake = SteadyClock::now() + std::chrono::microseconds(remaining / 10 + 1);
         }
         if (SteadyClock::now() >= giveUp) return S_OK;  // rendered late rather than never
-        m_filter.m_stateChanged.wait_until(hold, wake);
+        m_filter.m_stateChanged.wait_until(hold.Native(), wake);
     }
 }
 
@@ -513,7 +513,7 @@ STDMETHODIMP CRenderSinkPin::Receive(IMediaSample* pSample) {
     std::shared_ptr<std::function<void(const SinkFrame&)>> callback;
     LONG cbData = 0;
     {
-        std::unique_lock<std::mutex> hold(m_filter.m_lock);
+        CMutexLock hold(m_filter.m_lock);
         if (!m_pConnected) return VFW_E_NOT_CONNECTED;
         if (m_bFailAfter && m_cRendered >= m_cFailAfter) {
             ++m_cRefused;
@@ -560,7 +560,7 @@ STDMETHODIMP CRenderSinkPin::ReceiveMultiple(IMediaSample** pSamples, LONG nSamp
 }
 
 STDMETHODIMP CRenderSinkPin::ReceiveCanBlock() {
-    std::lock_guard<std::mutex> hold(m_filter.m_lock);
+    CMutexLock hold(m_filter.m_lock);
     return m_mode == SinkRenderMode::AtSampleTime ? S_OK : S_FALSE;
 }
 

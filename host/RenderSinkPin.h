@@ -22,9 +22,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
+#include "platform/Mutex.h"
 #include "platform/platform.h"
 
 class CRenderSink;
@@ -154,11 +154,17 @@ public:
 private:
     friend class CRenderSink;
 
+    // The functions below that need the filter's lock (REQUIRES in words)
+    // cannot say so to the lock checks: this header cannot name the lock, as
+    // the filter, which holds the pin by value, is incomplete here. For the
+    // same reason the pin's own members below are unchecked. The filter's
+    // members the pin reads are checked where the pin takes the lock, and
+    // the two functions that read them here are left out.
     bool Accepts(const AM_MEDIA_TYPE* pmt) const;  // REQUIRES: lock held
     // Holds the sample until it is due. S_OK: render it; otherwise the
     // answer to Receive. REQUIRES: lock held (through hold).
-    HRESULT WaitUntilDue(std::unique_lock<std::mutex>& hold, const SinkSample& info);
-    REFERENCE_TIME StreamTimeNow() const;  // REQUIRES: lock held
+    HRESULT WaitUntilDue(CMutexLock& hold, const SinkSample& info) NO_THREAD_SAFETY_ANALYSIS;
+    REFERENCE_TIME StreamTimeNow() const NO_THREAD_SAFETY_ANALYSIS;  // REQUIRES: lock held
     // Waits on m_progress until reached() holds, at most dwTimeoutMs; takes the lock.
     template <class Pred>
     bool WaitForProgress(DWORD dwTimeoutMs, Pred reached) const;

@@ -52,7 +52,10 @@ public:
 protected:
     CAMEvent m_EventSend;      // manual reset: signalled while a request is pending
     CAMEvent m_EventComplete;  // automatic reset: the worker's reply, releases one caller
-    DWORD m_dwParam;           // written by the client under m_AccessLock before m_EventSend
+    // Written by the client under m_AccessLock before m_EventSend; the worker
+    // reads it after the event without the lock, a hand-over the lock checks
+    // cannot follow, so it is not marked as guarded.
+    DWORD m_dwParam;
     DWORD m_dwReturnVal;       // written by the worker before m_EventComplete
     std::atomic<HANDLE> m_hThread;  // null when no worker exists; exchanged atomically by Close
     CCritSec m_AccessLock;     // serialises clients (Create, CallWorker, Close)

@@ -2,18 +2,9 @@
 
 #include <new>
 
-namespace {
-// Keeps one counted reference to the notify callback for the duration of a
-// call, so a concurrent SetNotify cannot release it under the caller.
-struct CNotifyRef {
-    IMemAllocatorNotifyCallbackTemp* p = nullptr;
-    ~CNotifyRef() {
-        if (p != nullptr) {
-            p->Release();
-        }
-    }
-};
+#include "platform/ComRef.h"
 
+namespace {
 // The bytes one buffer occupies: size + prefix rounded up to the alignment.
 LONGLONG BufferSpan(LONG size, LONG prefix, LONG alignment) {
     LONGLONG span = static_cast<LONGLONG>(size) + prefix;
@@ -191,7 +182,9 @@ STDMETHODIMP CBaseAllocator::ReleaseBuffer(IMediaSample* pBuffer) {
         return E_POINTER;
     }
     bool dropSelf = false;
-    CNotifyRef notify;
+    // One counted reference to the notify callback for the duration of the
+    // call, so a concurrent SetNotify cannot release it under us.
+    CComRef<IMemAllocatorNotifyCallbackTemp> notify;
     {
         CAutoLock lock(this);
         PushFree(static_cast<CMediaSample*>(pBuffer));
@@ -201,13 +194,10 @@ STDMETHODIMP CBaseAllocator::ReleaseBuffer(IMediaSample* pBuffer) {
             m_bDecommitInProgress = FALSE;
             dropSelf = true;
         }
-        notify.p = m_pNotify;
-        if (notify.p != nullptr) {
-            notify.p->AddRef();
-        }
+        notify = CComRef<IMemAllocatorNotifyCallbackTemp>(m_pNotify);
     }
-    if (notify.p != nullptr) {
-        notify.p->NotifyRelease();
+    if (notify) {
+        notify->NotifyRelease();
     }
     if (dropSelf) {
         Release();
@@ -247,6 +237,7 @@ CMemAllocator::CMemAllocator(LPCWSTR pName, LPUNKNOWN pUnk, HRESULT* phr)
 
 CMemAllocator::~CMemAllocator() {
     Decommit();
+    CAutoLock lock(this);
     ReallyFree();
 }
 
@@ -289,7 +280,6 @@ STDMETHODIMP CMemAllocator::SetProperties(ALLOCATOR_PROPERTIES* pRequest, ALLOCA
 }
 
 HRESULT CMemAllocator::Alloc() {
-    CAutoLock lock(this);
     HRESULT hr = CBaseAllocator::Alloc();
     if (FAILED(hr)) {
         return hr;
@@ -323,7 +313,6 @@ HRESULT CMemAllocator::Alloc() {
 }
 
 void CMemAllocator::ReallyFree() {
-    CAutoLock lock(this);
     while (CMediaSample* pSample = PopFree()) {
         delete pSample;
     }

@@ -4,8 +4,9 @@
 // the pool with one block of page memory carved into buffers.
 //
 // Threading: any thread may call any method. The allocator's own lock (it is a
-// CCritSec) guards every member below; GetBuffer waits on the semaphore
-// outside it; the notify callback and the final self-release run outside it.
+// CCritSec) guards every member below but the semaphore handle, which is set
+// at construction and only read after; GetBuffer waits on the semaphore
+// outside the lock; the notify callback and the final self-release run outside it.
 // A sample's return (ReleaseBuffer) may come on any thread.
 // Lifetime: a committed pool, or a decommit waiting for lent samples, holds
 // one reference on the allocator itself, so samples never outlive it.
@@ -37,36 +38,35 @@ public:
 
 protected:
     // Releases what Alloc made, or defers that (CMemAllocator keeps its block).
-    // Called under the lock.
-    virtual void Free() = 0;
+    virtual void Free() REQUIRES(this) = 0;
     // Makes the buffers for the agreed properties. The base only judges them:
     // VFW_E_SIZENOTSET for a count, size or alignment not above 0 (or a
     // negative prefix), S_FALSE when nothing changed since the last
-    // allocation, else S_OK. Called under the lock.
-    virtual HRESULT Alloc();
+    // allocation, else S_OK.
+    virtual HRESULT Alloc() REQUIRES(this);
 
-    // Free-list operations, under the lock.
-    void PushFree(CMediaSample* pSample);
-    CMediaSample* PopFree();
+    // Free-list operations.
+    void PushFree(CMediaSample* pSample) REQUIRES(this);
+    CMediaSample* PopFree() REQUIRES(this);
 
-    CMediaSample* m_pFreeHead = nullptr;  // most recently returned free sample
-    LONG m_lFree = 0;                     // samples on the free list
-    HANDLE m_hSem = nullptr;              // waiters sleep here; null if not created
-    LONG m_lWaiting = 0;                  // registered waiters not yet signalled
-    LONG m_lCount = 0;                    // agreed number of buffers
-    LONG m_lAllocated = 0;                // samples that exist
-    LONG m_lSize = 0;                     // agreed usable bytes per buffer (rounded)
-    LONG m_lAlignment = 0;
-    LONG m_lPrefix = 0;                   // bytes before each buffer's data pointer
-    BOOL m_bChanged = FALSE;              // properties changed since the last Alloc
-    BOOL m_bCommitted = FALSE;
-    BOOL m_bDecommitInProgress = FALSE;   // completes when the last lent sample returns
-    IMemAllocatorNotifyCallbackTemp* m_pNotify = nullptr;  // counted
+    HANDLE m_hSem = nullptr;  // waiters sleep here; null if not created
+    CMediaSample* m_pFreeHead GUARDED_BY(this) = nullptr;  // most recently returned free sample
+    LONG m_lFree GUARDED_BY(this) = 0;                     // samples on the free list
+    LONG m_lWaiting GUARDED_BY(this) = 0;                  // registered waiters not yet signalled
+    LONG m_lCount GUARDED_BY(this) = 0;                    // agreed number of buffers
+    LONG m_lAllocated GUARDED_BY(this) = 0;                // samples that exist
+    LONG m_lSize GUARDED_BY(this) = 0;                     // agreed usable bytes per buffer (rounded)
+    LONG m_lAlignment GUARDED_BY(this) = 0;
+    LONG m_lPrefix GUARDED_BY(this) = 0;                   // bytes before each buffer's data pointer
+    BOOL m_bChanged GUARDED_BY(this) = FALSE;              // properties changed since the last Alloc
+    BOOL m_bCommitted GUARDED_BY(this) = FALSE;
+    BOOL m_bDecommitInProgress GUARDED_BY(this) = FALSE;   // completes when the last lent sample returns
+    IMemAllocatorNotifyCallbackTemp* m_pNotify GUARDED_BY(this) = nullptr;  // counted
     const BOOL m_fEnableReleaseCallback;
 
 private:
-    // Wakes every registered waiter; under the lock.
-    void WakeWaiters();
+    // Wakes every registered waiter.
+    void WakeWaiters() REQUIRES(this);
 };
 
 class CMemAllocator final : public CBaseAllocator {
@@ -84,10 +84,10 @@ public:
 private:
     // The block and samples survive a decommit and are reused by the next
     // Commit unless the properties changed.
-    void Free() override {}
-    HRESULT Alloc() override;
+    void Free() override REQUIRES(this) {}
+    HRESULT Alloc() override REQUIRES(this);
     // Deletes every sample and releases the block; all samples are free.
-    void ReallyFree();
+    void ReallyFree() REQUIRES(this);
 
-    LPBYTE m_pBuffer = nullptr;  // the block (page memory), null when none is held
+    LPBYTE m_pBuffer GUARDED_BY(this) = nullptr;  // the block (page memory), null when none is held
 };

@@ -3,29 +3,32 @@
 //
 // Any thread may call any method. The lock is recursive: the holder may take
 // it again and releases it as often as it took it (the filter's pause holds
-// the filter lock while the stream pin's activation takes it again).
+// the filter lock while the stream pin's activation takes it again). Clang's
+// lock checks know no re-entry: code they check takes a lock once and states
+// REQUIRES where a caller already holds it.
 #pragma once
 
+#include "platform/ThreadAnnotations.h"
 #include "platform/platform.h"
 
-class CCritSec {
+class CAPABILITY("mutex") CCritSec {
 public:
     CCritSec();
     ~CCritSec();
     CCritSec(const CCritSec&) = delete;
     CCritSec& operator=(const CCritSec&) = delete;
 
-    void Lock();
-    void Unlock();
+    void Lock() ACQUIRE();
+    void Unlock() RELEASE();
 
 private:
     CRITICAL_SECTION m_CritSec;
 };
 
-class CAutoLock {
+class SCOPED_CAPABILITY CAutoLock {
 public:
-    explicit CAutoLock(CCritSec* plock) : m_pLock(plock) { m_pLock->Lock(); }
-    ~CAutoLock() { m_pLock->Unlock(); }
+    explicit CAutoLock(CCritSec* plock) ACQUIRE(plock) : m_pLock(plock) { plock->Lock(); }
+    ~CAutoLock() RELEASE() { m_pLock->Unlock(); }
     CAutoLock(const CAutoLock&) = delete;
     CAutoLock& operator=(const CAutoLock&) = delete;
 

@@ -43,7 +43,8 @@ public:
     STDMETHODIMP GetProperties(DWORD cbProperties, BYTE* pbProperties) override;
     STDMETHODIMP SetProperties(DWORD cbProperties, const BYTE* pbProperties) override;
 
-    // For the owning allocator only, under its lock.
+    // For the owning allocator only, under its lock. Not stated to the lock
+    // checks: they cannot tell that the caller is this sample's allocator.
     CMediaSample* Next() const { return m_pNext; }
     void SetNext(CMediaSample* pNext) { m_pNext = pNext; }
     // Lends a free sample: its count becomes exactly 1.

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "module/SlotClasses.h"
+#include "platform/RegKey.h"
 
 namespace {
 
@@ -13,50 +14,18 @@ const DWORD kKeyPathChars = 256;
 const DWORD kDefaultNameChars = 256;
 const size_t kMinUrlChars = 6;
 
-// An open registry key, closed when the holder leaves scope unless Close()
-// already did (whose result the callers report).
-class CRegKey {
-public:
-    CRegKey() : m_hKey(nullptr) {}
-    ~CRegKey() {
-        if (m_hKey != nullptr) {
-            RegCloseKey(m_hKey);
-        }
-    }
-    CRegKey(const CRegKey&) = delete;
-    CRegKey& operator=(const CRegKey&) = delete;
-
-    void Attach(HKEY hKey) { m_hKey = hKey; }
-    HKEY Get() const { return m_hKey; }
-    LONG Close() {
-        HKEY hKey = m_hKey;
-        m_hKey = nullptr;
-        return RegCloseKey(hKey);
-    }
-
-private:
-    HKEY m_hKey;
-};
-
 bool OpenForReading(LPCWSTR keyPath, CRegKey& key) {
-    HKEY hKey = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &hKey) != ERROR_SUCCESS) {
-        return false;
-    }
-    key.Attach(hKey);
-    return true;
+    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
 }
 
 // Stores data of type/cbData under keyPath\valueName; the write helpers' result codes.
 LONG WriteValue(LPCWSTR keyPath, LPCWSTR valueName, DWORD type, const BYTE* data, DWORD cbData) {
-    HKEY hKey = nullptr;
+    CRegKey key;
     DWORD disposition = 0;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &hKey,
-                        &disposition) != ERROR_SUCCESS) {
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+                        key.Put(), &disposition) != ERROR_SUCCESS) {
         return kRegWriteCannotOpen;
     }
-    CRegKey key;
-    key.Attach(hKey);
     if (disposition != REG_CREATED_NEW_KEY && disposition != REG_OPENED_EXISTING_KEY) {
         return kRegWriteBadDisposition;
     }

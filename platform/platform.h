@@ -20,6 +20,8 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <winsock2.h>  // before windows.h; with ws2tcpip.h, the name lookup
+#include <ws2tcpip.h>
 #include <windows.h>
 #include <objbase.h>
 #include <dshow.h>

@@ -68,7 +68,7 @@ fi
 # Debian's source version (from apt's local lists; no network).
 DSC="$(apt-get source --print-uris -q ffmpeg 2>/dev/null | awk '{print $2}' | grep '\.dsc$' | head -n1 || true)"
 if [ -z "$DSC" ]; then
-    echo "apt knows no ffmpeg source package: run scripts/install-deps.sh (it adds deb-src entries)" >&2
+    echo "apt knows no ffmpeg source package: run scripts/install-deps.sh --windows (it adds deb-src entries)" >&2
     exit 1
 fi
 VERSION="${DSC#ffmpeg_}"
@@ -107,19 +107,49 @@ relocate_pc_files() {  # <prefix>
     done
 }
 
-fetch_source() {  # -> prints the unpacked source directory
-    local src="$CACHE/src/ffmpeg-$VERSION" tmp
-    if [ ! -f "$src/.complete" ]; then
-        rm -rf "$src"
-        tmp="$(mktemp -d "$CACHE/src-XXXXXX")"
-        (cd "$tmp" && apt-get source -q ffmpeg >&2)
-        mkdir -p "$CACHE/src"
-        mv "$(find "$tmp" -mindepth 1 -maxdepth 1 -type d -name 'ffmpeg-*' | head -n1)" "$src"
-        rm -rf "$tmp"
-        touch "$src/.complete"
+# Sets SRC to the unpacked source tree, fetched once. Only a tree that
+# unpacked whole is marked complete: a failed fetch is never cached.
+SRC=""
+FETCH_TMP=""
+fetch_source() {
+    SRC="$CACHE/src/ffmpeg-$VERSION"
+    [ ! -f "$SRC/.complete" ] || return 0
+    rm -rf "$SRC"
+    FETCH_TMP="$(mktemp -d "$CACHE/src-XXXXXX")"
+    if ! (cd "$FETCH_TMP" && apt-get source -q ffmpeg >&2); then
+        echo "apt-get source ffmpeg failed" >&2
+        return 1
     fi
-    echo "$src"
+    local tree
+    tree="$(find "$FETCH_TMP" -mindepth 1 -maxdepth 1 -type d -name 'ffmpeg-*' | head -n1)"
+    if [ -z "$tree" ] || [ ! -x "$tree/configure" ]; then
+        echo "apt-get source ffmpeg unpacked no whole source tree" >&2
+        return 1
+    fi
+    mkdir -p "$CACHE/src"
+    mv "$tree" "$SRC"
+    touch "$SRC/.complete"
+    rm -rf "$FETCH_TMP"
+    FETCH_TMP=""
 }
+
+# A failed or interrupted run leaves no temporary trees behind: the fetch's
+# download folder, and the build folder and partial install of the
+# architecture being built (neither is marked complete, so the next run
+# starts them afresh anyway).
+WORK=""
+PARTIAL=""
+cleanup() {
+    local status=$?
+    [ -z "$FETCH_TMP" ] || rm -rf "$FETCH_TMP"
+    if [ "$status" != 0 ]; then
+        [ -z "$WORK" ] || rm -rf "$WORK"
+        [ -z "$PARTIAL" ] || rm -rf "$PARTIAL"
+    fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 build_arch() {  # <arch>
     local arch="$1" prefix="$DEST/$1" src work
@@ -127,9 +157,12 @@ build_arch() {  # <arch>
         echo "FFmpeg $VERSION for $arch: cached in $prefix"
         return 0
     fi
-    src="$(fetch_source)"
+    fetch_source
+    src="$SRC"
     work="$CACHE/build/ffmpeg-$VERSION-$KEY-$arch"
     rm -rf "$work" "$prefix"
+    WORK="$work"
+    PARTIAL="$prefix"
     mkdir -p "$work"
     echo "FFmpeg $VERSION for $arch: building in $work"
     (
@@ -145,6 +178,8 @@ build_arch() {  # <arch>
     check_imports "$prefix"
     touch "$prefix/.complete"
     rm -rf "$work"
+    WORK=""
+    PARTIAL=""
 }
 
 for a in "${ARCHES[@]}"; do

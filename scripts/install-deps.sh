@@ -1,7 +1,20 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building and testing Oculo needs.
+# Installs the Debian packages that building and testing Oculo needs.
 # Idempotent: packages already present are left alone.
+#   install-deps.sh            the native (Linux) build and tests
+#   install-deps.sh --windows  also the Windows builds: mingw-w64, Wine (with
+#                              the i386 architecture) and deb-src entries for
+#                              FFmpeg's source package
+# Waits up to 10 minutes for the package manager's locks: a freshly booted
+# machine is often busy with its own updates.
 set -euo pipefail
+
+WINDOWS=0
+case "${1:-}" in
+    "") ;;
+    --windows) WINDOWS=1 ;;
+    *) echo "usage: $0 [--windows]" >&2; exit 2 ;;
+esac
 
 export DEBIAN_FRONTEND=noninteractive
 SUDO=""
@@ -13,16 +26,34 @@ NATIVE_PACKAGES=(
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libavdevice-dev
     libgstrtspserver-1.0-dev libgstreamer1.0-dev gstreamer1.0-plugins-base
     gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-plugins-bad
-    python3 python3-pil ffmpeg valgrind zlib1g-dev
+    python3 python3-pil ffmpeg valgrind zlib1g-dev clang
 )
 WINDOWS_PACKAGES=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64
     nasm make dpkg-dev xz-utils
 )
 
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $SUDO dpkg --add-architecture i386
-fi
+LOCK_WAIT=600
+# Runs a package command again while another process holds apt's or dpkg's
+# lock, for up to LOCK_WAIT seconds in all (apt-get update has no lock
+# timeout of its own; installs also wait in dpkg itself).
+retry_locked() {
+    local deadline=$((SECONDS + LOCK_WAIT)) log status said=0
+    log="$(mktemp)"
+    while :; do
+        status=0
+        "$@" 2>"$log" || status=$?
+        if [ $status = 0 ] || [ $SECONDS -ge $deadline ] ||
+            ! grep -qiE 'could not get lock|locked by another process' "$log"; then
+            cat "$log" >&2
+            rm -f "$log"
+            return $status
+        fi
+        [ $said = 1 ] || echo "Waiting for the package manager's lock (held by another process)..." >&2
+        said=1
+        sleep 5
+    done
+}
 
 # The Windows FFmpeg is built from Debian's own source package, so apt needs
 # deb-src entries: mirror every enabled Debian "deb" entry (same URIs, suites
@@ -66,23 +97,31 @@ add_deb_src() {
     install_if_changed "$lines" "$DEB_SRC_LIST"
 }
 
+PACKAGES=("${NATIVE_PACKAGES[@]}")
 NEED_UPDATE=0
-if ! apt-get source --print-uris -q ffmpeg >/dev/null 2>&1; then
-    add_deb_src
-    NEED_UPDATE=1
+if [ $WINDOWS = 1 ]; then
+    PACKAGES+=("${WINDOWS_PACKAGES[@]}")
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        retry_locked $SUDO dpkg --add-architecture i386
+        NEED_UPDATE=1
+    fi
+    if ! apt-get source --print-uris -q ffmpeg >/dev/null 2>&1; then
+        add_deb_src
+        NEED_UPDATE=1
+    fi
 fi
 
 missing=()
-for p in "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"; do
+for p in "${PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 
 if [ ${#missing[@]} -gt 0 ] || [ "$NEED_UPDATE" = 1 ]; then
-    $SUDO apt-get update -q
+    retry_locked $SUDO apt-get update -q
 fi
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
-    $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+    retry_locked $SUDO apt-get -o DPkg::Lock::Timeout=$LOCK_WAIT install -y -q --no-install-recommends "${missing[@]}"
 else
     echo "All build and test packages are installed."
 fi

@@ -2,7 +2,9 @@
 # The whole test run: installs what it needs, then builds and tests every
 # target: native debug, ASan+UBSan, TSan, and the 32- and 64-bit Windows builds
 # with their tests under Wine (in a fresh prefix made once for this run). Each
-# part is timed; prints one summary and fails if any part failed.
+# part is timed; prints one summary and fails if any part failed. A skipped
+# test fails the native parts; the Windows parts count their skips (the
+# Linux-only cases) in the summary.
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -12,19 +14,41 @@ declare -a RESULTS=()
 FAILED=0
 RUN_START=$SECONDS
 
-# part <name> <command...>: runs one part, records its result and time.
+# Whatever way the run ends (interrupts included), the fixture managers of
+# the Windows suites it tested and the Wine server it started are stopped.
+WINE_STARTED=0
+FIXTURE_STATES=()
+cleanup() {
+    local state
+    for state in "${FIXTURE_STATES[@]}"; do
+        [ ! -f "$state" ] || timeout 60 python3 tests/fixtures/fixture_manager.py stop --state "$state" || true
+    done
+    FIXTURE_STATES=()
+    if [ $WINE_STARTED = 1 ]; then
+        bash scripts/wine-prefix.sh --stop || true
+        WINE_STARTED=0
+    fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# part <name> <command...>: runs one part, records its result, time and skips.
+PART_SKIPPED=0
 part() {
     local name="$1" start=$SECONDS status
     shift
     echo
     echo "=== $name ==="
+    PART_SKIPPED=0
     "$@"
     status=$?
-    local took=$((SECONDS - start))
+    local took=$((SECONDS - start)) skips=""
+    [ $PART_SKIPPED = 0 ] || skips="  ($PART_SKIPPED skipped)"
     if [ $status = 0 ]; then
-        RESULTS+=("$(printf '%-22s passed  %4ds' "$name" "$took")")
+        RESULTS+=("$(printf '%-22s passed  %4ds%s' "$name" "$took" "$skips")")
     else
-        RESULTS+=("$(printf '%-22s FAILED  %4ds' "$name" "$took")")
+        RESULTS+=("$(printf '%-22s FAILED  %4ds%s' "$name" "$took" "$skips")")
         FAILED=1
     fi
     return $status
@@ -43,21 +67,29 @@ summary() {
     # A failed part that ran no test (an install, a build) counts as a failure too.
     local failed=$TESTS_FAILED
     [ $FAILED = 1 ] && [ $failed = 0 ] && failed=$(printf '%s\n' "${RESULTS[@]}" | grep -c FAILED)
-    echo "tests: $TESTS_PASSED passed, $failed failed"
+    local skipped=""
+    [ $TESTS_SKIPPED = 0 ] || skipped=", $TESTS_SKIPPED skipped"
+    echo "tests: $TESTS_PASSED passed, $failed failed$skipped"
     exit $FAILED
 }
 
-# count_ctest <log>: adds a ctest run's totals ("... N tests failed out of M").
+# count_ctest <log>: adds a ctest run's totals ("... N tests failed out of M",
+# which counts skipped tests as passed; they are listed under "The following
+# tests did not run" as "(Skipped)").
 TESTS_PASSED=0
 TESTS_FAILED=0
+TESTS_SKIPPED=0
 count_ctest() {
-    local line failed total
+    local line failed total skipped
+    skipped=$(grep -cE '^[[:space:]]+[0-9]+ - .* \(Skipped\)$' "$1")
     line=$(grep -E 'tests? failed out of [0-9]+' "$1" | tail -1)
     [ -n "$line" ] || return 0
     failed=$(sed -E 's/.* ([0-9]+) tests? failed out of.*/\1/' <<<"$line")
     total=$(sed -E 's/.*failed out of ([0-9]+).*/\1/' <<<"$line")
     TESTS_FAILED=$((TESTS_FAILED + failed))
-    TESTS_PASSED=$((TESTS_PASSED + total - failed))
+    TESTS_PASSED=$((TESTS_PASSED + total - failed - skipped))
+    TESTS_SKIPPED=$((TESTS_SKIPPED + skipped))
+    PART_SKIPPED=$((PART_SKIPPED + skipped))
 }
 
 # preset_suite <preset> <ctest jobs>: configure, build, test. A build error
@@ -102,7 +134,7 @@ valgrind_suite() {
     return $failed
 }
 
-if ! part "dependencies" bash scripts/install-deps.sh; then
+if ! part "dependencies" bash scripts/install-deps.sh --windows; then
     summary
 fi
 
@@ -110,22 +142,26 @@ part "native debug" preset_suite debug 2
 part "native valgrind" valgrind_suite
 part "native asan+ubsan" preset_suite asan 2
 part "native tsan" preset_suite tsan 2
+# Clang with its lock-contract checks (-Wthread-safety, as errors).
+part "clang lock checks" preset_suite clang-tsa 2
 
 # Windows: FFmpeg (cached after the first run) and one fresh prefix that runs
 # both architectures' tests.
 WINDOWS_READY=1
 part "windows ffmpeg" bash scripts/build-ffmpeg-windows.sh || WINDOWS_READY=0
 if [ $WINDOWS_READY = 1 ]; then
+    WINE_STARTED=1
     part "wine prefix" bash scripts/wine-prefix.sh --fresh --serve || WINDOWS_READY=0
 fi
 for preset in win32 win64; do
     if [ $WINDOWS_READY = 1 ]; then
+        FIXTURE_STATES+=("$ROOT/build/$preset/tests/camera/fixture_manager.state")
         # One test at a time: under Wine the tests share one real registry.
         part "$preset (wine)" preset_suite "$preset" 1
     else
         skip "$preset (wine)" "FFmpeg or the Wine prefix failed"
     fi
 done
-[ $WINDOWS_READY = 1 ] && bash scripts/wine-prefix.sh --stop
+cleanup
 
 summary

@@ -17,10 +17,10 @@
 #include "framework/ClassFactory.h"
 #include "framework/Source.h"
 #include "framework/SourceStream.h"
-#include "host/HostRef.h"
 #include "host/RenderSink.h"
 #include "media/Allocator.h"
 #include "media/MediaType.h"
+#include "platform/ComRef.h"
 
 // {3B0E4E6A-2D7C-4F57-8E0F-6B7A1C2D3E4F}
 static const GUID CLSID_BenchSource = {0x3b0e4e6a, 0x2d7c, 0x4f57, {0x8e, 0x0f, 0x6b, 0x7a, 0x1c, 0x2d, 0x3e, 0x4f}};
@@ -118,7 +118,7 @@ CBenchStream* MakeBenchSource(benchmark::State& state, CBenchSource** ppSource) 
 }
 
 void BM_AllocatorRoundTrip(benchmark::State& state) {
-    CHostRef<IMemAllocator> alloc;
+    CComRef<IMemAllocator> alloc;
     if (FAILED(CreateAllocator(alloc.Put()))) {
         state.SkipWithError("no allocator");
         return;
@@ -140,7 +140,7 @@ void BM_AllocatorRoundTrip(benchmark::State& state) {
 }
 
 void BM_DeliveryLoop(benchmark::State& state) {
-    CHostRef<CRenderSink> sink;
+    CComRef<CRenderSink> sink;
     if (FAILED(CRenderSink::Create(sink.Put()))) {
         state.SkipWithError("no sink");
         return;
@@ -186,8 +186,8 @@ void BM_DeliveryLoop(benchmark::State& state) {
 // The sink's Receive alone, with one sample delivered over and over: the part
 // of the delivery loop that is the host's, not the framework's.
 void BM_SinkReceive(benchmark::State& state) {
-    CHostRef<CRenderSink> sink;
-    CHostRef<IMemAllocator> alloc;
+    CComRef<CRenderSink> sink;
+    CComRef<IMemAllocator> alloc;
     if (FAILED(CRenderSink::Create(sink.Put())) || FAILED(CreateAllocator(alloc.Put()))) {
         state.SkipWithError("no sink");
         return;

@@ -2,6 +2,8 @@
 #include <atomic>
 #include <string>
 
+#include "platform/ComRef.h"
+#include "platform/RegKey.h"
 #include "platform/posix/FilterMapper.h"
 #include "platform/posix/InprocServers.h"
 #include "platform/posix/RegistryDocument.h"
@@ -25,12 +27,13 @@ bool CanActivate() { return t_com.count > 0 || g_multithreaded.load() > 0; }
 // The server path registered for a class, or empty.
 std::string RegisteredServer(REFCLSID clsid) {
     const std::wstring key = L"CLSID\\" + GuidText(clsid) + L"\\InprocServer32";
-    HKEY server = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE, &server) != ERROR_SUCCESS) return std::string();
+    CRegKey server;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE, server.Put()) != ERROR_SUCCESS)
+        return std::string();
     WCHAR path[4096] = {};
     DWORD size = sizeof(path) - sizeof(WCHAR), type = 0;
-    LONG status = RegQueryValueExW(server, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(path), &size);
-    RegCloseKey(server);
+    LONG status = RegQueryValueExW(server.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(path), &size);
+    server.Close();
     if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::string();
     return WideToUtf8(path);  // terminated: the buffer has one WCHAR to spare
 }
@@ -83,17 +86,15 @@ WINOLEAPI CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD clsContex
     if (!CanActivate()) return CO_E_NOTINITIALIZED;
     if ((clsContext & CLSCTX_INPROC_SERVER) == 0) return REGDB_E_CLASSNOTREG;
     if (pUnkOuter && riid != IID_IUnknown) return CLASS_E_NOAGGREGATION;  // an aggregate hands out only its inner IUnknown
-    IClassFactory* factory = nullptr;
+    CComRef<IClassFactory> factory;
     HRESULT result;
     try {
-        result = GetClassObject(rclsid, &factory);
+        result = GetClassObject(rclsid, factory.Put());
     } catch (...) {  // out of memory while finding the server
         return E_OUTOFMEMORY;
     }
     if (FAILED(result)) return result;
-    result = factory->CreateInstance(pUnkOuter, riid, ppv);
-    factory->Release();
-    return result;
+    return factory->CreateInstance(pUnkOuter, riid, ppv);
 }
 
 WINOLEAPI_(void) CoFreeUnusedLibraries(void) { FreeUnusedServers(); }

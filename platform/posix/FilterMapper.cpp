@@ -18,6 +18,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/RegKey.h"
 #include "platform/posix/FilterMapper.h"
 
 namespace oculo::posix {
@@ -96,14 +97,15 @@ std::wstring InstanceKey(const CLSID* category, LPCOLESTR instance, REFCLSID fil
 }
 
 HRESULT WriteInstance(const std::wstring& path, LPCWSTR name, REFCLSID filter, const Blob& blob) {
-    HKEY key = nullptr;
-    LONG status = RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    CRegKey key;
+    LONG status =
+        RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(), nullptr);
     if (status != ERROR_SUCCESS) return FromWin32(status);
-    status = SetString(key, L"FriendlyName", name);
-    if (status == ERROR_SUCCESS) status = SetString(key, L"CLSID", GuidText(filter));
+    status = SetString(key.Get(), L"FriendlyName", name);
+    if (status == ERROR_SUCCESS) status = SetString(key.Get(), L"CLSID", GuidText(filter));
     if (status == ERROR_SUCCESS)
-        status = RegSetValueExW(key, L"FilterData", 0, REG_BINARY, blob.Data().data(), static_cast<DWORD>(blob.Data().size()));
-    RegCloseKey(key);
+        status = RegSetValueExW(key.Get(), L"FilterData", 0, REG_BINARY, blob.Data().data(),
+                                static_cast<DWORD>(blob.Data().size()));
     return FromWin32(status);
 }
 
@@ -178,11 +180,11 @@ public:
             const std::wstring guid = GuidText(clsid);
             LONG status = RegSetValueW(HKEY_CLASSES_ROOT, (L"Filter\\" + guid).c_str(), REG_SZ, name, 0);
             if (status != ERROR_SUCCESS) return FromWin32(status);
-            HKEY key = nullptr;
-            status = RegCreateKeyW(HKEY_CLASSES_ROOT, (L"CLSID\\" + guid).c_str(), &key);
+            CRegKey key;
+            status = RegCreateKeyW(HKEY_CLASSES_ROOT, (L"CLSID\\" + guid).c_str(), key.Put());
             if (status != ERROR_SUCCESS) return FromWin32(status);
-            status = RegSetValueExW(key, L"Merit", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&merit), sizeof(merit));
-            RegCloseKey(key);
+            status = RegSetValueExW(key.Get(), L"Merit", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&merit),
+                                    sizeof(merit));
             return FromWin32(status);
         } catch (...) {
             return E_OUTOFMEMORY;
@@ -195,10 +197,10 @@ public:
             const std::wstring guid = GuidText(filter);
             LONG status = RegDeleteKeyW(HKEY_CLASSES_ROOT, (L"Filter\\" + guid).c_str());
             if (status != ERROR_SUCCESS) return FromWin32(status);
-            HKEY key = nullptr;
-            if (RegOpenKeyExW(HKEY_CLASSES_ROOT, (L"CLSID\\" + guid).c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-                RegDeleteValueW(key, L"Merit");
-                RegCloseKey(key);
+            CRegKey key;
+            if (RegOpenKeyExW(HKEY_CLASSES_ROOT, (L"CLSID\\" + guid).c_str(), 0, KEY_ALL_ACCESS, key.Put()) ==
+                ERROR_SUCCESS) {
+                RegDeleteValueW(key.Get(), L"Merit");
             }
             return S_OK;
         } catch (...) {

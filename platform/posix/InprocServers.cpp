@@ -19,8 +19,8 @@ struct Server {
     LPFNCANUNLOADNOW canUnloadNow;  // may be null: such a server stays loaded
     DllMainFunction dllMain;        // may be null
     int busy;                       // calls in progress outside the lock
-    int loads;                      // LoadLibrary calls not yet matched by FreeLibrary
-    bool byRuntime;                 // loaded for a class object, until CoFreeUnusedLibraries
+    bool byRuntime;                 // the runtime's own reference: from a class object to CoFreeUnusedLibraries
+    int loads;                      // LoadLibrary and GetModuleHandleEx references not yet given back
 };
 
 std::recursive_mutex g_serverLock;  // guards Servers(); held while DllMain runs
@@ -47,7 +47,7 @@ Server* Load(const std::string& path, bool requireServer, HRESULT* result) {
     Server* server = new (std::nothrow) Server{path, handle,
         reinterpret_cast<LPFNGETCLASSOBJECT>(dlsym(handle, "DllGetClassObject")),
         reinterpret_cast<LPFNCANUNLOADNOW>(dlsym(handle, "DllCanUnloadNow")),
-        reinterpret_cast<DllMainFunction>(dlsym(handle, "DllMain")), 0, 0, false};
+        reinterpret_cast<DllMainFunction>(dlsym(handle, "DllMain")), 0, false, 0};
     if (!server || (!server->getClassObject && requireServer)) {
         *result = server ? CO_E_ERRORINDLL : E_OUTOFMEMORY;
         delete server;
@@ -116,11 +116,19 @@ void FreeUnusedServers() {
         }
         server->byRuntime = false;
         if (server->loads > 0) {
-            ++i;  // the application still holds it through LoadLibrary
+            ++i;  // held through LoadLibrary or by a thread of the module
             continue;
         }
         Unload(server);
     }
+}
+
+bool ReferenceServer(void* handle) {
+    std::lock_guard<std::recursive_mutex> hold(g_serverLock);
+    Server* server = FindLoaded(std::string(), handle);
+    if (!server) return false;
+    ++server->loads;
+    return true;
 }
 
 HMODULE LoadModule(const std::string& path) {
@@ -136,8 +144,9 @@ HMODULE LoadModule(const std::string& path) {
 bool FreeModule(HMODULE module) {
     std::lock_guard<std::recursive_mutex> hold(g_serverLock);
     for (Server* server : Servers()) {
-        if (server->handle != static_cast<void*>(module) || server->loads == 0) continue;
-        if (--server->loads == 0 && !server->byRuntime) Unload(server);
+        if (server->handle != static_cast<void*>(module)) continue;
+        // One reference more than was taken is not the runtime's to lose.
+        if (server->loads > 0 && --server->loads == 0 && !server->byRuntime) Unload(server);
         return true;
     }
     return false;

@@ -17,13 +17,17 @@ namespace oculo::posix {
 // be loaded, CO_E_ERRORINDLL when it is not a server.
 HRESULT GetServerClassObject(const std::string& path, REFCLSID clsid, REFIID iid, void** object);
 // Unloads every server whose DllCanUnloadNow answers S_OK, unless the
-// application still holds it through LoadModule.
+// application or a thread of the module still holds it (LoadModule,
+// ReferenceServer).
 void FreeUnusedServers();
 // LoadLibrary and FreeLibrary: a counted load of any module through the same
 // table, so a module the application loaded and the runtime also serves is
 // one module with one DllMain attach. Null (LoadModule) or false (FreeModule)
 // on failure.
 HMODULE LoadModule(const std::string& path);
+// GetModuleHandleEx on a loaded server: one more reference, given back by
+// FreeModule; false when `handle` is no server's.
+bool ReferenceServer(void* handle);
 bool FreeModule(HMODULE module);
 // The directory that holds the platform library, with a trailing slash.
 std::string PlatformDirectory();

@@ -103,6 +103,45 @@ WINBASEAPI FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
 // Threads are never announced to modules here, so there is nothing to switch off.
 WINBASEAPI BOOL WINAPI DisableThreadLibraryCalls(HMODULE) { return TRUE; }
 
+// The object that holds `address`: a server the runtime loaded counts its
+// references itself; any other shared object through dlopen's own count. The
+// main program is never unloaded, so its references need no count.
+WINBASEAPI BOOL WINAPI GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODULE* module) {
+    if (module) *module = nullptr;
+    if (!module || (flags & GET_MODULE_HANDLE_EX_FLAG_PIN) ||
+        (flags & ~(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT))) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    HMODULE found = nullptr;
+    const char* path = nullptr;
+    if (flags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS) {
+        Dl_info info;
+        link_map* object = nullptr;
+        if (!dladdr1(moduleName, &info, reinterpret_cast<void**>(&object), RTLD_DL_LINKMAP) || !object) {
+            SetLastError(ERROR_MOD_NOT_FOUND);
+            return FALSE;
+        }
+        const bool isMain = !object->l_name || !*object->l_name;
+        found = isMain ? static_cast<HMODULE>(MainProgram()) : reinterpret_cast<HMODULE>(object);
+        if (!isMain) path = object->l_name;
+    } else {
+        found = GetModuleHandleW(moduleName);
+        if (!found) return FALSE;
+        if (found != MainProgram()) path = FindObject(found) ? FindObject(found)->l_name : nullptr;
+    }
+    if (!(flags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT) && path && !oculo::posix::ReferenceServer(found)) {
+        void* again = dlopen(path, RTLD_NOW | RTLD_NOLOAD);  // counts one more
+        if (again != static_cast<void*>(found)) {
+            if (again) dlclose(again);
+            SetLastError(ERROR_MOD_NOT_FOUND);
+            return FALSE;
+        }
+    }
+    *module = found;
+    return TRUE;
+}
+
 WINBASEAPI HMODULE WINAPI LoadLibraryExW(LPCWSTR fileName, HANDLE, DWORD) {
     if (!fileName || !*fileName) {
         SetLastError(ERROR_MOD_NOT_FOUND);
@@ -120,7 +159,11 @@ WINBASEAPI HMODULE WINAPI LoadLibraryExW(LPCWSTR fileName, HANDLE, DWORD) {
 }
 
 WINBASEAPI BOOL WINAPI FreeLibrary(HMODULE module) {
-    if (oculo::posix::FreeModule(module)) return TRUE;
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
+    if (module && (module == MainProgram() || oculo::posix::FreeModule(module))) return TRUE;
+    if (!module || !FindObject(module)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    dlclose(module);  // a reference GetModuleHandleEx took through dlopen
+    return TRUE;
 }

@@ -3,6 +3,10 @@
 // An HKEY is an OpenKey (full path and granted access) or one of the two
 // predefined roots. Open keys live in a table so that a closed or foreign
 // handle is refused instead of followed.
+//
+// The exported calls are C functions: each is one try block, so running out
+// of memory anywhere below it answers ERROR_NOT_ENOUGH_MEMORY instead of
+// throwing through the caller (allocation is the only thing below that throws).
 #include <new>
 #include <unordered_set>
 
@@ -103,12 +107,7 @@ LONG NewHandle(const std::wstring& path, REGSAM access, PHKEY result) {
 LONG Resolve(HKEY key, LPCWSTR subKey, std::wstring* path) {
     REGSAM access;
     if (!Describe(key, path, &access)) return ERROR_INVALID_HANDLE;
-    try {
-        if (!Append(path, subKey)) return ERROR_INVALID_PARAMETER;
-    } catch (...) {
-        return ERROR_NOT_ENOUGH_MEMORY;
-    }
-    return ERROR_SUCCESS;
+    return Append(path, subKey) ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
 }
 
 // The stored size of string data is in WCHARs; odd trailing bytes are dropped.
@@ -147,7 +146,7 @@ LONG ResolveAndCreate(HKEY key, LPCWSTR subKey, std::wstring* path, bool* create
 
 using namespace oculo::posix;
 
-WINBASEAPI LONG WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM desired, PHKEY result) {
+WINBASEAPI LONG WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM desired, PHKEY result) try {
     if (!result) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     std::wstring path;
@@ -162,10 +161,12 @@ WINBASEAPI LONG WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM des
         return ERROR_SUCCESS;
     }
     return NewHandle(path, desired, result);
+} catch (...) {
+    return ERROR_NOT_ENOUGH_MEMORY;
 }
 
 WINBASEAPI LONG WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM desired,
-                                       const SECURITY_ATTRIBUTES*, PHKEY result, LPDWORD disposition) {
+                                       const SECURITY_ATTRIBUTES*, PHKEY result, LPDWORD disposition) try {
     if (!result || !subKey) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     std::wstring path;
@@ -174,14 +175,18 @@ WINBASEAPI LONG WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, 
     if (status != ERROR_SUCCESS) return status;
     if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     return NewHandle(path, desired, result);
+} catch (...) {
+    return ERROR_NOT_ENOUGH_MEMORY;
 }
 
-WINBASEAPI LONG WINAPI RegCreateKeyW(HKEY key, LPCWSTR subKey, PHKEY result) {
+WINBASEAPI LONG WINAPI RegCreateKeyW(HKEY key, LPCWSTR subKey, PHKEY result) try {
     return RegCreateKeyExW(key, subKey ? subKey : L"", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
                            result, nullptr);
+} catch (...) {
+    return ERROR_NOT_ENOUGH_MEMORY;
 }
 
-WINBASEAPI LONG WINAPI RegCloseKey(HKEY key) {
+WINBASEAPI LONG WINAPI RegCloseKey(HKEY key) try {
     if (key == HKEY_LOCAL_MACHINE || key == HKEY_CLASSES_ROOT) return ERROR_SUCCESS;
     OpenKey* open = reinterpret_cast<OpenKey*>(key);
     {
@@ -190,10 +195,12 @@ WINBASEAPI LONG WINAPI RegCloseKey(HKEY key) {
     }
     delete open;
     return ERROR_SUCCESS;
+} catch (...) {
+    return ERROR_NOT_ENOUGH_MEMORY;
 }
 
 WINBASEAPI LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LPDWORD type, LPBYTE data,
-                                        LPDWORD cbData) {
+                                        LPDWORD cbData) try {
     if (data && !cbData) return ERROR_INVALID_PARAMETER;
     std::wstring path;
     LONG status = PathWithAccess(key, KEY_QUERY_VALUE, &path);
@@ -214,40 +221,38 @@ WINBASEAPI LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LP
         *cbData = needed;
         return ERROR_SUCCESS;
     });
+} catch (...) {
+    return ERROR_NOT_ENOUGH_MEMORY;
 }
 
 WINBASEAPI LONG WINAPI RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* data,
-                                      DWORD cbData) {
+                                      DWORD cbData) try {
     if (!data && cbData) return ERROR_INVALID_PARAMETER;
     std::wstring path;
     LONG status = PathWithAccess(key, KEY_SET_VALUE, &path);
     if (status != ERROR_SUCCESS) return status;
-    try {
-        const std::wstring name = valueName ? valueName : L"";
-        if (!ValidValueName(name)) return ERROR_INVALID_PARAMETER;
-        return SetValue(path, name, type, StoredData(type, data, cbData));
-    } catch (...) {
-        return ERROR_NOT_ENOUGH_MEMORY;
-    }
+    const std::wstring name = valueName ? valueName : L"";
+    if (!ValidValueName(name)) return ERROR_INVALID_PARAMETER;
+    return SetValue(path, name, type, StoredData(type, data, cbData));
+} catch (...) {
+    return ERROR_NOT_ENOUGH_MEMORY;
 }
 
 // Sets the default value of subKey (created when missing) to a string; the size given is ignored.
-WINBASEAPI LONG WINAPI RegSetValueW(HKEY key, LPCWSTR subKey, DWORD type, LPCWSTR data, DWORD) {
+WINBASEAPI LONG WINAPI RegSetValueW(HKEY key, LPCWSTR subKey, DWORD type, LPCWSTR data, DWORD) try {
     if (type != REG_SZ || !data) return ERROR_INVALID_PARAMETER;
     std::wstring path;
     bool created = false;
     LONG status = ResolveAndCreate(key, subKey, &path, &created);
     if (status != ERROR_SUCCESS) return status;
-    try {
-        const BYTE* bytes = reinterpret_cast<const BYTE*>(data);
-        return SetValue(path, L"", REG_SZ, std::vector<BYTE>(bytes, bytes + (std::wcslen(data) + 1) * sizeof(WCHAR)));
-    } catch (...) {
-        return ERROR_NOT_ENOUGH_MEMORY;
-    }
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(data);
+    return SetValue(path, L"", REG_SZ, std::vector<BYTE>(bytes, bytes + (std::wcslen(data) + 1) * sizeof(WCHAR)));
+} catch (...) {
+    return ERROR_NOT_ENOUGH_MEMORY;
 }
 
 WINBASEAPI LONG WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD cchName, LPDWORD, LPWSTR keyClass,
-                                     LPDWORD cchClass, PFILETIME lastWriteTime) {
+                                     LPDWORD cchClass, PFILETIME lastWriteTime) try {
     if (!name || !cchName) return ERROR_INVALID_PARAMETER;
     std::wstring path;
     LONG status = PathWithAccess(key, KEY_ENUMERATE_SUB_KEYS, &path);
@@ -265,10 +270,12 @@ WINBASEAPI LONG WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD
         if (lastWriteTime) *lastWriteTime = FILETIME{0, 0};
         return ERROR_SUCCESS;
     });
+} catch (...) {
+    return ERROR_NOT_ENOUGH_MEMORY;
 }
 
 // As on Windows, a key that still has subkeys is not deleted.
-WINBASEAPI LONG WINAPI RegDeleteKeyW(HKEY key, LPCWSTR subKey) {
+WINBASEAPI LONG WINAPI RegDeleteKeyW(HKEY key, LPCWSTR subKey) try {
     if (!subKey) return ERROR_INVALID_PARAMETER;
     std::wstring path;
     LONG status = Resolve(key, subKey, &path);
@@ -281,9 +288,11 @@ WINBASEAPI LONG WINAPI RegDeleteKeyW(HKEY key, LPCWSTR subKey) {
         *modified = true;
         return ERROR_SUCCESS;
     });
+} catch (...) {
+    return ERROR_NOT_ENOUGH_MEMORY;
 }
 
-WINBASEAPI LONG WINAPI RegDeleteValueW(HKEY key, LPCWSTR valueName) {
+WINBASEAPI LONG WINAPI RegDeleteValueW(HKEY key, LPCWSTR valueName) try {
     std::wstring path;
     LONG status = PathWithAccess(key, KEY_SET_VALUE, &path);
     if (status != ERROR_SUCCESS) return status;
@@ -293,4 +302,6 @@ WINBASEAPI LONG WINAPI RegDeleteValueW(HKEY key, LPCWSTR valueName) {
         *modified = document.DeleteValue(path, name);
         return *modified ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
     });
+} catch (...) {
+    return ERROR_NOT_ENOUGH_MEMORY;
 }

@@ -139,7 +139,13 @@ bool ReadValueLine(const std::string& line, RegValue* value) {
     return ReadData(Trim(line.substr(at + 1)), value);
 }
 
-// Splits into logical lines: a value line ending in a backslash continues on the next.
+bool IsKeyHeader(const std::string& trimmed) {
+    return trimmed.size() > 2 && trimmed.front() == '[' && trimmed.back() == ']';
+}
+
+// Splits into logical lines: a value line ending in a backslash continues on
+// the next, unless that is a key header: a stray backslash in a hand-edited
+// file must not move the next key's values into this one.
 std::vector<std::string> LogicalLines(const std::string& text) {
     std::vector<std::string> lines;
     size_t start = 0;
@@ -149,9 +155,10 @@ std::vector<std::string> LogicalLines(const std::string& text) {
         if (end == std::string::npos) end = text.size();
         std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::string trimmed = Trim(line);
+        if (continuing && IsKeyHeader(trimmed)) continuing = false;
         if (continuing) lines.back() += "\n" + line;
         else lines.push_back(line);
-        std::string trimmed = Trim(line);
         continuing = !trimmed.empty() && trimmed.back() == '\\' &&
                      (continuing || trimmed[0] == '"' || trimmed[0] == '@');
         start = end + 1;
@@ -253,7 +260,7 @@ RegistryDocument RegistryDocument::Parse(const std::string& text) {
             continue;
         }
         first = false;
-        if (trimmed.size() > 2 && trimmed.front() == '[' && trimmed.back() == ']' && trimmed[1] != '-') {
+        if (IsKeyHeader(trimmed) && trimmed[1] != '-') {
             document.m_sections.push_back(RegSection{Utf8ToWide(trimmed.substr(1, trimmed.size() - 2)), {}});
             continue;
         }

@@ -159,7 +159,7 @@ LONG RegistryStore::Save(const std::string& path, const RegistryDocument& docume
 
 LONG RegistryStore::Read(const std::function<LONG(const RegistryDocument&)>& read) {
     try {
-        std::lock_guard<std::mutex> hold(m_lock);
+        CMutexLock hold(m_lock);
         LONG result = Refresh(false);
         return result == ERROR_SUCCESS ? read(m_document) : result;
     } catch (...) {
@@ -169,7 +169,7 @@ LONG RegistryStore::Read(const std::function<LONG(const RegistryDocument&)>& rea
 
 LONG RegistryStore::Write(const std::function<LONG(RegistryDocument&, bool*)>& change) {
     try {
-        std::lock_guard<std::mutex> hold(m_lock);
+        CMutexLock hold(m_lock);
         const std::string path = RegistryPath();
         MakeParents(path);
         FileLock lock(path);
@@ -183,6 +183,8 @@ LONG RegistryStore::Write(const std::function<LONG(RegistryDocument&, bool*)>& c
         m_identity = Identity();  // re-read next time: the file on disk is the truth
         return result;
     } catch (...) {
+        // The holder above is gone by now: the lock is taken again.
+        CMutexLock hold(m_lock);
         m_identity = Identity();
         return ERROR_NOT_ENOUGH_MEMORY;
     }

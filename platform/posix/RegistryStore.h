@@ -10,9 +10,9 @@
 #pragma once
 
 #include <functional>
-#include <mutex>
 #include <string>
 
+#include "platform/Mutex.h"
 #include "platform/posix/RegistryDocument.h"
 
 namespace oculo::posix {
@@ -35,12 +35,12 @@ private:
         bool operator==(const Identity& other) const;
     };
 
-    LONG Refresh(bool force);  // REQUIRES: m_lock held
+    LONG Refresh(bool force) REQUIRES(m_lock);
     LONG Save(const std::string& path, const RegistryDocument& document);
 
-    std::mutex m_lock;  // guards everything below, and serialises writers in this process
-    Identity m_identity;
-    RegistryDocument m_document;
+    CMutex m_lock;  // serialises writers in this process
+    Identity m_identity GUARDED_BY(m_lock);
+    RegistryDocument m_document GUARDED_BY(m_lock);
 };
 
 // Where the registry lives: $OCULO_REGISTRY, else $XDG_CONFIG_HOME/oculo/registry.reg,

@@ -9,6 +9,22 @@
 namespace oculo::posix {
 namespace {
 
+// What FreeLibraryAndExitThread leaves for the end of its thread: the module
+// reference is given back once the thread's frames in that module are left.
+struct ThreadExit {
+    bool bExiting = false;
+    DWORD dwExitCode = 0;
+    HMODULE module = nullptr;
+
+    void GiveBackModule() {
+        HMODULE held = module;
+        module = nullptr;
+        if (held) FreeLibrary(held);
+    }
+    ~ThreadExit() { GiveBackModule(); }  // threads that CreateThread did not make
+};
+thread_local ThreadExit t_exit;
+
 // A thread object is signalled once its routine has returned. The running
 // thread holds its own reference, so closing the handle early only detaches.
 class Thread final : public KernelObject {
@@ -16,14 +32,18 @@ public:
     Thread(LPTHREAD_START_ROUTINE start, LPVOID parameter)
         : KernelObject(KernelType::Thread), m_start(start), m_parameter(parameter) {}
 
+    // A routine that ends in FreeLibraryAndExitThread is unwound to here.
     void Run() {
-        DWORD code = m_start(m_parameter);
-        {
-            std::lock_guard<std::mutex> hold(m_mutex);
-            m_dwExitCode = code;
-            m_bFinished = true;
-        }
-        m_signal.notify_all();
+        struct End {
+            Thread& thread;
+            DWORD code;
+            ~End() {
+                if (t_exit.bExiting) code = t_exit.dwExitCode;
+                t_exit.GiveBackModule();
+                thread.Finish(code);
+            }
+        } end{*this, 0};
+        end.code = m_start(m_parameter);
     }
 
     DWORD ExitCode() {
@@ -32,6 +52,15 @@ public:
     }
 
 private:
+    void Finish(DWORD code) {
+        {
+            std::lock_guard<std::mutex> hold(m_mutex);
+            m_dwExitCode = code;
+            m_bFinished = true;
+        }
+        m_signal.notify_all();
+    }
+
     bool TryAcquireLocked(uint64_t) override { return m_bFinished; }
 
     const LPTHREAD_START_ROUTINE m_start;
@@ -107,6 +136,16 @@ WINBASEAPI HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, L
     }
     if (threadId) *threadId = NewThreadId();
     return handle;
+}
+
+// pthread_exit unwinds the thread's frames (the caller's module is still
+// loaded then); Thread::Run, or the thread's exit for other threads, then
+// gives the module back.
+WINBASEAPI void WINAPI FreeLibraryAndExitThread(HMODULE module, DWORD exitCode) {
+    t_exit.bExiting = true;
+    t_exit.dwExitCode = exitCode;
+    t_exit.module = module;
+    pthread_exit(nullptr);
 }
 
 WINBASEAPI BOOL WINAPI GetExitCodeThread(HANDLE thread, LPDWORD exitCode) {

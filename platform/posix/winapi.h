@@ -68,6 +68,13 @@ WINBASEAPI DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD
 WINBASEAPI HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName);
 WINBASEAPI FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
 WINBASEAPI BOOL WINAPI DisableThreadLibraryCalls(HMODULE module);
+// Module references, as on Windows: a module stays loaded (its DllMain sees no
+// detach) until every reference is given back. Of the flags, FROM_ADDRESS and
+// UNCHANGED_REFCOUNT are supported; PIN is refused.
+#define GET_MODULE_HANDLE_EX_FLAG_PIN 0x00000001u
+#define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x00000002u
+#define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x00000004u
+WINBASEAPI BOOL WINAPI GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODULE* module);
 // Loads a module by path (made absolute, so its GetModuleFileNameA is a full
 // path as on Windows) and runs its DllMain attach on the first load; counted
 // with FreeLibrary. Failure: null and ERROR_MOD_NOT_FOUND. A module's own
@@ -75,6 +82,16 @@ WINBASEAPI BOOL WINAPI DisableThreadLibraryCalls(HMODULE module);
 #define LOAD_WITH_ALTERED_SEARCH_PATH 0x00000008u
 WINBASEAPI HMODULE WINAPI LoadLibraryExW(LPCWSTR fileName, HANDLE file, DWORD flags);
 WINBASEAPI BOOL WINAPI FreeLibrary(HMODULE module);
+// Ends the calling thread with `exitCode` and gives back one reference on
+// `module`, which may hold the caller's code: the reference goes only after
+// the thread's frames have been left. For threads made by CreateThread, the
+// thread counts as ended after the module was given back, as on Windows.
+WINBASEAPI __attribute__((noreturn)) void WINAPI FreeLibraryAndExitThread(HMODULE module, DWORD exitCode);
+
+// --- Name lookup: the system's resolver, with the same names as Winsock's ---
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 // --- Memory ---
 #define MEM_COMMIT 0x00001000u

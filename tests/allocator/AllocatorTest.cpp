@@ -158,6 +158,8 @@ TEST_F(AllocatorTest, BlockedGetBufferWokenByRelease) {
         hr = m_pAlloc->GetBuffer(&pGot, nullptr, nullptr, 0);
         done = true;
     });
+    // A GetBuffer that did not wait would return within microseconds; 20 ms
+    // also gives the waiter time to block before the release below.
     Sleep(20);
     EXPECT_FALSE(done);
     BYTE* pExpected = Pointer(pHeld);
@@ -182,7 +184,7 @@ TEST_F(AllocatorTest, BlockedGetBufferWokenByDecommit) {
             finished++;
         });
     }
-    Sleep(20);
+    Sleep(20);  // as above: time to block, and long enough to see one that did not
     EXPECT_EQ(0, finished.load());
     ASSERT_EQ(S_OK, m_pAlloc->Decommit());
     EXPECT_TRUE(Eventually([&] { return finished.load() == 2; }));

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "camera/ExtendedTickCount.h"
 #include "camera/MTAutoLock.h"
 #include "camera/StreamContext.h"
@@ -42,16 +45,36 @@ TEST(ClockRealTest, FollowsThePlatformClock) {
     EXPECT_LT(after - before, 5000u);
 }
 
-TEST(MTAutoLockTest, ReleasesOnceAndReportsState) {
-    CMTCriticalSection lock;
-    {
-        CMTAutoLock hold(lock, true);
-        EXPECT_TRUE(hold.Unlock());
-        EXPECT_TRUE(hold.Unlock());  // second unlock does not leave the lock again
-        CMTAutoLock again(lock, true);
-    }
+// Re-entry and leaving once too often, on purpose: the lock checks refuse
+// both, the holder must bear them.
+void HoldAndLeaveTooOften(CMTCriticalSection& lock) NO_THREAD_SAFETY_ANALYSIS {
+    CMTAutoLock hold(lock, true);
+    EXPECT_TRUE(hold.Unlock());
+    EXPECT_TRUE(hold.Unlock());  // nothing left to leave, now or in the destructor
     CMTAutoLock notTaken(lock, false);
     EXPECT_TRUE(notTaken.Unlock());
+    CMTAutoLock kept(lock, true);  // left by its destructor
+}
+
+// The lock is re-entrant: a holder leaving it once too often would free a
+// hold that belongs to its caller.
+TEST(MTAutoLockTest, LeavesOnlyWhatItTook) {
+    CMTCriticalSection lock;
+    lock.Lock();  // the caller's own hold, beneath the holders'
+    HoldAndLeaveTooOften(lock);
+    std::atomic<bool> entered{false};
+    std::thread other([&] {
+        CMTAutoLock hold(lock, true);
+        entered = true;
+    });
+    // A lock freed too early lets the waiting thread in at once: 100 ms is
+    // ample, and a slow machine can only hide that, never fake it.
+    Sleep(100);
+    EXPECT_FALSE(entered.load());
+    lock.Unlock();  // the last hold: now the other thread gets in
+    for (int i = 0; i < 1000 && !entered.load(); ++i) Sleep(10);
+    ASSERT_TRUE(entered.load()) << "a holder kept the lock";  // (its stuck thread then ends the program)
+    other.join();
 }
 
 TEST(StreamContextTest, ImageBufferIsABitmapFileOfPaddedRows) {

@@ -129,21 +129,30 @@ TEST(FrameStoreTest, IsBlackBeforeTheFirstPictureAndForAnEmptyWindow) {
     EXPECT_EQ(Read(store, 33, 7), black);
 }
 
-TEST(FrameStoreTest, WithoutAStoreNothingIsTouched) {
+TEST(FrameStoreTest, WithoutAStoreOrAPictureNothingIsTouched) {
+    const std::vector<BYTE> src = Picture(8, 8, 3);
     for (LONG size : {0, -4}) {
         CFrameStore store;
         store.ResizeFrameStore(size, 10);
-        const std::vector<BYTE> src = Picture(8, 8, 3);
-        EXPECT_TRUE(store.OnFrame(src.data(), 8, 8));
-        BYTE target[16] = {};
+        store.OnFrame(src.data(), 8, 8);
+        BYTE target[16];
+        std::memset(target, 0x5A, sizeof(target));
         EXPECT_EQ(store.CopyStore(target, sizeof(target)), 0);
+        EXPECT_EQ(target[0], 0x5A);
     }
     CFrameStore store;
     store.ResizeFrameStore(8, 8);
-    EXPECT_TRUE(store.OnFrame(nullptr, 8, 8));
-    EXPECT_TRUE(store.OnFrame(Picture(8, 8, 1).data(), 0, 8));
+    store.OnFrame(src.data(), 8, 8);
+    const std::vector<BYTE> last = Read(store, 8, 8);
+    ASSERT_NE(last, std::vector<BYTE>(last.size(), 0));
+    store.OnFrame(nullptr, 8, 8);
+    store.OnFrame(Picture(8, 8, 1).data(), 0, 8);
+    store.OnFrame(Picture(8, 8, 1).data(), 8, -1);
+    EXPECT_EQ(Read(store, 8, 8), last);  // the last picture stays
     BYTE small[16];
+    std::memset(small, 0x5A, sizeof(small));
     EXPECT_EQ(store.CopyStore(small, sizeof(small)), 0);  // does not fit: nothing copied
+    EXPECT_EQ(small[0], 0x5A);
 }
 
 TEST(FrameStoreTest, ResizeKeepsAStoreOfTheSameSize) {

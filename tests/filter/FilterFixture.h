@@ -9,7 +9,7 @@
 #include "filter/Oculo.h"
 #include "filter/OculoStream.h"
 #include "host/HostGraph.h"
-#include "host/HostRef.h"
+#include "platform/ComRef.h"
 #include "host/RenderSink.h"
 #include "tests/platform/RegistryFixture.h"
 
@@ -37,10 +37,10 @@ protected:
     void MakeGraph();
     void Connect();
 
-    CHostRef<IBaseFilter> m_filter;
+    CComRef<IBaseFilter> m_filter;
     COculo* m_pOculo = nullptr;
     COculoStream* m_pPin = nullptr;  // no reference: the filter's
-    CHostRef<CHostGraph> m_graph;
-    CHostRef<CRenderSink> m_sink;
+    CComRef<CHostGraph> m_graph;
+    CComRef<CRenderSink> m_sink;
     HRESULT m_hrCom = E_FAIL;
 };

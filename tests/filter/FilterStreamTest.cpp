@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "camera/ExtendedTickCount.h"
 #include "tests/filter/FilterFixture.h"
 #include "tests/fixtures/FixtureProcess.h"
 
@@ -143,6 +144,24 @@ TEST_F(FilterStreamTest, ChosenFrameDurationAfterReconnectionAndTheWorkersComman
     for (const SinkSample& s : m_sink->Pin()->Samples()) {
         EXPECT_EQ(s.rtStop - s.rtStart, 1000000);
     }
+}
+
+// Paused, the first sample goes out (downstream can cue) and the next is
+// held; running, the next waits 5 s for its time, and Stop ends that at once.
+TEST_F(FilterStreamTest, PauseHoldsAfterTheFirstSampleAndStopEndsAWait) {
+    m_config.fps = 0.2f;
+    ASSERT_NO_FATAL_FAILURE(StartStreaming());
+    CRenderSinkPin* pSink = m_sink->Pin();
+    ASSERT_EQ(m_graph->Pause(), S_OK);
+    ASSERT_TRUE(pSink->WaitForSamples(1, kWaitMs));
+    Sleep(300);
+    EXPECT_EQ(pSink->SampleCount(), 1u);
+    ASSERT_EQ(m_graph->Run(), S_OK);
+    Sleep(200);
+    const uint64_t since = ExtendedTickCount();
+    ASSERT_EQ(m_graph->Stop(), S_OK);
+    EXPECT_LT(ExtendedTickCount() - since, 1000u);
+    EXPECT_EQ(pSink->SampleCount(), 1u);
 }
 
 // A sample callback asks the pin and the filter about themselves while Stop

@@ -6,20 +6,20 @@
 #include <thread>
 
 #include "host/HostGraph.h"
-#include "host/HostRef.h"
 #include "host/RenderSink.h"
+#include "platform/ComRef.h"
 #include "tests/host/HostFakes.h"
 
 namespace {
 
-CHostRef<CHostGraph> NewGraph() {
-    CHostRef<CHostGraph> graph;
+CComRef<CHostGraph> NewGraph() {
+    CComRef<CHostGraph> graph;
     EXPECT_EQ(S_OK, CHostGraph::Create(graph.Put()));
     return graph;
 }
 
-CHostRef<CRenderSink> NewSink() {
-    CHostRef<CRenderSink> sink;
+CComRef<CRenderSink> NewSink() {
+    CComRef<CRenderSink> sink;
     EXPECT_EQ(S_OK, CRenderSink::Create(sink.Put()));
     return sink;
 }
@@ -27,7 +27,7 @@ CHostRef<CRenderSink> NewSink() {
 }  // namespace
 
 TEST(HostClock, RunsInHundredNanosecondUnits) {
-    CHostRef<CHostClock> clock;
+    CComRef<CHostClock> clock;
     ASSERT_EQ(S_OK, CHostClock::Create(clock.Put()));
     EXPECT_EQ(E_POINTER, clock->GetTime(nullptr));
     REFERENCE_TIME t0 = 0, t1 = 0;
@@ -39,8 +39,8 @@ TEST(HostClock, RunsInHundredNanosecondUnits) {
 }
 
 TEST(HostGraph, HoldsFiltersNotTheOtherWayRound) {
-    CHostRef<CHostGraph> graph = NewGraph();
-    CHostRef<CRenderSink> sink = NewSink();
+    CComRef<CHostGraph> graph = NewGraph();
+    CComRef<CRenderSink> sink = NewSink();
     EXPECT_EQ(S_OK, graph->AddFilter(sink.Get(), L"Sink"));
 
     // The graph took one reference on the sink; the sink none on the graph.
@@ -55,18 +55,18 @@ TEST(HostGraph, HoldsFiltersNotTheOtherWayRound) {
     EXPECT_EQ(static_cast<IFilterGraph*>(graph.Get()), info.pGraph);
     info.pGraph->Release();
 
-    CHostRef<IReferenceClock> clock;
+    CComRef<IReferenceClock> clock;
     ASSERT_EQ(S_OK, sink->GetSyncSource(clock.Put()));
     EXPECT_EQ(static_cast<IReferenceClock*>(graph->Clock()), clock.Get());
 
-    CHostRef<IBaseFilter> found;
+    CComRef<IBaseFilter> found;
     EXPECT_EQ(S_OK, graph->FindFilterByName(L"Sink", found.Put()));
     EXPECT_EQ(static_cast<IBaseFilter*>(sink.Get()), found.Get());
     EXPECT_EQ(VFW_E_NOT_FOUND, graph->FindFilterByName(L"Other", found.Put()));
     EXPECT_FALSE(found);
 
     // A second filter of the same name is renamed, as a host graph does.
-    CHostRef<CRenderSink> twin = NewSink();
+    CComRef<CRenderSink> twin = NewSink();
     EXPECT_EQ(VFW_S_DUPLICATE_NAME, graph->AddFilter(twin.Get(), L"Sink"));
     EXPECT_EQ(E_INVALIDARG, graph->AddFilter(twin.Get(), L"Again"));
 
@@ -81,8 +81,8 @@ TEST(HostGraph, HoldsFiltersNotTheOtherWayRound) {
 
 TEST(HostGraph, ChangesStateDownstreamFirst) {
     CFakeSourceFilter source;  // outlives the graph, which holds it
-    CHostRef<CHostGraph> graph = NewGraph();
-    CHostRef<CRenderSink> sink = NewSink();
+    CComRef<CHostGraph> graph = NewGraph();
+    CComRef<CRenderSink> sink = NewSink();
     // Source added first: order must come from the connections, not from adding.
     ASSERT_EQ(S_OK, graph->AddFilter(&source, L"Source"));
     ASSERT_EQ(S_OK, graph->AddFilter(sink.Get(), L"Sink"));
@@ -107,9 +107,9 @@ TEST(HostGraph, ChangesStateDownstreamFirst) {
 
 TEST(HostGraph, TeardownDisconnectsAndReleasesEverything) {
     CFakeSourceFilter source;
-    CHostRef<CRenderSink> sink = NewSink();
+    CComRef<CRenderSink> sink = NewSink();
     {
-        CHostRef<CHostGraph> graph = NewGraph();
+        CComRef<CHostGraph> graph = NewGraph();
         ASSERT_EQ(S_OK, graph->AddFilter(&source, L"Source"));
         ASSERT_EQ(S_OK, graph->AddFilter(sink.Get(), L"Sink"));
         ASSERT_EQ(S_OK, graph->ConnectDirect(&source.Pin(), sink->InputPin(), nullptr));
@@ -119,7 +119,7 @@ TEST(HostGraph, TeardownDisconnectsAndReleasesEverything) {
     }
     EXPECT_EQ(State_Stopped, sink->State());
     EXPECT_EQ(nullptr, source.Pin().Peer());
-    CHostRef<IPin> peer;
+    CComRef<IPin> peer;
     EXPECT_EQ(VFW_E_NOT_CONNECTED, sink->InputPin()->ConnectedTo(peer.Put()));
     EXPECT_EQ(0u, source.RefCount());
     EXPECT_EQ(0u, source.Pin().RefCount());
@@ -131,8 +131,8 @@ TEST(HostGraph, TeardownDisconnectsAndReleasesEverything) {
 
 TEST(HostGraph, ReconnectsOnlyWhenStopped) {
     CFakeSourceFilter source;
-    CHostRef<CHostGraph> graph = NewGraph();
-    CHostRef<CRenderSink> sink = NewSink();
+    CComRef<CHostGraph> graph = NewGraph();
+    CComRef<CRenderSink> sink = NewSink();
     ASSERT_EQ(S_OK, graph->AddFilter(&source, L"Source"));
     ASSERT_EQ(S_OK, graph->AddFilter(sink.Get(), L"Sink"));
     ASSERT_EQ(S_OK, graph->ConnectDirect(&source.Pin(), sink->InputPin(), nullptr));
@@ -154,7 +154,7 @@ TEST(HostGraph, ReconnectsOnlyWhenStopped) {
 }
 
 TEST(HostGraph, RecordsEventsAndWaitsBounded) {
-    CHostRef<CHostGraph> graph = NewGraph();
+    CComRef<CHostGraph> graph = NewGraph();
     auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(graph->WaitForEvent(EC_COMPLETE, 50));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));

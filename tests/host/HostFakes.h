@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "host/HostRef.h"
+#include "platform/ComRef.h"
 #include "platform/platform.h"
 
 // A media sample over its own buffer.
@@ -135,7 +135,7 @@ public:
         const AM_MEDIA_TYPE* type = pmt ? pmt : &m_preferred;
         HRESULT hr = pReceivePin->ReceiveConnection(this, type);
         if (FAILED(hr)) return hr;
-        m_peer = CHostRef<IPin>(pReceivePin);
+        m_peer = CComRef<IPin>(pReceivePin);
         m_peer.As(IID_IMemInputPin, &m_input);
         return S_OK;
     }
@@ -194,8 +194,8 @@ private:
     std::atomic<ULONG> m_cRef{0};
     IBaseFilter* m_pFilter;  // owner, no reference (for QueryPinInfo)
     VIDEOINFOHEADER m_format;
-    CHostRef<IPin> m_peer;
-    CHostRef<IMemInputPin> m_input;
+    CComRef<IPin> m_peer;
+    CComRef<IMemInputPin> m_input;
     int m_cConnects = 0;
 };
 

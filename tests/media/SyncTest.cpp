@@ -6,20 +6,25 @@
 #include "media/CritSec.h"
 #include "media/IntToWstr.h"
 
+// Takes the lock again and counts. The lock checks see one function at a
+// time and know no re-entry, so the second taking happens here.
+void CountHoldingAgain(CCritSec* lock, int* counter) {
+    CAutoLock again(lock);
+    ++*counter;
+}
+
 TEST(CritSec, IsRecursiveAndExcludesOtherThreads) {
     CCritSec lock;
     int counter = 0;
     {
         CAutoLock outer(&lock);
-        CAutoLock inner(&lock);  // the holder may take it again
-        ++counter;
+        CountHoldingAgain(&lock, &counter);  // the holder may take it again
     }
     // Two threads that increment under the lock lose no update.
     auto work = [&] {
         for (int i = 0; i < 20000; ++i) {
             CAutoLock hold(&lock);
-            CAutoLock again(&lock);
-            ++counter;
+            CountHoldingAgain(&lock, &counter);
         }
     };
     std::thread a(work);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "RegistryFixture.h"
+#include "platform/RegKey.h"
 
 // {6F1C2B0A-8E2D-4B8A-9C51-0D3E5A7B9C11}, the test server's class.
 static const GUID kServerClass = {0x6f1c2b0a, 0x8e2d, 0x4b8a, {0x9c, 0x51, 0x0d, 0x3e, 0x5a, 0x7b, 0x9c, 0x11}};
@@ -120,6 +121,36 @@ TEST_F(ComTest, RegisteredServerIsLoadedOnceAndUnloadedWhenUnused) {
     first->Release();
 }
 
+TEST_F(ComTest, AThreadHoldingTheServerKeepsItLoadedUntilItEnds) {
+    RegisterServer(OCULO_TEST_SERVER);
+    IPersist* object = nullptr;
+    ASSERT_EQ(CoCreateInstance(kServerClass, nullptr, CLSCTX_INPROC_SERVER, IID_IPersist, (void**)&object), S_OK);
+    void* handle = dlopen(OCULO_TEST_SERVER, RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(handle, nullptr);
+    auto start = reinterpret_cast<HANDLE (*)(HANDLE)>(dlsym(handle, "StartHeldThread"));
+    dlclose(handle);
+    ASSERT_NE(start, nullptr);
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = start(release);
+    ASSERT_NE(thread, nullptr);
+    object->Release();
+    CoFreeUnusedLibraries();  // unused, but its thread holds it: no detach
+    EXPECT_EQ(g_events.size(), 1u);
+
+    SetEvent(release);
+    ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(code, 7u);
+    ASSERT_EQ(g_events.size(), 2u);  // the last reference went with the thread
+    EXPECT_EQ(g_events[1].rfind("detach ", 0), 0u);
+    void* still = dlopen(OCULO_TEST_SERVER, RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_EQ(still, nullptr);
+    if (still) dlclose(still);
+    CloseHandle(thread);
+    CloseHandle(release);
+}
+
 TEST_F(ComTest, FilterMapper2WritesAndRemovesTheDeviceEntry) {
     IFilterMapper2* mapper = nullptr;
     ASSERT_EQ(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2, (void**)&mapper),
@@ -136,29 +167,28 @@ TEST_F(ComTest, FilterMapper2WritesAndRemovesTheDeviceEntry) {
               S_OK);
     EXPECT_EQ(moniker, nullptr);
 
-    HKEY key = nullptr;
+    CRegKey key;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT,
                             L"CLSID\\{860BB310-5D01-11D0-BD3B-00A0C911CE86}\\Instance\\"
                             L"{6F1C2B0A-8E2D-4B8A-9C51-0D3E5A7B9C11}",
-                            0, KEY_READ, &key),
+                            0, KEY_READ, key.Put()),
               ERROR_SUCCESS);
     WCHAR text[64];
     DWORD size = sizeof(text);
-    EXPECT_EQ(RegQueryValueExW(key, L"FriendlyName", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExW(key.Get(), L"FriendlyName", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size), ERROR_SUCCESS);
     EXPECT_STREQ(text, L"Oculo 01");
     size = sizeof(text);
-    EXPECT_EQ(RegQueryValueExW(key, L"CLSID", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExW(key.Get(), L"CLSID", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size), ERROR_SUCCESS);
     EXPECT_STREQ(text, L"{6F1C2B0A-8E2D-4B8A-9C51-0D3E5A7B9C11}");
     DWORD data[64];
     DWORD type2 = 0;
     size = sizeof(data);
-    EXPECT_EQ(RegQueryValueExW(key, L"FilterData", nullptr, &type2, reinterpret_cast<BYTE*>(data), &size), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExW(key.Get(), L"FilterData", nullptr, &type2, reinterpret_cast<BYTE*>(data), &size), ERROR_SUCCESS);
     EXPECT_EQ(type2, REG_BINARY);
     EXPECT_EQ(size, 3 * 4 + 2 * 4 + 16 + 2 * 16u);  // header, one pin, one media type
     EXPECT_EQ(data[0], 1u);
     EXPECT_EQ(data[1], static_cast<DWORD>(MERIT_DO_NOT_USE));
     EXPECT_EQ(data[3], 2u);  // an output pin
-    RegCloseKey(key);
 
     EXPECT_EQ(mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, nullptr, kServerClass), S_OK);
     EXPECT_EQ(mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, nullptr, kServerClass),
@@ -173,17 +203,16 @@ TEST_F(ComTest, FilterMapperRecordsTheFilterAndItsMerit) {
     ASSERT_EQ(CoCreateInstance(CLSID_FilterMapper, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper, (void**)&mapper), S_OK);
     EXPECT_EQ(mapper->UnregisterFilter(kServerClass), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(mapper->RegisterFilter(kServerClass, L"Oculo", MERIT_DO_NOT_USE), S_OK);
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID\\{6F1C2B0A-8E2D-4B8A-9C51-0D3E5A7B9C11}", 0, KEY_READ, &key),
+    CRegKey key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID\\{6F1C2B0A-8E2D-4B8A-9C51-0D3E5A7B9C11}", 0, KEY_READ, key.Put()),
               ERROR_SUCCESS);
     DWORD merit = 0, size = sizeof(merit);
-    EXPECT_EQ(RegQueryValueExW(key, L"Merit", nullptr, nullptr, reinterpret_cast<BYTE*>(&merit), &size), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExW(key.Get(), L"Merit", nullptr, nullptr, reinterpret_cast<BYTE*>(&merit), &size), ERROR_SUCCESS);
     EXPECT_EQ(merit, static_cast<DWORD>(MERIT_DO_NOT_USE));
     EXPECT_EQ(mapper->UnregisterFilter(kServerClass), S_OK);
     size = sizeof(merit);
-    EXPECT_EQ(RegQueryValueExW(key, L"Merit", nullptr, nullptr, reinterpret_cast<BYTE*>(&merit), &size),
+    EXPECT_EQ(RegQueryValueExW(key.Get(), L"Merit", nullptr, nullptr, reinterpret_cast<BYTE*>(&merit), &size),
               ERROR_FILE_NOT_FOUND);
-    RegCloseKey(key);
     EXPECT_EQ(mapper->RegisterPin(kServerClass, L"Output", FALSE, TRUE, FALSE, FALSE, CLSID_NULL, nullptr), E_NOTIMPL);
     mapper->Release();
 }

@@ -10,7 +10,9 @@ TEST(PlatformHeaders, RecordLayouts) {
     EXPECT_EQ(sizeof(ALLOCATOR_PROPERTIES), 16u);
     EXPECT_EQ(sizeof(LONG), 4u);
     EXPECT_EQ(sizeof(DWORD), 4u);
-    EXPECT_TRUE(IsEqualGUID(MEDIATYPE_Video, MEDIATYPE_Video));
-    EXPECT_FALSE(IsEqualGUID(MEDIASUBTYPE_RGB24, MEDIASUBTYPE_RGB32));
+    GUID copy = MEDIATYPE_Video;
+    EXPECT_TRUE(IsEqualGUID(copy, MEDIATYPE_Video));  // contents, not addresses
+    copy.Data4[7] ^= 1;
+    EXPECT_FALSE(IsEqualGUID(copy, MEDIATYPE_Video));  // down to the last byte
     EXPECT_EQ(MEDIASUBTYPE_RGB24.Data1, 0xe436eb7du);
 }

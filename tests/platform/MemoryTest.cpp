@@ -5,10 +5,17 @@
 
 #include "platform/platform.h"
 
-TEST(PlatformMemory, TaskMemoryAllocatesAndFrees) {
+// Even an empty request gets a block of its own, and every block is aligned
+// for the records placed in it (format blocks hold 64-bit fields).
+TEST(PlatformMemory, TaskMemoryBlocksAreDistinctAndAligned) {
+    BYTE* empty = static_cast<BYTE*>(CoTaskMemAlloc(0));
     BYTE* block = static_cast<BYTE*>(CoTaskMemAlloc(16));
+    ASSERT_NE(empty, nullptr);
     ASSERT_NE(block, nullptr);
+    EXPECT_NE(empty, block);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % 8, 0u);
     std::memset(block, 0xAB, 16);
+    CoTaskMemFree(empty);
     CoTaskMemFree(block);
     CoTaskMemFree(nullptr);
 }

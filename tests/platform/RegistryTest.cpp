@@ -5,9 +5,40 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <functional>
+#include <new>
 #include <string>
 
 #include "RegistryFixture.h"
+
+namespace {
+
+// Allocation failure on demand: with n >= 0, the allocation n from now throws.
+std::atomic<long> g_allocationsBeforeFailure{-1};
+
+}  // namespace
+
+// Every allocation of the program comes here, so a test can make one fail.
+void* operator new(size_t size) {
+    if (g_allocationsBeforeFailure.load() >= 0 && g_allocationsBeforeFailure.fetch_sub(1) == 0) throw std::bad_alloc();
+    if (void* block = std::malloc(size ? size : 1)) return block;
+    throw std::bad_alloc();
+}
+void* operator new[](size_t size) { return operator new(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return operator new(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return operator new(size, std::nothrow); }
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, size_t) noexcept { std::free(block); }
+void operator delete[](void* block, size_t) noexcept { std::free(block); }
 
 namespace {
 
@@ -261,7 +292,10 @@ TEST_F(RegistryFileTest, DamagedLinesAreSkippedAndKeptAcrossWrites) {
                           "\"bin\"=\x01\x02\xff\xfe\r\n"
                           "[unterminated section\r\n"
                           "=\r\n@\r\n\"\r\n") +
-              std::string("\"nul\"=\"a\0b\"\r\n", 14));
+              std::string("\"nul\"=\"a\0b\"\r\n", 13) +
+              "\"cut\"=hex:01,\\\r\n"  // a continuation never swallows the next key
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TALVO\\Oculo\\01]\r\n"
+              "\"fps\"=dword:0000001e\r\n");
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSlotKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
     DWORD value = 0, size = sizeof(value), type = 0;
@@ -285,12 +319,19 @@ TEST_F(RegistryFileTest, DamagedLinesAreSkippedAndKeptAcrossWrites) {
     EXPECT_NE(after.find("\"fps\"=dword:00000019"), std::string::npos);
     EXPECT_NE(after.find("\"h\"=dword:000001e0"), std::string::npos);
     RegCloseKey(key);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\TALVO\\Oculo\\01", 0, KEY_READ, &key), ERROR_SUCCESS);
+    size = sizeof(value);
+    EXPECT_EQ(RegQueryValueExW(key, L"fps", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size), ERROR_SUCCESS);
+    EXPECT_EQ(value, 30u);
+    RegCloseKey(key);
 }
 
-TEST_F(RegistryFileTest, ArbitraryBytesNeverCrashAReader) {
+// Whatever a damaged file holds, reading it answers, and a value written
+// after it reads back.
+TEST_F(RegistryFileTest, ArbitraryBytesNeverHideAValueWrittenAfterThem) {
     std::string noise;
     unsigned seed = 12345;
-    for (int round = 0; round < 50; ++round) {
+    for (DWORD round = 0; round < 50; ++round) {
         noise.clear();
         for (int i = 0; i < 2000; ++i) {
             seed = seed * 1103515245u + 12345u;
@@ -298,16 +339,51 @@ TEST_F(RegistryFileTest, ArbitraryBytesNeverCrashAReader) {
             noise += alphabet[(seed >> 16) % (sizeof(alphabet) - 1)];
         }
         WriteFile(noise);
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"", 0, KEY_READ, &key) == ERROR_SUCCESS) {
-            WCHAR name[300];
-            for (DWORD i = 0; i < 50; ++i) {
-                DWORD length = 300;
-                if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-            }
+        WCHAR name[300];
+        for (DWORD i = 0; i < 50; ++i) {
+            DWORD length = 300;
+            if (RegEnumKeyExW(HKEY_LOCAL_MACHINE, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                break;
         }
-        BYTE data[16];
-        DWORD size = sizeof(data);
-        RegQueryValueExW(HKEY_LOCAL_MACHINE, L"x", nullptr, nullptr, data, &size);
+        HKEY key = CreateKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Written");
+        EXPECT_EQ(SetDword(key, L"round", round), ERROR_SUCCESS);
+        RegCloseKey(key);
+        ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Written", 0, KEY_READ, &key), ERROR_SUCCESS);
+        DWORD value = ~0u, size = sizeof(value);
+        EXPECT_EQ(RegQueryValueExW(key, L"round", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(value, round) << "after noise " << round;
+        RegCloseKey(key);
     }
+}
+
+// The registry calls are C functions: an allocation that fails anywhere below
+// one is answered, never thrown through the caller, and leaves the file whole.
+TEST_F(RegistryFileTest, RunningOutOfMemoryIsAnsweredNotThrown) {
+    HKEY key = CreateKey(HKEY_LOCAL_MACHINE, kSlotKey), opened = nullptr;
+    ASSERT_EQ(SetString(key, L"name", L"camera"), ERROR_SUCCESS);
+    WCHAR text[32];
+    DWORD size = sizeof(text);
+    const std::function<LONG()> calls[] = {
+        [&] { return SetString(key, L"name", L"renamed camera"); },
+        [&] { return RegQueryValueExW(key, L"name", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size); },
+        [&] { return RegOpenKeyExW(key, L"", 0, KEY_READ, &opened); },
+    };
+    for (const std::function<LONG()>& call : calls) {
+        // Fails each allocation of the call in turn, until it needs no more.
+        for (long n = 0; n < 100000; ++n) {
+            g_allocationsBeforeFailure = n;
+            LONG result = -1;  // stays -1 when the call throws
+            try {
+                result = call();
+            } catch (...) {
+            }
+            const bool failed = g_allocationsBeforeFailure.exchange(-1) < 0;
+            ASSERT_EQ(result, failed ? ERROR_NOT_ENOUGH_MEMORY : ERROR_SUCCESS) << "allocation " << n;
+            if (!failed) break;
+        }
+    }
+    RegCloseKey(opened);
+    EXPECT_EQ(QueryString(key, L"name"), L"renamed camera");
+    RegCloseKey(key);
 }

@@ -96,3 +96,27 @@ extern "C" __attribute__((visibility("default"))) HRESULT STDAPICALLTYPE DllGetC
 extern "C" __attribute__((visibility("default"))) HRESULT STDAPICALLTYPE DllCanUnloadNow() {
     return g_objects.load() == 0 && g_locks.load() == 0 ? S_OK : S_FALSE;
 }
+
+// A thread of the server's own that holds the module until `release` is set,
+// then gives it back and ends with exit code 7, as a thread the server leaves
+// behind does.
+namespace {
+
+HMODULE g_heldModule = nullptr;
+
+DWORD WINAPI HeldThread(LPVOID release) {
+    WaitForSingleObject(static_cast<HANDLE>(release), 10000);
+    FreeLibraryAndExitThread(g_heldModule, 7);
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) HANDLE StartHeldThread(HANDLE release) {
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&HeldThread),
+                            &g_heldModule)) {
+        return nullptr;
+    }
+    HANDLE thread = CreateThread(nullptr, 0, HeldThread, release, 0, nullptr);
+    if (!thread) FreeLibrary(g_heldModule);
+    return thread;
+}

@@ -11,6 +11,7 @@
 
 #include "module/InstanceSettings.h"
 #include "module/SlotClasses.h"
+#include "platform/RegKey.h"
 
 namespace {
 
@@ -24,14 +25,13 @@ const WCHAR* const kValues[] = {L"enable", L"url", L"name", L"fps", L"w", L"h", 
                                 L"crop_t", L"crop_r", L"crop_b", L"tShift", L"text"};
 
 LONG SetRaw(LPCWSTR path, LPCWSTR name, DWORD type, const void* data, DWORD cb) {
-    HKEY key = nullptr;
-    LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                                  &key, nullptr);
+    CRegKey key;
+    LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                                  nullptr, key.Put(), nullptr);
     if (status != ERROR_SUCCESS) {
         return status;
     }
-    status = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), cb);
-    RegCloseKey(key);
+    status = RegSetValueExW(key.Get(), name, 0, type, static_cast<const BYTE*>(data), cb);
     return status;
 }
 
@@ -60,23 +60,22 @@ protected:
             m_parentExisted.push_back(KeyExists(path));
         }
         for (const WCHAR* path : kKeys) {
-            HKEY key = nullptr;
-            bool existed = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) == ERROR_SUCCESS;
+            CRegKey key;
+            bool existed = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
             m_keyExisted.push_back(existed);
             for (const WCHAR* name : kValues) {
                 Saved saved = {path, name, false, 0, {}};
                 DWORD cb = 0;
-                if (existed && RegQueryValueExW(key, name, nullptr, &saved.type, nullptr, &cb) == ERROR_SUCCESS) {
+                if (existed &&
+                    RegQueryValueExW(key.Get(), name, nullptr, &saved.type, nullptr, &cb) == ERROR_SUCCESS) {
                     saved.data.resize(cb);
-                    saved.present = RegQueryValueExW(key, name, nullptr, &saved.type, saved.data.data(), &cb) ==
-                                    ERROR_SUCCESS;
+                    saved.present = RegQueryValueExW(key.Get(), name, nullptr, &saved.type, saved.data.data(),
+                                                     &cb) == ERROR_SUCCESS;
                     saved.data.resize(cb);
                 }
                 m_saved.push_back(saved);
             }
-            if (existed) {
-                RegCloseKey(key);
-            }
+            key.Close();
             DeleteValues(path);
         }
     }
@@ -104,23 +103,21 @@ protected:
     }
 
     static bool KeyExists(LPCWSTR path) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        CRegKey key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) {
             return false;
         }
-        RegCloseKey(key);
         return true;
     }
 
     static void DeleteValues(LPCWSTR path) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_WRITE, &key) != ERROR_SUCCESS) {
+        CRegKey key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_WRITE, key.Put()) != ERROR_SUCCESS) {
             return;
         }
         for (const WCHAR* name : kValues) {
-            RegDeleteValueW(key, name);
+            RegDeleteValueW(key.Get(), name);
         }
-        RegCloseKey(key);
     }
 
     // A usable configuration of slot 9.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "module/InstanceSettings.h"
+#include "platform/RegKey.h"
 #include "tools/SlotEditor.h"
 
 namespace {
@@ -18,9 +19,8 @@ const DWORD kOtherSlot = 7;
 const WCHAR* const kParents[] = {L"SOFTWARE\\TALVO\\Oculo", L"SOFTWARE\\TALVO"};
 
 bool KeyExists(LPCWSTR path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
+    CRegKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return false;
     return true;
 }
 

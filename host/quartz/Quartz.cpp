@@ -1,4 +1,4 @@
-// The platform's memory allocator for the POSIX stand-in: an in-process server
+// The host system's memory allocator for the POSIX stand-in: an in-process server
 // of one class, CLSID_MemoryAllocator, served by the framework's CMemAllocator.
 // The platform runtime loads it from its own directory when a caller asks for
 // that class; it exports only DllGetClassObject and DllCanUnloadNow, so its
