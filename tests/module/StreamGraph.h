@@ -54,6 +54,10 @@ private:
     std::unique_ptr<State> m_pState;
 };
 
+// Unloads every module that says it can be unloaded, now: CoFreeUnusedLibraries
+// on Linux; on Windows CoFreeUnusedLibrariesEx with no delay, since the runtime
+// otherwise keeps a "Both" module ten minutes after its last object.
+void FreeUnusedModulesNow();
 // Whether the module file is loaded in this process now.
 bool IsModuleLoaded();
 // Calls the loaded module's DllCanUnloadNow; E_FAIL when it is not loaded.

@@ -120,6 +120,8 @@ HRESULT CStreamGraph::FindStreamConfig(IAMStreamConfig** ppConfig) const {
     return hr;
 }
 
+void FreeUnusedModulesNow() { CoFreeUnusedLibraries(); }
+
 bool IsModuleLoaded() {
     void* handle = dlopen(ModulePath().c_str(), RTLD_NOW | RTLD_NOLOAD);
     if (handle != nullptr) dlclose(handle);

@@ -248,6 +248,8 @@ HMODULE LoadedModule() {
 }
 }  // namespace
 
+void FreeUnusedModulesNow() { CoFreeUnusedLibrariesEx(0, 0); }
+
 bool IsModuleLoaded() { return LoadedModule() != nullptr; }
 
 HRESULT ModuleCanUnloadNow() {

@@ -106,7 +106,7 @@ protected:
         ASSERT_EQ(RegisterModule(), S_OK);
     }
     // Runs graphs through slot kSlot `cycles` times; each must leave the
-    // module unloadable and, after CoFreeUnusedLibraries, unloaded, with no
+    // module unloadable and, once the runtime frees unused modules, unloaded, with no
     // thread left behind.
     void CycleAndUnload(int cycles, bool bWaitForSamples) {
         int threadsAfterFirst = -1;
@@ -120,7 +120,7 @@ protected:
                 }
             }
             ASSERT_EQ(ModuleCanUnloadNow(), S_OK) << "cycle " << i;
-            CoFreeUnusedLibraries();
+            FreeUnusedModulesNow();
             ASSERT_FALSE(IsModuleLoaded()) << "cycle " << i;
             if (i == 0) threadsAfterFirst = ProcessThreadCount();
         }
