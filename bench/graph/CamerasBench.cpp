@@ -10,9 +10,12 @@
 // The filter's picture entry (CFrameStore::OnFrame) is wrapped at link time
 // (see CMakeLists.txt), so the count is the reader's own hand-over.
 //
-// Usage: cameras_bench [--cameras N] [--size WxH] [--seconds S] [--step-up MAX]
+// Usage: cameras_bench [--cameras N] [--size WxH] [--seconds S] [--step-up MAX] [--plain]
 //   default: 10 cameras at 640x480, 20 s. --step-up MAX: from 1 camera up to
 //   MAX, until a step misses full rate; prints the largest that made it.
+//   The cameras' pictures carry grain, so they are about as large and costly
+//   to decode as a real camera's (some 60 kB at 640x480); --plain sends the
+//   flat test picture instead (a few kB).
 // Linux only.
 #include <algorithm>
 #include <atomic>
@@ -94,6 +97,8 @@ struct Result {
     }
 };
 
+bool g_texture = true;
+
 Result RunCameras(int n, int w, int h, double seconds) {
     Result result;
     std::vector<std::unique_ptr<CFixtureProcess>> cameras;
@@ -101,11 +106,11 @@ Result RunCameras(int n, int w, int h, double seconds) {
     const std::string lifetime = std::to_string(int(seconds) + 120);
     for (int i = 0; i < n; ++i) {
         cameras.push_back(std::make_unique<CFixtureProcess>());
-        if (!cameras.back()->Start(MjpegServerCommand({"--code", "sequence", "--code-pictures",
-                                                       std::to_string(kCodePictures), "--width", std::to_string(w),
-                                                       "--height", std::to_string(h), "--fps", "25", "--lifetime",
-                                                       lifetime}),
-                                   60000)) {
+        std::vector<std::string> args{"--code",   "sequence",        "--code-pictures", std::to_string(kCodePictures),
+                                      "--width",  std::to_string(w), "--height",        std::to_string(h),
+                                      "--fps",    "25",              "--lifetime",      lifetime};
+        if (g_texture) args.push_back("--texture");
+        if (!cameras.back()->Start(MjpegServerCommand(args), 60000)) {
             std::fprintf(stderr, "camera %d did not start\n", i);
             return result;
         }
@@ -159,8 +164,8 @@ void Print(int n, int w, int h, const Result& r) {
         std::printf("%d cameras %dx%d: did not run (a camera did not start or no picture arrived)\n", n, w, h);
         return;
     }
-    std::printf("%d cameras %dx%d over %.1f s: process CPU %.1f %% (%.1f %% a slot; one core = 100 %%)  %s\n", n, w,
-                h, r.seconds, r.cpuPercent, r.cpuPercent / n, r.FullRate() ? "full rate: met" : "full rate: MISSED");
+    std::printf("%d cameras %dx%d%s over %.1f s: process CPU %.1f %% (%.1f %% a slot; one core = 100 %%)  %s\n", n, w,
+                h, g_texture ? " (grain)" : " (flat)", r.seconds, r.cpuPercent, r.cpuPercent / n, r.FullRate() ? "full rate: met" : "full rate: MISSED");
     for (int i = 0; i < n; ++i) {
         std::printf("  slot %2d: delivered %6.2f/s, camera pictures received %6.2f/s, missed %llu\n", i,
                     r.delivered[i], r.received[i], static_cast<unsigned long long>(r.missed[i]));
@@ -181,6 +186,8 @@ int main(int argc, char** argv) {
             usage |= std::sscanf(argv[++i], "%dx%d", &w, &h) != 2;
         } else if (!std::strcmp(argv[i], "--seconds") && more) {
             seconds = std::atof(argv[++i]);
+        } else if (!std::strcmp(argv[i], "--plain")) {
+            g_texture = false;
         } else if (!std::strcmp(argv[i], "--step-up") && more) {
             stepUp = std::atoi(argv[++i]);
         } else {
@@ -189,7 +196,7 @@ int main(int argc, char** argv) {
     }
     if (usage || cameras < 1 || cameras > kMaxSlots || stepUp < 0 || stepUp > kMaxSlots || seconds <= 0 ||
         seconds > 3000 || w < kCodeBits * kCodeBlock || h < 2 * kCodeBlock || w > 4096 || h > 4096) {
-        std::fprintf(stderr, "usage: cameras_bench [--cameras N<=%d] [--size WxH] [--seconds S] [--step-up MAX]\n",
+        std::fprintf(stderr, "usage: cameras_bench [--cameras N<=%d] [--size WxH] [--seconds S] [--step-up MAX] [--plain]\n",
                      kMaxSlots);
         return 2;
     }
