@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -81,6 +82,21 @@ std::string Describe(const ProcessUse& u) {
            " threads";
 }
 
+// Sanitizers and valgrind keep freed memory aside and map their own as they
+// go: there resident memory says nothing of the filter, and only descriptors
+// and threads are checked.
+bool MemoryTells() {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    return false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+    return false;
+#endif
+#endif
+    const char* preload = std::getenv("LD_PRELOAD");
+    return !(preload && std::strstr(preload, "vgpreload"));
+}
+
 // Prints the three samples and checks the last two.
 void ExpectFlat(const char* what, const ProcessUse& start, long warmup, const ProcessUse& mid, long total,
                 const ProcessUse& end) {
@@ -91,7 +107,9 @@ void ExpectFlat(const char* what, const ProcessUse& start, long warmup, const Pr
     std::fflush(stdout);
     EXPECT_EQ(end.fds, mid.fds) << what;
     EXPECT_EQ(end.threads, mid.threads) << what;
-    EXPECT_LE(end.rssKb - mid.rssKb, std::max(slackKb, mid.rssKb / 100)) << what;
+    if (MemoryTells()) {
+        EXPECT_LE(end.rssKb - mid.rssKb, std::max(slackKb, mid.rssKb / 100)) << what;
+    }
 }
 
 class SoakTest : public FilterTest {
@@ -150,7 +168,7 @@ TEST_F(SoakTest, PauseRunStopCyclesDoNotGrow) {
         ASSERT_EQ(m_graph->Pause(), S_OK) << "cycle " << i;
         ASSERT_EQ(m_graph->Run(), S_OK) << "cycle " << i;
         const uint64_t samples = m_sink->Pin()->SampleCount();
-        ASSERT_TRUE(m_sink->Pin()->WaitForSamples(samples + 3, 5000)) << "cycle " << i;
+        ASSERT_TRUE(m_sink->Pin()->WaitForSamples(samples + 3, 15000)) << "cycle " << i;
         ASSERT_EQ(m_graph->Stop(), S_OK) << "cycle " << i;
         if (i == warmup) mid = Measure();
     }
