@@ -11,6 +11,7 @@
 //   OCULO_SOAK_MINUTES     length of the ten-slot run (a disabled test here; 60)
 //   OCULO_SOAK_SAMPLE_S    the ten-slot run's memory sampling interval (60)
 #include <dirent.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <chrono>
@@ -239,7 +240,10 @@ TEST_F(SoakTest, DISABLED_TenSlotsStreamingStayFlat) {
     for (long s = interval; s <= minutes * 60; s += interval) {
         std::this_thread::sleep_until(begin + std::chrono::seconds(s));
         samples.push_back(Measure());
-        std::printf("soak ten slots, %5ld s: %s\n", s, Describe(samples.back()).c_str());
+        // The allocator's bytes in use tell retained allocations from a
+        // resident size that moves with the allocator's own bookkeeping.
+        std::printf("soak ten slots, %5ld s: %s, %zu kB allocated\n", s, Describe(samples.back()).c_str(),
+                    mallinfo2().uordblks / 1024);
         std::fflush(stdout);
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
