@@ -36,9 +36,9 @@ run() {  # <name> <gtest arguments...>
     [ -z "$ONLY" ] || [ "$ONLY" = "$name" ] || return 0
     echo "=== $name ==="
     # The module's FFmpeg notes go to stderr; the figures are the "soak" lines.
-    if OCULO_SOAK_CYCLES="$CYCLES" OCULO_SOAK_RECONNECTS="$RECONNECTS" OCULO_SOAK_MINUTES="$MINUTES" \
+    OCULO_SOAK_CYCLES="$CYCLES" OCULO_SOAK_RECONNECTS="$RECONNECTS" OCULO_SOAK_MINUTES="$MINUTES" \
         OCULO_SOAK_SAMPLE_S="$SAMPLE" OCULO_SOAK_SLACK_KB=1 "$EXE" "$@" 2>/dev/null |
-        grep -E '^soak|^\[  (PASSED|FAILED) |Failure|Expected|Which is|actual|^  '; then :; fi
+        grep -E '^soak|^\[  (PASSED|FAILED) |Failure|Expected|Which is|actual|^  '
     local status=${PIPESTATUS[0]}
     echo "--- $name: $([ "$status" = 0 ] && echo passed || echo FAILED) in $((SECONDS - start)) s"
     [ "$status" = 0 ] || FAILED=1
