@@ -4,18 +4,18 @@
 //      configured 25 fps (640 x 480, a live RTSP H.264 camera), and the
 //      process's CPU over the run (user + system time over wall time);
 //  (2) how long the graph's Stop takes in each camera state, worst and
-//      median of 20: connecting (a server that accepts and never answers),
-//      streaming, silent (the camera stopped with SIGSTOP while streaming)
-//      and pausing between connections (nothing listens on the port).
+//      median of --stops runs: connecting (a server that accepts and never
+//      answers), streaming, silent (the camera stopped with SIGSTOP while
+//      streaming), pausing between connections (nothing listens on the
+//      port), and ten slots streaming at once in one graph (each on a
+//      Motion-JPEG camera of its own, 640 x 480 at 25 pictures a second).
 //      The graph's Run returns once the reader has its first picture or has
 //      waited for it long enough; the stop follows about 300 ms later (or,
 //      streaming, at the first camera picture in a sample). Its median is
 //      printed too.
-// Usage: graph_bench [--seconds N]   (length of the rate run, default 30)
+// Usage: graph_bench [--seconds N] [--stops N]
+//   (length of the rate run, default 30; stops in each state, default 50)
 // Linux only (getrusage, the fixtures' processes).
-#include <sys/resource.h>
-#include <time.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -23,10 +23,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "bench/common/BenchSlot.h"
+#include "bench/graph/SlotGraph.h"
 #include "camera/FFmpeg.h"
 #include "filter/OculoStream.h"
 #include "host/HostGraph.h"
@@ -36,29 +38,11 @@
 
 namespace {
 
-constexpr int kStops = 20;
+constexpr int kTenSlots = 10;
+int g_stops = 50;
 constexpr double kStateWaitMs = 300;
 constexpr double kPictureWaitMs = 15000;
 constexpr double kStopTargetMs = 150;
-
-double WallMs() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
-// The process's CPU time (every thread), user and system.
-double ProcessCpuMs() {
-    rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-}
-
-void SleepMs(double ms) {
-    const timespec ts{time_t(ms / 1000), long(ms * 1e6) % 1000000000L};
-    nanosleep(&ts, nullptr);
-}
 
 std::wstring Url(const char* scheme, int port, const char* path) {
     const std::string s = std::string(scheme) + "://127.0.0.1:" + std::to_string(port) + path;
@@ -131,9 +115,20 @@ struct StopFigures {
     double medianMs = -1;
     double runMedianMs = -1;  // the graph's Run (it waits a while for the first picture)
     int reached = 0;          // runs in which the camera reached the state
+    int runs = 0;
 };
 
-// kStops runs of the graph: each Run is followed by `reach`, which brings the
+void Summarise(StopFigures& figures, std::vector<double> times, std::vector<double> runs) {
+    figures.runs = int(times.size());
+    if (times.empty()) return;
+    std::sort(times.begin(), times.end());
+    figures.worstMs = times.back();
+    figures.medianMs = times[times.size() / 2];
+    std::sort(runs.begin(), runs.end());
+    figures.runMedianMs = runs[runs.size() / 2];
+}
+
+// g_stops runs of the graph: each Run is followed by `reach`, which brings the
 // camera into the state and says whether it got there; then the graph's Stop
 // is timed and `after` runs.
 StopFigures TimeStops(
@@ -145,7 +140,7 @@ StopFigures TimeStops(
     slot.url = url;
     if (!graph.Make(slot)) return figures;
     std::vector<double> times, runs;
-    for (int i = 0; i < kStops; ++i) {
+    for (int i = 0; i < g_stops; ++i) {
         const double runStart = WallMs();
         if (FAILED(graph.Run())) break;
         runs.push_back(WallMs() - runStart);
@@ -153,12 +148,39 @@ StopFigures TimeStops(
         times.push_back(graph.TimedStopMs());
         after();
     }
-    if (times.empty()) return figures;
-    std::sort(times.begin(), times.end());
-    figures.worstMs = times.back();
-    figures.medianMs = times[times.size() / 2];
-    std::sort(runs.begin(), runs.end());
-    figures.runMedianMs = runs[runs.size() / 2];
+    Summarise(figures, times, runs);
+    return figures;
+}
+
+// Ten slots streaming in one graph: each run waits until every slot showed a
+// camera picture, then the graph's Stop is timed.
+StopFigures TimeTenSlotStops() {
+    StopFigures figures{"10 slots streaming"};
+    std::vector<std::unique_ptr<CFixtureProcess>> cameras;
+    std::vector<BenchSlot> slots;
+    for (int i = 0; i < kTenSlots; ++i) {
+        cameras.push_back(std::make_unique<CFixtureProcess>());
+        if (!cameras.back()->Start(MjpegServerCommand({"--width", "640", "--height", "480", "--fps", "25",
+                                                       "--lifetime", std::to_string(60 + 30 * g_stops)}))) {
+            return figures;
+        }
+        BenchSlot slot;
+        slot.url = Url("http", cameras.back()->Port(), "/");
+        slots.push_back(slot);
+    }
+    CSlotGraph graph;
+    if (!graph.Make(slots)) return figures;
+    std::vector<double> times, runs;
+    for (int i = 0; i < g_stops; ++i) {
+        const double runStart = WallMs();
+        if (FAILED(graph.Run())) break;
+        runs.push_back(WallMs() - runStart);
+        if (graph.WaitForPictures(kPictureWaitMs)) ++figures.reached;
+        const double t0 = WallMs();
+        graph.Stop();
+        times.push_back(WallMs() - t0);
+    }
+    Summarise(figures, times, runs);
     return figures;
 }
 
@@ -201,10 +223,19 @@ std::vector<StopFigures> StopTimes() {
             [&] { camera.Thaw(); }));
         camera.Kill();
     }
+    // Streaming from a Motion-JPEG camera over HTTP (the ten-slot case's kind).
+    CFixtureProcess http;
+    if (http.Start(MjpegServerCommand({"--width", "640", "--height", "480", "--fps", "25", "--lifetime",
+                                       std::to_string(60 + 10 * g_stops)}))) {
+        all.push_back(TimeStops("streaming, HTTP MJPEG", Url("http", http.Port(), "/"),
+                                [](CBenchGraph& g) { return g.WaitForPicture(); }));
+        http.Kill();
+    }
 
     // Refused at once, the reader waits before it tries again. Nothing shows
     // the pause from outside: these runs count as having reached it.
     all.push_back(TimeStops("pausing", Url("rtsp", FreeLoopbackPort(), "/h264"), waitOnly));
+    all.push_back(TimeTenSlotStops());
     return all;
 }
 
@@ -247,9 +278,20 @@ RateFigures DeliveredRate(double seconds) {
 
 int main(int argc, char** argv) {
     double seconds = 30;
-    if (argc == 3 && std::strcmp(argv[1], "--seconds") == 0) seconds = std::atof(argv[2]);
-    if (seconds <= 0 || seconds > 3000 || (argc != 1 && argc != 3)) {
-        std::fprintf(stderr, "usage: graph_bench [--seconds N]   (0 < N <= 3000, default 30)\n");
+    bool usage = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) {
+            seconds = std::atof(argv[++i]);
+        } else if (!std::strcmp(argv[i], "--stops") && i + 1 < argc) {
+            g_stops = std::atoi(argv[++i]);
+        } else {
+            usage = true;
+        }
+    }
+    if (usage || seconds <= 0 || seconds > 3000 || g_stops < 1 || g_stops > 1000) {
+        std::fprintf(stderr,
+                     "usage: graph_bench [--seconds N] [--stops N]   (0 < seconds <= 3000, default 30; "
+                     "1 <= stops <= 1000, default 50)\n");
         return 2;
     }
     CBenchRegistry registry;
@@ -276,11 +318,11 @@ int main(int argc, char** argv) {
             std::printf("Stop, %-28s skipped (no graph or no run)\n", s.state);
             continue;
         }
-        const std::string name = std::string("Stop, ") + s.state + " (worst/median)";
+        const std::string name = std::string("Stop, ") + s.state;
         std::printf(
-            "%-34s %7.1f / %5.1f ms   < %.0f ms: %s   (state reached %d of %d; Run's median %.0f ms)\n",
+            "%-34s %7.1f / %5.1f ms   < %.0f ms: %s   (worst / median; state reached %d of %d; Run median %.0f ms)\n",
             name.c_str(), s.worstMs, s.medianMs, kStopTargetMs, s.worstMs < kStopTargetMs ? "met" : "MISSED",
-            s.reached, kStops, s.runMedianMs);
+            s.reached, s.runs, s.runMedianMs);
     }
     CoUninitialize();
     return 0;
