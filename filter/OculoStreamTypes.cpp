@@ -8,6 +8,9 @@
 
 namespace {
 
+// Buffers asked of the allocator (see DecideBufferSize).
+const LONG kBufferCount = 3;
+
 // 25 frames per second, for a rate that says nothing usable.
 const REFERENCE_TIME kFallbackFrameDuration = 400000;
 
@@ -150,7 +153,11 @@ HRESULT COculoStream::DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPERTI
             cbImage = static_cast<LONG>(pvi->bmiHeader.biSizeImage);
         }
     }
-    pProps->cBuffers = 1;
+    // Not one buffer: a tee downstream (the capture graph builder's Smart
+    // Tee) keeps the sample it was given while it takes another from the same
+    // allocator for its preview copy; with a single buffer it would wait for
+    // ever on our own worker.
+    pProps->cBuffers = kBufferCount;
     pProps->cbBuffer = cbImage;
     ALLOCATOR_PROPERTIES actual = {};
     hr = pAlloc->SetProperties(pProps, &actual);
