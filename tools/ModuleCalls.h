@@ -17,3 +17,5 @@ std::string DefaultModulePath();
 bool CallModuleEntry(const std::string& modulePath, const char* entry, HRESULT* result, std::string* error);
 // "S_OK", "access denied (...)", or the code in hex for codes it does not know.
 std::string ResultText(HRESULT result);
+// Turns off the system's error dialogs for this process (Windows).
+void QuietSystemErrors();
