@@ -72,6 +72,8 @@ LONG WriteSlot(const SlotChange& change, const RegistryView& view) {
 
 // Puts the slot's key back as the record had it.
 LONG Restore(DWORD slot, const RegistryView& view, const SlotRecord& record) {
+    SlotRecord now;
+    if (ReadSlotRecord(slot, view, &now) == ERROR_SUCCESS && now == record) return ERROR_SUCCESS;
     LONG result = DeleteSlotKey(slot, view);
     if (result != ERROR_SUCCESS || !record.bExists) return result;
     CRegKey key;
