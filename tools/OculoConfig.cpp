@@ -4,9 +4,11 @@
 //   oculo-config set N key=value ...  store values (all checked first)
 //   oculo-config clear N              remove the slot's key
 //   oculo-config check N              exit status 0 when the slot is usable
-//   oculo-config register [--module PATH]    what regsvr32 does: the usable
-//   oculo-config unregister [--module PATH]  slots become capture devices, or
-//                                            every slot's entries go
+//   oculo-config register [--module PATH]...   what regsvr32 does: the usable
+//   oculo-config unregister [--module PATH]... slots become capture devices,
+//                                              or every slot's entries go;
+//                                              a module of the other bitness
+//                                              goes through its regsvr32
 //   oculo-config devices              the video-input devices a host lists
 //   oculo-config export FILE          all slots as a regedit file
 //   oculo-config import FILE          slots from such a file (all checked first)
@@ -46,8 +48,8 @@ int Usage() {
                  "       oculo-config set N key=value ...\n"
                  "       oculo-config clear N\n"
                  "       oculo-config check N\n"
-                 "       oculo-config register [--module PATH]\n"
-                 "       oculo-config unregister [--module PATH]\n"
+                 "       oculo-config register [--module PATH]...\n"
+                 "       oculo-config unregister [--module PATH]...\n"
                  "       oculo-config devices\n"
                  "       oculo-config export FILE\n"
                  "       oculo-config import FILE\n"
@@ -257,14 +259,7 @@ private:
     HRESULT m_hr;
 };
 
-int Devices() {
-    CComScope com;
-    std::vector<CaptureDevice> devices;
-    const HRESULT hr = ListVideoInputDevices(&devices);
-    if (FAILED(hr)) {
-        std::fprintf(stderr, "oculo-config: cannot list the video-input devices: %s\n", ResultText(hr).c_str());
-        return kExitRegistry;
-    }
+void PrintDevices(const std::vector<CaptureDevice>& devices) {
     if (devices.empty()) std::printf("no video-input device is registered\n");
     for (const CaptureDevice& device : devices) {
         const int slot = DeviceSlot(device);
@@ -272,29 +267,77 @@ int Devices() {
                     ToNarrow(device.clsid.c_str()).c_str(),
                     slot >= 0 ? ("Oculo slot " + std::to_string(slot)).c_str() : "");
     }
+}
+
+int Devices() {
+    CComScope com;
+    std::vector<CaptureDevice> devices;
+    HRESULT hr = ListVideoInputDevices(&devices);
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "oculo-config: cannot list the video-input devices: %s\n", ResultText(hr).c_str());
+        return kExitRegistry;
+    }
+    const std::vector<RegistryView> views = SettingsViews();
+    if (views.size() == 1) {
+        PrintDevices(devices);
+        return kExitOk;
+    }
+    // Hosts of this program's bitness: the system's enumerator; the other
+    // bitness: the registered filters its enumerator reads.
+    for (const RegistryView& view : views) {
+        const bool bOwn = std::string(view.name) == std::to_string(OwnBitness()) + "-bit";
+        std::vector<CaptureDevice> registered;
+        if (!bOwn && FAILED(hr = ListRegisteredVideoInputs(view.flag, &registered))) {
+            std::fprintf(stderr, "oculo-config: cannot read the %s registered devices: %s\n", view.name,
+                         ResultText(hr).c_str());
+            return kExitRegistry;
+        }
+        std::printf("%s applications see%s:\n", view.name, bOwn ? "" : " (registered filters)");
+        PrintDevices(bOwn ? devices : registered);
+    }
     return kExitOk;
 }
 
+// Registers (or unregisters) each module: one of this program's bitness
+// in-process, as regsvr32 does; one of the other bitness through that
+// bitness's regsvr32.
 int Register(bool bRegister, int argc, char** argv) {
-    std::string modulePath = DefaultModulePath();
-    if (argc == 4 && std::string(argv[2]) == "--module") {
-        modulePath = argv[3];
-    } else if (argc != 2) {
-        return Usage();
+    std::vector<std::string> modules;
+    for (int i = 2; i < argc; i += 2) {
+        if (std::string(argv[i]) != "--module" || i + 1 >= argc) return Usage();
+        modules.push_back(argv[i + 1]);
     }
+    if (modules.empty()) modules.push_back(DefaultModulePath());
     CComScope com;
     const char* entry = bRegister ? "DllRegisterServer" : "DllUnregisterServer";
-    HRESULT hr = E_FAIL;
-    std::string error;
-    if (!CallModuleEntry(modulePath, entry, &hr, &error)) {
-        std::fprintf(stderr, "oculo-config: %s\n", error.c_str());
-        return kExitNoModule;
+    for (const std::string& modulePath : modules) {
+        std::string error;
+        const int bitness = ModuleBitness(modulePath, &error);
+        if (bitness == 0) {
+            std::fprintf(stderr, "oculo-config: %s; nothing %s\n", error.c_str(),
+                         bRegister ? "registered" : "unregistered");
+            return kExitNoModule;
+        }
+        if (bitness != OwnBitness()) {
+            if (!RunSystemRegistrar(bitness, modulePath, bRegister, &error)) {
+                std::fprintf(stderr, "oculo-config: %s\n", error.c_str());
+                return kExitNoModule;
+            }
+            std::printf("%s: %s (%d-bit, by regsvr32) done\n", entry, modulePath.c_str(), bitness);
+            continue;
+        }
+        HRESULT hr = E_FAIL;
+        if (!CallModuleEntry(modulePath, entry, &hr, &error)) {
+            std::fprintf(stderr, "oculo-config: %s\n", error.c_str());
+            return kExitNoModule;
+        }
+        if (FAILED(hr)) {
+            std::fprintf(stderr, "oculo-config: %s in %s failed: %s\n", entry, modulePath.c_str(),
+                         ResultText(hr).c_str());
+            return kExitRegistry;
+        }
+        std::printf("%s: %s %s\n", entry, modulePath.c_str(), ResultText(hr).c_str());
     }
-    if (FAILED(hr)) {
-        std::fprintf(stderr, "oculo-config: %s in %s failed: %s\n", entry, modulePath.c_str(), ResultText(hr).c_str());
-        return kExitRegistry;
-    }
-    std::printf("%s: %s %s\n", entry, modulePath.c_str(), ResultText(hr).c_str());
     return bRegister ? Devices() : kExitOk;
 }
 
