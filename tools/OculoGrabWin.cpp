@@ -9,10 +9,14 @@
 // Exit status: 0 the camera's picture arrived, 1 it did not (or the snapshot
 // could not be written), 2 bad command line, 4 the device cannot be found,
 // created or connected.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <future>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "module/SlotClasses.h"
@@ -32,6 +36,9 @@ const int kExitUsage = 2;
 const int kExitNoDevice = 4;
 const int kDefaultSeconds = 5;
 const int kMaxSeconds = 86400;
+// A filter that hangs in its stop must not keep the tool: past this the
+// tool says so and ends.
+const int kStopBoundSeconds = 15;
 
 struct GrabOptions {
     bool bList = false;
@@ -164,6 +171,20 @@ bool Snapshot(const CCaptureGraph& graph, const CGrabWatch& watch, const std::st
     return false;
 }
 
+// Stops the graph on a thread of its own (COM is multithreaded here), so
+// that a stop that never returns is noticed; false when it did not return in time.
+bool StopWithin(CCaptureGraph* pGraph, int seconds) {
+    auto stopped = std::make_shared<std::promise<void>>();
+    std::future<void> done = stopped->get_future();
+    std::thread([pGraph, stopped] {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        pGraph->Stop();
+        CoUninitialize();
+        stopped->set_value();
+    }).detach();
+    return done.wait_for(std::chrono::seconds(seconds)) == std::future_status::ready;
+}
+
 int Grab(const GrabOptions& options) {
     IBaseFilter* pSource = nullptr;
     const std::string what =
@@ -201,7 +222,12 @@ int Grab(const GrabOptions& options) {
         return kExitNoDevice;
     }
     const uint64_t changes = watch.PrintEachSecond(options.seconds);
-    graph.Stop();
+    if (!StopWithin(&graph, kStopBoundSeconds)) {
+        std::fprintf(stderr, "oculo-grab: the graph did not stop within %d s (the filter is stuck); giving up\n",
+                     kStopBoundSeconds);
+        std::fflush(nullptr);
+        TerminateProcess(GetCurrentProcess(), kExitNoPicture);
+    }
     const bool bSnapshot = Snapshot(graph, watch, options.png);
     graph.Close();
     std::printf("%llu samples in %d s\n", static_cast<unsigned long long>(watch.Read().cSamples), options.seconds);
