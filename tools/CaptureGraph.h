@@ -1,8 +1,8 @@
 // A capture graph as Windows capture applications build it, on the system's
 // own DirectShow: a video-input device bound through the system device
-// enumerator, ICaptureGraphBuilder2::RenderStream from its capture pin into
-// a Sample Grabber that takes RGB24, ending in a Null Renderer. Used by
-// oculo-grab and by the module's stream tests.
+// enumerator, ICaptureGraphBuilder2::RenderStream from its capture pin (found
+// with PIN_CATEGORY_CAPTURE) into a Sample Grabber that takes RGB24, ending in
+// a Null Renderer. Used by oculo-grab and by the module's stream tests.
 //
 // Threading: one thread drives it (with COM initialised); the grabber's
 // callback runs on the source's streaming thread.
