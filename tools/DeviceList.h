@@ -20,3 +20,7 @@ int DeviceSlot(const CaptureDevice& device);
 
 // S_OK with the devices (none is S_OK with an empty list), or the failure.
 HRESULT ListVideoInputDevices(std::vector<CaptureDevice>* devices);
+// The registered filters of the category in one registry view (a
+// RegistryView flag): what a host of that view's bitness lists besides the
+// system's own devices.
+HRESULT ListRegisteredVideoInputs(REGSAM view, std::vector<CaptureDevice>* devices);

@@ -1,5 +1,5 @@
 // Asks the system device enumerator, as a capture application does.
-#include "tools/DeviceList.h"
+#include "tools/DeviceMonikers.h"
 
 namespace {
 
@@ -17,8 +17,7 @@ std::wstring ReadProperty(IPropertyBag* pBag, LPCOLESTR name) {
 
 }  // namespace
 
-HRESULT ListVideoInputDevices(std::vector<CaptureDevice>* devices) {
-    devices->clear();
+HRESULT ForEachVideoInputDevice(const std::function<bool(const CaptureDevice&, IMoniker*)>& visit) {
     ICreateDevEnum* pDevEnum = nullptr;
     HRESULT hr = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
                                   reinterpret_cast<void**>(&pDevEnum));
@@ -28,17 +27,26 @@ HRESULT ListVideoInputDevices(std::vector<CaptureDevice>* devices) {
     pDevEnum->Release();
     if (hr != S_OK || pEnum == nullptr) return FAILED(hr) ? hr : S_OK;  // S_FALSE: the category is empty
     IMoniker* pMoniker = nullptr;
-    while (pEnum->Next(1, &pMoniker, nullptr) == S_OK) {
+    bool bMore = true;
+    while (bMore && pEnum->Next(1, &pMoniker, nullptr) == S_OK) {
         IPropertyBag* pBag = nullptr;
         if (SUCCEEDED(pMoniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(&pBag)))) {
             CaptureDevice device;
             device.friendlyName = ReadProperty(pBag, L"FriendlyName");
             device.clsid = ReadProperty(pBag, L"CLSID");
             pBag->Release();
-            if (!device.friendlyName.empty()) devices->push_back(device);
+            if (!device.friendlyName.empty()) bMore = visit(device, pMoniker);
         }
         pMoniker->Release();
     }
     pEnum->Release();
     return S_OK;
+}
+
+HRESULT ListVideoInputDevices(std::vector<CaptureDevice>* devices) {
+    devices->clear();
+    return ForEachVideoInputDevice([devices](const CaptureDevice& device, IMoniker*) {
+        devices->push_back(device);
+        return true;
+    });
 }

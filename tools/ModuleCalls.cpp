@@ -73,6 +73,33 @@ bool CallModuleEntry(const std::string& modulePath, const char* entry, HRESULT* 
     return true;
 }
 
+int ModuleBitness(const std::string& modulePath, std::string* error) {
+    std::FILE* file = std::fopen(modulePath.c_str(), "rb");
+    if (file == nullptr) {
+        *error = "the module " + modulePath + " is missing (or cannot be read)";
+        return 0;
+    }
+    unsigned char head[4096] = {};
+    const size_t got = std::fread(head, 1, sizeof(head), file);
+    std::fclose(file);
+    auto at32 = [&](size_t at) { return at + 4 <= got ? unsigned(head[at]) | unsigned(head[at + 1]) << 8 |
+                                                         unsigned(head[at + 2]) << 16 | unsigned(head[at + 3]) << 24
+                                                       : 0u; };
+    if (got >= 5 && head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F') {
+        return head[4] == 2 ? 64 : head[4] == 1 ? 32 : 0;
+    }
+    if (got >= 0x40 && head[0] == 'M' && head[1] == 'Z') {
+        const size_t pe = at32(0x3C);
+        if (pe + 6 <= got && at32(pe) == 0x00004550u) {  // "PE\0\0"
+            const unsigned machine = unsigned(head[pe + 4]) | unsigned(head[pe + 5]) << 8;
+            if (machine == 0x014C) return 32;  // x86
+            if (machine == 0x8664) return 64;  // x64
+        }
+    }
+    *error = modulePath + " is not a module this system can load";
+    return 0;
+}
+
 std::string ResultText(HRESULT result) {
     for (const KnownResult& known : kKnownResults) {
         if (known.code == result) return known.text + std::string(" (") + Hex(result) + ")";

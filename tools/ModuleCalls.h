@@ -17,3 +17,14 @@ std::string DefaultModulePath();
 bool CallModuleEntry(const std::string& modulePath, const char* entry, HRESULT* result, std::string* error);
 // "S_OK", "access denied (...)", or the code in hex for codes it does not know.
 std::string ResultText(HRESULT result);
+// The bitness a module file is built for (32 or 64, from its PE or ELF
+// header); 0 with *error when the file is missing or not a module.
+int ModuleBitness(const std::string& modulePath, std::string* error);
+// This program's bitness.
+inline int OwnBitness() { return int(sizeof(void*) * 8); }
+// Has the system's registrar of that bitness (regsvr32 /s, /u to
+// unregister) register the module; false with *error when it cannot run or
+// reports a failure. Bounded by a minute.
+bool RunSystemRegistrar(int bitness, const std::string& modulePath, bool bRegister, std::string* error);
+// Turns off the system's error dialogs for this process (Windows).
+void QuietSystemErrors();

@@ -1,6 +1,6 @@
 #include "tools/PngWriter.h"
 
-#include <zlib.h>
+#include "tools/PngPack.h"
 
 #include <cstdio>
 #include <new>
@@ -25,8 +25,7 @@ void PutChunk(std::vector<BYTE>& out, const char type[4], const BYTE* data, size
     const size_t typeAt = out.size();
     out.insert(out.end(), type, type + 4);
     out.insert(out.end(), data, data + bytes);
-    const uLong crc = crc32(0L, &out[typeAt], uInt(4 + bytes));
-    PutBigEndian(out, uint32_t(crc));
+    PutBigEndian(out, PngCrc(&out[typeAt], 4 + bytes));
 }
 
 // PNG's scanlines: a filter byte, then RGB; the store's last row is the top.
@@ -47,12 +46,8 @@ std::vector<BYTE> Scanlines(const BYTE* store, size_t stride, size_t width, size
 
 std::vector<BYTE> Encode(const BYTE* store, size_t stride, LONG width, LONG height) {
     const std::vector<BYTE> lines = Scanlines(store, stride, size_t(width), size_t(height));
-    uLongf packedBytes = compressBound(uLong(lines.size()));
-    std::vector<BYTE> packed(packedBytes);
-    if (compress2(packed.data(), &packedBytes, lines.data(), uLong(lines.size()), Z_DEFAULT_COMPRESSION) != Z_OK ||
-        packedBytes > kMaxChunkBytes) {
-        return std::vector<BYTE>();
-    }
+    std::vector<BYTE> packed;
+    if (!PackZlib(lines, &packed) || packed.size() > kMaxChunkBytes) return std::vector<BYTE>();
     std::vector<BYTE> header;
     PutBigEndian(header, uint32_t(width));
     PutBigEndian(header, uint32_t(height));
@@ -60,7 +55,7 @@ std::vector<BYTE> Encode(const BYTE* store, size_t stride, LONG width, LONG heig
 
     std::vector<BYTE> file(kSignature, kSignature + sizeof(kSignature));
     PutChunk(file, "IHDR", header.data(), header.size());
-    PutChunk(file, "IDAT", packed.data(), packedBytes);
+    PutChunk(file, "IDAT", packed.data(), packed.size());
     PutChunk(file, "IEND", nullptr, 0);
     return file;
 }

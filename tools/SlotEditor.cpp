@@ -79,12 +79,7 @@ std::string Range(long long minimum, long long maximum) {
     return std::to_string(minimum) + " to " + std::to_string(maximum);
 }
 
-bool ParseText(const SettingRule& rule, const char* value, SlotSetting* setting, std::string* error) {
-    setting->text = ToWide(value);
-    if (value[0] != 0 && setting->text.empty()) {
-        *error = std::string(rule.name) + ": the text is not valid in this system's character set";
-        return false;
-    }
+bool CheckTextLength(const SettingRule& rule, SlotSetting* setting, std::string* error) {
     const long long length = static_cast<long long>(setting->text.size());
     if (length < rule.minimum || length > rule.maximum) {
         *error = std::string(rule.name) + " must have " + Range(rule.minimum, rule.maximum) + " characters (it has " +
@@ -92,6 +87,15 @@ bool ParseText(const SettingRule& rule, const char* value, SlotSetting* setting,
         return false;
     }
     return true;
+}
+
+bool ParseText(const SettingRule& rule, const char* value, SlotSetting* setting, std::string* error) {
+    setting->text = ToWide(value);
+    if (value[0] != 0 && setting->text.empty()) {
+        *error = std::string(rule.name) + ": the text is not valid in this system's character set";
+        return false;
+    }
+    return CheckTextLength(rule, setting, error);
 }
 
 bool ParseNumber(const SettingRule& rule, const char* value, SlotSetting* setting, std::string* error) {
@@ -152,6 +156,35 @@ bool ParseSetting(const char* assignment, SlotSetting* setting, std::string* err
         case SettingKind::kFps: return ParseFps(value, setting, error);
     }
     return false;
+}
+
+bool ParseStoredSetting(const std::wstring& name, bool bText, const std::wstring& text, DWORD number,
+                        SlotSetting* setting, std::string* error) {
+    std::string narrowName;
+    for (wchar_t c : name) narrowName += (c > 0x20 && c < 0x7F) ? char(c) : '?';
+    const SettingRule* rule = FindRule(narrowName.c_str(), narrowName.size());
+    if (rule == nullptr) {
+        *error = "unknown value name '" + narrowName + "' (names: " + SettingNames() + ")";
+        return false;
+    }
+    const bool bWantText = rule->kind != SettingKind::kDword;
+    if (bText != bWantText) {
+        *error = std::string(rule->name) + " must be " + (bWantText ? "a string (\"...\")" : "a dword (dword:XXXXXXXX)");
+        return false;
+    }
+    *setting = SlotSetting();
+    setting->valueName = rule->valueName;
+    setting->kind = rule->kind;
+    if (rule->kind == SettingKind::kText) {
+        setting->text = text;
+        return CheckTextLength(*rule, setting, error);
+    }
+    if (rule->kind == SettingKind::kDword) {
+        return ParseNumber(*rule, std::to_string(static_cast<LONG>(number)).c_str(), setting, error);
+    }
+    std::string fps;
+    for (wchar_t c : text) fps += (c > 0x20 && c < 0x7F) ? char(c) : '?';
+    return ParseFps(fps.c_str(), setting, error);
 }
 
 LONG WriteSetting(DWORD slot, const SlotSetting& setting) {

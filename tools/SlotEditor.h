@@ -36,6 +36,10 @@ bool ParseSlotIndex(const char* text, DWORD* slot);
 // Parses and checks "key=value" (key names in any case). On false, *error
 // says what is wrong in words a user can act on.
 bool ParseSetting(const char* assignment, SlotSetting* setting, std::string* error);
+// The same checks for a value read from a stored form (a .reg file): its
+// name, whether it is text (else a DWORD), and its data.
+bool ParseStoredSetting(const std::wstring& name, bool bText, const std::wstring& text, DWORD number,
+                        SlotSetting* setting, std::string* error);
 // Stores one setting; the RegWrite* result (kRegWriteOk on success).
 LONG WriteSetting(DWORD slot, const SlotSetting& setting);
 // Removes the slot's key: ERROR_SUCCESS, ERROR_FILE_NOT_FOUND when it had

@@ -1,5 +1,6 @@
 // The capture graph on Windows: Wine's (or Windows') own DirectShow, built the
-// way capture applications build it.
+// way capture applications build it (tools/CaptureGraph.h), recording what
+// the Sample Grabber passes on.
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -9,6 +10,7 @@
 #include "platform/platform.h"
 #include "tests/module/ModuleTestSupport.h"
 #include "tests/module/StreamGraph.h"
+#include "tools/CaptureGraph.h"
 
 // After windows.h, which it needs.
 #include <tlhelp32.h>
@@ -72,60 +74,10 @@ private:
     std::vector<BYTE> m_last;
 };
 
-std::wstring SlotClassText(DWORD slot) {
-    WCHAR text[39];
-    StringFromGUID2(g_SlotClsids[slot], text, 39);
-    return text;
-}
-
-// The slot's device, found as a capture application finds it.
-HRESULT BindSlotDevice(DWORD slot, IBaseFilter** ppFilter) {
-    ICreateDevEnum* pDevEnum = nullptr;
-    HRESULT hr = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                                  reinterpret_cast<void**>(&pDevEnum));
-    if (FAILED(hr)) return hr;
-    IEnumMoniker* pEnum = nullptr;
-    hr = pDevEnum->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &pEnum, 0);
-    pDevEnum->Release();
-    if (hr != S_OK) return FAILED(hr) ? hr : VFW_E_NOT_FOUND;
-    const std::wstring wanted = SlotClassText(slot);
-    hr = VFW_E_NOT_FOUND;
-    IMoniker* pMoniker = nullptr;
-    while (hr == VFW_E_NOT_FOUND && pEnum->Next(1, &pMoniker, nullptr) == S_OK) {
-        IPropertyBag* pBag = nullptr;
-        if (SUCCEEDED(pMoniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(&pBag)))) {
-            VARIANT value;
-            VariantInit(&value);
-            if (SUCCEEDED(pBag->Read(L"CLSID", &value, nullptr)) && value.vt == VT_BSTR &&
-                _wcsicmp(value.bstrVal, wanted.c_str()) == 0) {
-                hr = pMoniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(ppFilter));
-            }
-            VariantClear(&value);
-            pBag->Release();
-        }
-        pMoniker->Release();
-    }
-    pEnum->Release();
-    return hr;
-}
-
-template <class T>
-void SafeRelease(T*& p) {
-    if (p != nullptr) {
-        p->Release();
-        p = nullptr;
-    }
-}
-
 }  // namespace
 
 struct CStreamGraph::State {
-    IGraphBuilder* pGraph = nullptr;
-    ICaptureGraphBuilder2* pBuilder = nullptr;
-    IBaseFilter* pSource = nullptr;
-    IBaseFilter* pGrabberFilter = nullptr;
-    ISampleGrabber* pGrabber = nullptr;
-    IBaseFilter* pNull = nullptr;
+    CCaptureGraph graph;
     CGrabberCallback callback;
 };
 
@@ -133,73 +85,17 @@ CStreamGraph::CStreamGraph() : m_pState(new State) {}
 CStreamGraph::~CStreamGraph() { Close(); }
 
 HRESULT CStreamGraph::Open(DWORD slot) {
-    State& s = *m_pState;
-    HRESULT hr = BindSlotDevice(slot, &s.pSource);
+    IBaseFilter* pSource = nullptr;
+    HRESULT hr = BindSlotDevice(slot, &pSource);
     if (FAILED(hr)) return hr;
-    if (FAILED(hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                     reinterpret_cast<void**>(&s.pGraph))) ||
-        FAILED(hr = CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER,
-                                     IID_ICaptureGraphBuilder2, reinterpret_cast<void**>(&s.pBuilder))) ||
-        FAILED(hr = s.pBuilder->SetFiltergraph(s.pGraph)) ||
-        FAILED(hr = CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                     reinterpret_cast<void**>(&s.pGrabberFilter))) ||
-        FAILED(hr = s.pGrabberFilter->QueryInterface(IID_ISampleGrabber, reinterpret_cast<void**>(&s.pGrabber))) ||
-        FAILED(hr = CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                     reinterpret_cast<void**>(&s.pNull)))) {
-        return hr;
-    }
-    AM_MEDIA_TYPE type = {};
-    type.majortype = MEDIATYPE_Video;
-    type.subtype = MEDIASUBTYPE_RGB24;
-    if (FAILED(hr = s.pGrabber->SetMediaType(&type)) || FAILED(hr = s.pGrabber->SetCallback(&s.callback, 0)) ||
-        FAILED(hr = s.pGraph->AddFilter(s.pSource, L"Source")) ||
-        FAILED(hr = s.pGraph->AddFilter(s.pGrabberFilter, L"Grabber")) ||
-        FAILED(hr = s.pGraph->AddFilter(s.pNull, L"Null"))) {
-        return hr;
-    }
-    return s.pBuilder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, s.pSource, s.pGrabberFilter, s.pNull);
-}
-
-namespace {
-template <class Verb>
-HRESULT Control(IGraphBuilder* pGraph, Verb verb) {
-    if (pGraph == nullptr) return E_UNEXPECTED;
-    IMediaControl* pControl = nullptr;
-    HRESULT hr = pGraph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&pControl));
-    if (FAILED(hr)) return hr;
-    hr = verb(pControl);
-    pControl->Release();
+    hr = m_pState->graph.Open(pSource, &m_pState->callback);
+    pSource->Release();
     return hr;
 }
-}  // namespace
 
-HRESULT CStreamGraph::Run() {
-    return Control(m_pState->pGraph, [](IMediaControl* p) {
-        HRESULT hr = p->Run();
-        // S_FALSE: still changing state; wait for it as an application does.
-        OAFilterState state;
-        return hr == S_FALSE ? p->GetState(5000, &state) : hr;
-    });
-}
-
-HRESULT CStreamGraph::Stop() { return Control(m_pState->pGraph, [](IMediaControl* p) { return p->Stop(); }); }
-
-void CStreamGraph::Close() {
-    State& s = *m_pState;
-    if (s.pGraph != nullptr) {
-        Stop();
-        // As clients do: take every filter out, which disconnects them.
-        for (IBaseFilter* pFilter : {s.pSource, s.pGrabberFilter, s.pNull}) {
-            if (pFilter != nullptr) s.pGraph->RemoveFilter(pFilter);
-        }
-    }
-    SafeRelease(s.pBuilder);
-    SafeRelease(s.pGraph);
-    SafeRelease(s.pGrabber);
-    SafeRelease(s.pGrabberFilter);
-    SafeRelease(s.pNull);
-    SafeRelease(s.pSource);
-}
+HRESULT CStreamGraph::Run() { return m_pState->graph.Run(); }
+HRESULT CStreamGraph::Stop() { return m_pState->graph.Stop(); }
+void CStreamGraph::Close() { m_pState->graph.Close(); }
 
 bool CStreamGraph::WaitForSamples(size_t count, DWORD timeoutMs) const {
     return m_pState->callback.Wait(count, timeoutMs);
@@ -210,35 +106,14 @@ std::vector<DeliveredSample> CStreamGraph::Samples() const { return m_pState->ca
 std::vector<BYTE> CStreamGraph::LastFrame() const { return m_pState->callback.Last(); }
 
 bool CStreamGraph::ConnectedSize(LONG* width, LONG* height) const {
-    AM_MEDIA_TYPE type = {};
-    if (m_pState->pGrabber == nullptr || FAILED(m_pState->pGrabber->GetConnectedMediaType(&type))) return false;
-    bool ok = false;
-    if (type.formattype == FORMAT_VideoInfo && type.cbFormat >= sizeof(VIDEOINFOHEADER) && type.pbFormat != nullptr) {
-        const VIDEOINFOHEADER* header = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
-        *width = header->bmiHeader.biWidth;
-        *height = header->bmiHeader.biHeight;
-        ok = true;
-    }
-    CoTaskMemFree(type.pbFormat);
-    if (type.pUnk != nullptr) type.pUnk->Release();
-    return ok;
+    return m_pState->graph.ConnectedSize(width, height);
 }
 
 HRESULT CStreamGraph::FindStreamConfig(IAMStreamConfig** ppConfig) const {
-    if (m_pState->pBuilder == nullptr) return E_UNEXPECTED;
-    return m_pState->pBuilder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, m_pState->pSource,
-                                             IID_IAMStreamConfig, reinterpret_cast<void**>(ppConfig));
+    return m_pState->graph.FindStreamConfig(ppConfig);
 }
 
-IPin* CStreamGraph::CapturePin() const {
-    IPin* pPin = nullptr;
-    if (m_pState->pBuilder == nullptr ||
-        FAILED(m_pState->pBuilder->FindPin(m_pState->pSource, PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, nullptr, FALSE, 0,
-                                           &pPin))) {
-        return nullptr;
-    }
-    return pPin;
-}
+IPin* CStreamGraph::CapturePin() const { return m_pState->graph.CapturePin(); }
 
 namespace {
 HMODULE LoadedModule() {

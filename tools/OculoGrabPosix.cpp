@@ -10,14 +10,11 @@
 // Exit status: 0 the camera's picture arrived, 1 it did not (or the snapshot
 // could not be written), 2 bad command line or unusable slot, 4 the slot's
 // filter cannot be created or connected.
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "host/HostGraph.h"
@@ -25,6 +22,7 @@
 #include "module/InstanceSettings.h"
 #include "module/SlotClasses.h"
 #include "tools/ConsoleText.h"
+#include "tools/GrabWatch.h"
 #include "tools/ModuleCalls.h"
 #include "tools/PngWriter.h"
 #include "tools/SlotEditor.h"
@@ -165,58 +163,6 @@ bool ConfigureUrlSlot(const GrabOptions& options, std::string* error) {
     return true;
 }
 
-// What the sink has seen; the frame callback runs on the filter's worker thread.
-class CWatch {
-public:
-    void OnFrame(const SinkFrame& frame) {
-        const uint64_t hash = Hash(frame.pData, frame.cbData);
-        std::lock_guard<std::mutex> hold(m_lock);
-        ++m_cSamples;
-        if (frame.pInfo->hrTime == S_OK || frame.pInfo->hrTime == VFW_S_NO_STOP_TIME) m_rtLast = frame.pInfo->rtStart;
-        if (m_cSamples > 1 && hash != m_hash) {
-            ++m_cChanges;
-        }
-        m_hash = hash;
-        m_last.assign(frame.pData, frame.pData + frame.cbData);
-    }
-    struct Snapshot {
-        uint64_t cSamples;
-        uint64_t cChanges;
-        REFERENCE_TIME rtLast;
-    };
-    Snapshot Read() const {
-        std::lock_guard<std::mutex> hold(m_lock);
-        return {m_cSamples, m_cChanges, m_rtLast};
-    }
-    std::vector<BYTE> LastSample() const {
-        std::lock_guard<std::mutex> hold(m_lock);
-        return m_last;
-    }
-
-private:
-    static uint64_t Hash(const BYTE* data, LONG size) {
-        uint64_t hash = 1469598103934665603ull;  // FNV-1a
-        for (LONG i = 0; i < size; ++i) hash = (hash ^ data[i]) * 1099511628211ull;
-        return hash;
-    }
-
-    mutable std::mutex m_lock;
-    uint64_t m_cSamples = 0;
-    uint64_t m_cChanges = 0;
-    uint64_t m_hash = 0;
-    REFERENCE_TIME m_rtLast = 0;
-    std::vector<BYTE> m_last;
-};
-
-// The camera as a host can tell it from the pictures: the pin repeats its
-// last picture, black before the first, so only changes show a live camera.
-const char* CameraState(const CWatch::Snapshot& now, const CWatch::Snapshot& before) {
-    if (now.cSamples == 0) return "no samples";
-    if (now.cChanges == 0) return "waiting for the camera's first picture";
-    if (now.cChanges > before.cChanges) return "live";
-    return "picture frozen (camera silent or reconnecting)";
-}
-
 IPin* FindOutputPin(IBaseFilter* pFilter) {
     IEnumPins* pEnum = nullptr;
     if (FAILED(pFilter->EnumPins(&pEnum))) return nullptr;
@@ -234,36 +180,7 @@ IPin* FindOutputPin(IBaseFilter* pFilter) {
     return pFound;
 }
 
-std::string Seconds(REFERENCE_TIME rt) {
-    char text[32];
-    std::snprintf(text, sizeof(text), "%.2f s", double(rt) / 1e7);
-    return text;
-}
-
-// Runs the graph for the given seconds with a line each second; the number
-// of picture changes seen.
-uint64_t Watch(CHostGraph* pGraph, const CWatch& watch, int seconds) {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point begin = Clock::now();
-    CWatch::Snapshot before = watch.Read();
-    Clock::time_point beforeAt = begin;
-    for (int second = 1; second <= seconds; ++second) {
-        std::this_thread::sleep_until(begin + std::chrono::seconds(second));
-        const CWatch::Snapshot now = watch.Read();
-        const Clock::time_point at = Clock::now();
-        const double elapsed = std::chrono::duration<double>(at - beforeAt).count();
-        const double rate = elapsed > 0 ? double(now.cSamples - before.cSamples) / elapsed : 0.0;
-        std::printf("%3d s: %llu samples, %.1f/s, stream time %s, picture %s, camera: %s\n", second,
-                    static_cast<unsigned long long>(now.cSamples), rate, Seconds(now.rtLast).c_str(),
-                    now.cChanges > before.cChanges ? "changed" : "unchanged", CameraState(now, before));
-        std::fflush(stdout);
-        before = now;
-        beforeAt = at;
-    }
-    return watch.Read().cChanges;
-}
-
-bool Snapshot(const CRenderSinkPin& pin, const CWatch& watch, const std::string& path) {
+bool Snapshot(const CRenderSinkPin& pin, const CGrabWatch& watch, const std::string& path) {
     AM_MEDIA_TYPE type = {};
     std::vector<BYTE> format;
     const std::vector<BYTE> last = watch.LastSample();
@@ -297,7 +214,7 @@ int Grab(const GrabOptions& options, const InstanceSettings& settings) {
     CHostGraph* pGraph = nullptr;
     CRenderSink* pSink = nullptr;
     IPin* pOut = nullptr;
-    CWatch watch;
+    CGrabWatch watch;
     int status = kExitNoFilter;
     if (FAILED(hr = CHostGraph::Create(&pGraph)) || FAILED(hr = CRenderSink::Create(&pSink))) {
         std::fprintf(stderr, "oculo-grab: cannot make the host graph: %s\n", ResultText(hr).c_str());
@@ -306,14 +223,18 @@ int Grab(const GrabOptions& options, const InstanceSettings& settings) {
                FAILED(hr = pGraph->ConnectDirect(pOut, pSink->InputPin(), nullptr))) {
         std::fprintf(stderr, "oculo-grab: cannot connect the filter to the sink: %s\n", ResultText(hr).c_str());
     } else {
-        pSink->Pin()->SetFrameCallback([&watch](const SinkFrame& frame) { watch.OnFrame(frame); });
+        pSink->Pin()->SetFrameCallback([&watch](const SinkFrame& frame) {
+            watch.OnSample(frame.pData, frame.cbData,
+                           frame.pInfo->hrTime == S_OK || frame.pInfo->hrTime == VFW_S_NO_STOP_TIME,
+                           frame.pInfo->rtStart);
+        });
         if (FAILED(hr = pGraph->Run())) {
             std::fprintf(stderr, "oculo-grab: the graph does not run: %s\n", ResultText(hr).c_str());
         } else {
-            const uint64_t changes = Watch(pGraph, watch, options.seconds);
+            const uint64_t changes = watch.PrintEachSecond(options.seconds);
             pGraph->Stop();
             const bool snapshot = Snapshot(*pSink->Pin(), watch, options.png);
-            const CWatch::Snapshot total = watch.Read();
+            const CGrabWatch::Snapshot total = watch.Read();
             std::printf("%llu samples in %d s\n", static_cast<unsigned long long>(total.cSamples), options.seconds);
             if (changes == 0) std::fprintf(stderr, "oculo-grab: no picture arrived from the camera\n");
             status = changes > 0 && snapshot ? kExitOk : kExitNoPicture;

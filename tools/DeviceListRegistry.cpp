@@ -1,4 +1,5 @@
-// Reads HKCR\CLSID\{video input category}\Instance\*: FriendlyName and CLSID.
+// Reads HKCR\CLSID\{video input category}\Instance\*: FriendlyName and CLSID,
+// the entries the system device enumerator lists for registered filters.
 #include "tools/DeviceList.h"
 
 namespace {
@@ -20,10 +21,10 @@ bool ReadText(HKEY key, LPCWSTR name, std::wstring* text) {
 
 }  // namespace
 
-HRESULT ListVideoInputDevices(std::vector<CaptureDevice>* devices) {
+HRESULT ListRegisteredVideoInputs(REGSAM view, std::vector<CaptureDevice>* devices) {
     devices->clear();
     HKEY category = nullptr;
-    LONG status = RegOpenKeyExW(HKEY_CLASSES_ROOT, kInstanceKey, 0, KEY_READ, &category);
+    LONG status = RegOpenKeyExW(HKEY_CLASSES_ROOT, kInstanceKey, 0, KEY_READ | view, &category);
     if (status == ERROR_FILE_NOT_FOUND) return S_OK;  // no device was ever registered
     if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
     for (DWORD index = 0;; ++index) {
@@ -33,7 +34,7 @@ HRESULT ListVideoInputDevices(std::vector<CaptureDevice>* devices) {
         if (status == ERROR_MORE_DATA) continue;
         if (status != ERROR_SUCCESS) break;
         HKEY entry = nullptr;
-        if (RegOpenKeyExW(category, name, 0, KEY_READ, &entry) != ERROR_SUCCESS) continue;
+        if (RegOpenKeyExW(category, name, 0, KEY_READ | view, &entry) != ERROR_SUCCESS) continue;
         CaptureDevice device;
         // As a host: an entry without a friendly name is not listed.
         if (ReadText(entry, L"FriendlyName", &device.friendlyName)) {

@@ -1,0 +1,49 @@
+// A capture graph as Windows capture applications build it, on the system's
+// own DirectShow: a video-input device bound through the system device
+// enumerator, ICaptureGraphBuilder2::RenderStream from its capture pin (found
+// with PIN_CATEGORY_CAPTURE) into a Sample Grabber that takes RGB24, ending in
+// a Null Renderer. Used by oculo-grab and by the module's stream tests.
+//
+// Threading: one thread drives it (with COM initialised); the grabber's
+// callback runs on the source's streaming thread.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+
+// Binds the video-input device of the slot's class, or the one whose
+// friendly name is name (any case); VFW_E_NOT_FOUND when there is none.
+HRESULT BindSlotDevice(DWORD slot, IBaseFilter** ppFilter);
+HRESULT BindNamedDevice(const std::wstring& name, IBaseFilter** ppFilter);
+
+class CCaptureGraph {
+public:
+    CCaptureGraph() = default;
+    ~CCaptureGraph() { Close(); }
+    CCaptureGraph(const CCaptureGraph&) = delete;
+    CCaptureGraph& operator=(const CCaptureGraph&) = delete;
+
+    // Builds the graph around pSource (a reference is kept); pCallback gets
+    // each sample (SampleCB) and must outlive the graph.
+    HRESULT Open(IBaseFilter* pSource, ISampleGrabberCB* pCallback);
+    // Runs and waits (up to 5 s) for the graph to be running.
+    HRESULT Run();
+    HRESULT Stop();
+    // Stops, disconnects and releases everything.
+    void Close();
+
+    // The connection's width and height (positive height: bottom-up).
+    bool ConnectedSize(LONG* width, LONG* height) const;
+    HRESULT FindStreamConfig(IAMStreamConfig** ppConfig) const;
+    // The source's capture pin (a reference for the caller), or null.
+    IPin* CapturePin() const;
+
+private:
+    IGraphBuilder* m_pGraph = nullptr;
+    ICaptureGraphBuilder2* m_pBuilder = nullptr;
+    IBaseFilter* m_pSource = nullptr;
+    IBaseFilter* m_pGrabberFilter = nullptr;
+    ISampleGrabber* m_pGrabber = nullptr;
+    IBaseFilter* m_pNull = nullptr;
+};
