@@ -76,15 +76,9 @@ HRESULT CCaptureGraph::Open(IBaseFilter* pSource, ISampleGrabberCB* pCallback) {
         FAILED(hr = m_pGraph->AddFilter(m_pNull, L"Null"))) {
         return hr;
     }
-    // From the capture pin rather than the filter: given a filter without a
-    // preview pin, Wine's builder puts a Smart Tee in front of the sink, and
-    // that tee asks the source's one-buffer allocator for a second buffer
-    // while it holds the first, which stalls the stream and then Run and Stop.
-    IPin* pCapture = CapturePin();
-    if (pCapture == nullptr) return VFW_E_NOT_FOUND;
-    hr = m_pBuilder->RenderStream(nullptr, nullptr, pCapture, m_pGrabberFilter, m_pNull);
-    pCapture->Release();
-    return hr;
+    // As applications do: the capture category from the filter (the builder
+    // adds a Smart Tee, since the filter has no preview pin of its own).
+    return m_pBuilder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, m_pSource, m_pGrabberFilter, m_pNull);
 }
 
 HRESULT CCaptureGraph::Run() {
