@@ -1,0 +1,8 @@
+// A registry file of the run's own: points OCULO_REGISTRY at a file in a
+// fresh temporary folder (made on the first call), removed when the process
+// exits normally.
+#pragma once
+
+#include <string>
+
+const std::string& FuzzRegistryFile();

@@ -1,0 +1,62 @@
+// A slot's settings over arbitrary stored values: each input stores values of
+// any type and size under a slot key (as a hand edit or another tool might),
+// then reads the slot's record and the validity rule over it.
+#include <cstdint>
+#include <cwchar>
+#include <fstream>
+#include <vector>
+
+#include "fuzz/FuzzInput.h"
+#include "fuzz/FuzzRegistry.h"
+#include "module/InstanceSettings.h"
+#include "platform/RegKey.h"
+
+namespace {
+
+const WCHAR* const kValueNames[] = {L"url",    L"name",   L"fps",    L"w",      L"h",     L"enable",
+                                    L"crop_l", L"crop_r", L"crop_t", L"crop_b", L"tShift"};
+const size_t kValueCount = sizeof(kValueNames) / sizeof(kValueNames[0]);
+const DWORD kTypes[] = {REG_NONE, REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, 7 /* REG_MULTI_SZ */, 11 /* QWORD */};
+
+bool Terminated(const WCHAR* text, size_t capacity) { return std::wmemchr(text, 0, capacity) != nullptr; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string& file = FuzzRegistryFile();
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << "Windows Registry Editor Version 5.00\n";
+    FuzzInput in(data, size);
+    const DWORD slot = in.Byte() % 12;  // 10 and 11 lie beyond the slot table
+    WCHAR path[64];
+    swprintf(path, 64, L"SOFTWARE\\TALVO\\Oculo\\%02u", slot);
+    CRegKey key;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+                        key.Put(), nullptr) != ERROR_SUCCESS) {
+        FuzzFail("cannot create the slot key");
+    }
+    for (int i = 0; i < 12 && in.Remaining() > 0; ++i) {
+        const WCHAR* name = kValueNames[in.Byte() % kValueCount];
+        const uint8_t kind = in.Byte();
+        const DWORD type = kind < 0xF0 ? kTypes[kind % 7] : in.U32();
+        // Up to 16 KiB: past every buffer the reader has.
+        size_t cbData = 0;
+        const uint8_t* bytes = in.Take(in.U16() % 16384, &cbData);
+        const std::vector<BYTE> value(bytes, bytes + cbData);
+        RegSetValueExW(key.Get(), name, 0, type, value.empty() ? nullptr : value.data(), DWORD(value.size()));
+    }
+    key.Close();
+
+    const InstanceSettings settings = LoadInstanceSettings(slot);
+    if (!Terminated(settings.url, kSettingsTextChars) || !Terminated(settings.name, kSettingsTextChars))
+        FuzzFail("a text of the record is not terminated");
+    if ((settings.clsid != nullptr) != (slot < 10)) FuzzFail("slot %u has the wrong class", slot);
+    if (IsInstanceUsable(settings)) {
+        const size_t urlChars = wcslen(settings.url);
+        if (urlChars < 6 || urlChars > kMaxUrlChars || settings.name[0] == 0 || settings.w <= 0 ||
+            settings.h <= 0 || !(settings.fps > 0.0f)) {
+            FuzzFail("an unusable record passes the validity rule");
+        }
+    }
+    if (IsSlotUsable(slot) != IsInstanceUsable(settings)) FuzzFail("the slot and its record disagree");
+    return 0;
+}
