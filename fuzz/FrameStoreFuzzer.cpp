@@ -12,11 +12,16 @@
 
 namespace {
 
-// Picture and store sides: mostly small, with the odd negative or zero.
+// Picture and store sides: mostly small (fast), a few hundred at times, the
+// odd negative or zero.
 LONG Side(FuzzInput& in) {
     const uint16_t raw = in.U16();
-    if (raw >= 0xFFF0) return -LONG(raw & 0xF);
-    return LONG(raw % 700);
+    switch (raw >> 14) {
+        case 0:
+        case 1: return LONG(raw % 64);
+        case 2: return LONG(raw % 700);
+        default: return -LONG(raw & 0xF);
+    }
 }
 
 // A crop bound: small ones mostly, any 32-bit value sometimes.

@@ -2,6 +2,7 @@
 // parse without harm, and what the parser's document writes reads back to the
 // same document: a second round through the file changes nothing.
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "fuzz/FuzzInput.h"
@@ -24,6 +25,20 @@ void Walk(const RegistryDocument& document, const std::wstring& path, int depth,
     }
 }
 
+std::string Escaped(const std::string& text) {
+    std::string out;
+    char hex[8];
+    for (unsigned char c : text) {
+        if (c == '\n' || (c >= 0x20 && c < 0x7F)) {
+            out += char(c);
+        } else {
+            std::snprintf(hex, sizeof(hex), "\\x%02x", c);
+            out += hex;
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -32,8 +47,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string once = document.Serialize();
     const std::string twice = RegistryDocument::Parse(once).Serialize();
     if (once != twice) {
-        FuzzFail("the written file reads back differently:\n--- first\n%s\n--- second\n%s", once.c_str(),
-                 twice.c_str());
+        size_t at = 0;
+        while (at < once.size() && at < twice.size() && once[at] == twice[at]) ++at;
+        const size_t from = at > 80 ? at - 80 : 0;
+        FuzzFail("the written file reads back differently from byte %zu:\n--- first\n%s\n--- second\n%s", at,
+                 Escaped(once.substr(from, 160)).c_str(), Escaped(twice.substr(from, 160)).c_str());
     }
     int budget = 64;
     for (const wchar_t* root : {L"HKEY_LOCAL_MACHINE", L"HKEY_CLASSES_ROOT"}) Walk(document, root, 0, &budget);

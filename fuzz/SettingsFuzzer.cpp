@@ -38,9 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const WCHAR* name = kValueNames[in.Byte() % kValueCount];
         const uint8_t kind = in.Byte();
         const DWORD type = kind < 0xF0 ? kTypes[kind % 7] : in.U32();
-        // Up to 16 KiB: past every buffer the reader has.
+        // Mostly short; up to 12 KiB at times, past every buffer the reader has.
+        const uint16_t length = in.U16();
         size_t cbData = 0;
-        const uint8_t* bytes = in.Take(in.U16() % 16384, &cbData);
+        const uint8_t* bytes = in.Take(length & 0x8000 ? length % 12288 : length % 96, &cbData);
         const std::vector<BYTE> value(bytes, bytes + cbData);
         RegSetValueExW(key.Get(), name, 0, type, value.empty() ? nullptr : value.data(), DWORD(value.size()));
     }

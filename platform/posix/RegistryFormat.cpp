@@ -145,7 +145,9 @@ bool IsKeyHeader(const std::string& trimmed) {
 
 // Splits into logical lines: a value line ending in a backslash continues on
 // the next, unless that is a key header: a stray backslash in a hand-edited
-// file must not move the next key's values into this one.
+// file must not move the next key's values into this one. A blank line ends
+// a continuation too: the blank line written after each key would otherwise
+// join a kept line that ends in a backslash, and grow it on every save.
 std::vector<std::string> LogicalLines(const std::string& text) {
     std::vector<std::string> lines;
     size_t start = 0;
@@ -156,7 +158,7 @@ std::vector<std::string> LogicalLines(const std::string& text) {
         std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         std::string trimmed = Trim(line);
-        if (continuing && IsKeyHeader(trimmed)) continuing = false;
+        if (continuing && (trimmed.empty() || IsKeyHeader(trimmed))) continuing = false;
         if (continuing) lines.back() += "\n" + line;
         else lines.push_back(line);
         continuing = !trimmed.empty() && trimmed.back() == '\\' &&
