@@ -1,6 +1,8 @@
 // A slot's settings over arbitrary stored values: each input stores values of
 // any type and size under a slot key (as a hand edit or another tool might),
-// then reads the slot's record and the validity rule over it.
+// then reads the slot's record and the validity rule over it. The registry
+// file is written through the stand-in's own document, so it holds exactly
+// what RegSetValueEx with those types and bytes would store.
 #include <cstdint>
 #include <cwchar>
 #include <fstream>
@@ -9,7 +11,10 @@
 #include "fuzz/FuzzInput.h"
 #include "fuzz/FuzzRegistry.h"
 #include "module/InstanceSettings.h"
-#include "platform/RegKey.h"
+#include "platform/posix/RegistryDocument.h"
+
+using oculo::posix::RegistryDocument;
+using oculo::posix::RegValue;
 
 namespace {
 
@@ -23,29 +28,27 @@ bool Terminated(const WCHAR* text, size_t capacity) { return std::wmemchr(text, 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string& file = FuzzRegistryFile();
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << "Windows Registry Editor Version 5.00\n";
     FuzzInput in(data, size);
     const DWORD slot = in.Byte() % 12;  // 10 and 11 lie beyond the slot table
     WCHAR path[64];
-    swprintf(path, 64, L"SOFTWARE\\TALVO\\Oculo\\%02u", slot);
-    CRegKey key;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                        key.Put(), nullptr) != ERROR_SUCCESS) {
-        FuzzFail("cannot create the slot key");
-    }
+    swprintf(path, 64, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\TALVO\\Oculo\\%02u", slot);
+    RegistryDocument document;
+    document.CreateKey(path);
     for (int i = 0; i < 12 && in.Remaining() > 0; ++i) {
-        const WCHAR* name = kValueNames[in.Byte() % kValueCount];
+        RegValue value;
+        value.name = kValueNames[in.Byte() % kValueCount];
         const uint8_t kind = in.Byte();
-        const DWORD type = kind < 0xF0 ? kTypes[kind % 7] : in.U32();
+        value.type = kind < 0xF0 ? kTypes[kind % 7] : in.U32();
         // Mostly short; up to 12 KiB at times, past every buffer the reader has.
         const uint16_t length = in.U16();
         size_t cbData = 0;
         const uint8_t* bytes = in.Take(length & 0x8000 ? length % 12288 : length % 96, &cbData);
-        const std::vector<BYTE> value(bytes, bytes + cbData);
-        RegSetValueExW(key.Get(), name, 0, type, value.empty() ? nullptr : value.data(), DWORD(value.size()));
+        value.data.assign(bytes, bytes + cbData);
+        document.SetValue(path, value);
     }
-    key.Close();
+    // The file as RegSetValueEx would leave it, written at once (the stand-in
+    // itself syncs every change to disk, too slow for a fuzzing loop).
+    std::ofstream(FuzzRegistryFile(), std::ios::binary | std::ios::trunc) << document.Serialize();
 
     const InstanceSettings settings = LoadInstanceSettings(slot);
     if (!Terminated(settings.url, kSettingsTextChars) || !Terminated(settings.name, kSettingsTextChars))

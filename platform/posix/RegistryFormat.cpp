@@ -156,7 +156,9 @@ std::vector<std::string> LogicalLines(const std::string& text) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
         std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        // Every carriage return at the end goes, not only a CRLF's: a kept
+        // line written back must read as the same line again.
+        while (!line.empty() && line.back() == '\r') line.pop_back();
         std::string trimmed = Trim(line);
         if (continuing && (trimmed.empty() || IsKeyHeader(trimmed))) continuing = false;
         if (continuing) lines.back() += "\n" + line;
