@@ -6,3 +6,6 @@
 #include <string>
 
 const std::string& FuzzRegistryFile();
+
+// Replaces the registry file's text, as one change another process made.
+void FuzzWriteRegistry(const std::string& text);

@@ -2,7 +2,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
 
 #include "fuzz/FuzzInput.h"
 #include "fuzz/FuzzRegistry.h"
@@ -37,4 +42,21 @@ const std::string& FuzzRegistryFile() {
         return path;
     }();
     return file;
+}
+
+void FuzzWriteRegistry(const std::string& text) {
+    const std::string& file = FuzzRegistryFile();
+    const std::string temporary = file + ".new";
+    std::ofstream(temporary, std::ios::binary | std::ios::trunc) << text;
+    // Dated a few seconds back, and a nanosecond apart from the last one, so
+    // the stand-in trusts its cached copy within one input (it re-reads a
+    // file written moments ago on every call) yet never takes one input's
+    // file for another's.
+    static long long s_count = 0;
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    const long long ns = (now.tv_sec - 10) * 1000000000ll + (++s_count % 1000000000ll);
+    const struct timespec times[2] = {{ns / 1000000000ll, ns % 1000000000ll}, {ns / 1000000000ll, ns % 1000000000ll}};
+    if (utimensat(AT_FDCWD, temporary.c_str(), times, 0) != 0 || std::rename(temporary.c_str(), file.c_str()) != 0)
+        FuzzFail("cannot write the registry file");
 }

@@ -7,6 +7,8 @@
 // Slots of a few sizes are made once: a usual one, odd tiny ones and ones
 // whose image cannot exist.
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -125,7 +127,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // A connection proposed with the type; whatever was agreed is undone.
     if (flags & 16) {
-        if (pin->Connect(g_sink->InputPin(), (flags & 32) ? nullptr : &mt) == S_OK) {
+        const HRESULT hrConnect = pin->Connect(g_sink->InputPin(), (flags & 32) ? nullptr : &mt);
+        if (std::getenv("OCULO_FUZZ_VERBOSE")) std::fprintf(stderr, "connect: 0x%08x\n", unsigned(hrConnect));
+        if (hrConnect == S_OK) {
             AM_MEDIA_TYPE connected = {};
             Check(pin->ConnectionMediaType(&connected) == S_OK, "no connection type");
             FreeMediaType(connected);

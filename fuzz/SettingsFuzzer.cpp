@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // The file as RegSetValueEx would leave it, written at once (the stand-in
     // itself syncs every change to disk, too slow for a fuzzing loop).
-    std::ofstream(FuzzRegistryFile(), std::ios::binary | std::ios::trunc) << document.Serialize();
+    FuzzWriteRegistry(document.Serialize());
 
     const InstanceSettings settings = LoadInstanceSettings(slot);
     if (!Terminated(settings.url, kSettingsTextChars) || !Terminated(settings.name, kSettingsTextChars))
