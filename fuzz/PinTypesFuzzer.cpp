@@ -127,6 +127,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // A connection proposed with the type; whatever was agreed is undone.
     if (flags & 16) {
+        // The sink offers an allocator of its own or none, and states
+        // requirements (any numbers) or none.
+        g_sink->Pin()->SetOfferAllocator((flags & 64) != 0);
+        ALLOCATOR_PROPERTIES wanted = {};
+        wanted.cBuffers = in.I32();
+        wanted.cbBuffer = in.I32();
+        wanted.cbAlign = in.I32();
+        wanted.cbPrefix = in.I32();
+        g_sink->Pin()->SetAllocatorRequirements((flags & 128) ? &wanted : nullptr);
         const HRESULT hrConnect = pin->Connect(g_sink->InputPin(), (flags & 32) ? nullptr : &mt);
         if (std::getenv("OCULO_FUZZ_VERBOSE")) std::fprintf(stderr, "connect: 0x%08x\n", unsigned(hrConnect));
         if (hrConnect == S_OK) {

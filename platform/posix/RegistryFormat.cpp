@@ -183,6 +183,14 @@ std::string ToUtf8(const std::string& text) {
 
 // --- Writing ---
 
+// A kept line as read; one that ends in a backslash is followed by a blank
+// line, which ends it as it ended when read (the line after it is written
+// next to it now, and would otherwise be read as its continuation).
+std::string KeptLine(const std::string& raw) {
+    const std::string trimmed = Trim(raw);
+    return raw + (!trimmed.empty() && trimmed.back() == '\\' ? "\n\n" : "\n");
+}
+
 std::string Quote(const std::string& text) {
     std::string quoted = "\"";
     for (char c : text) {
@@ -282,13 +290,13 @@ RegistryDocument RegistryDocument::Parse(const std::string& text) {
 
 std::string RegistryDocument::Serialize() const {
     std::string text = std::string(kHeader) + "\n\n";
-    for (const std::string& line : m_preamble) text += line + "\n";
+    for (const std::string& line : m_preamble) text += KeptLine(line);
     if (!m_preamble.empty()) text += "\n";
     for (const RegSection& section : m_sections) {
         text += "[" + WideToUtf8(section.path) + "]\n";
         for (const RegLine& line : section.lines) {
             if (!line.parsed) {
-                text += line.raw + "\n";
+                text += KeptLine(line.raw);
                 continue;
             }
             text += line.value.name.empty() ? std::string("@") : Quote(WideToUtf8(line.value.name));
