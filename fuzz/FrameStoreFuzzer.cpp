@@ -19,7 +19,7 @@ LONG Side(FuzzInput& in) {
     switch (raw >> 14) {
         case 0:
         case 1: return LONG(raw % 64);
-        case 2: return LONG(raw % 700);
+        case 2: return LONG(raw & 1 ? raw % 5000 : raw % 700);
         default: return -LONG(raw & 0xF);
     }
 }
@@ -40,6 +40,11 @@ void Window(LONG a, LONG b, LONG extent, LONG* lo, LONG* hi) {
     const int64_t low = a < b ? a : b, high = a < b ? b : a;
     *lo = LONG(low < 0 ? 0 : (low > extent ? extent : low));
     *hi = LONG(high < 0 ? 0 : (high > extent ? extent : high));
+}
+
+// Keeps width x height within 300 000 pixels (a thin picture may be long).
+void LimitPixels(LONG w, LONG* h) {
+    if (w > 0 && *h > 0 && int64_t(w) * *h > 300000) *h = LONG(300000 / w);
 }
 
 // The store the rule gives for this picture: bottom row first, the window's
@@ -68,12 +73,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
     CFrameStore store;
     for (int round = 0; round < 4 && (round == 0 || in.Remaining() > 0); ++round) {
-        const LONG W = Side(in), H = Side(in);
+        const LONG W = Side(in);
+        LONG H = Side(in);
+        LimitPixels(W, &H);
         store.ResizeFrameStore(W, H);
         LONG crop[4];  // left, top, right, bottom
         for (LONG& bound : crop) bound = Bound(in);
         store.SetCropBounds(crop[0], crop[1], crop[2], crop[3]);
-        const LONG srcW = Side(in), srcH = Side(in);
+        const LONG srcW = Side(in);
+        LONG srcH = Side(in);
+        LimitPixels(srcW, &srcH);
         const uint8_t seed = in.Byte();
 
         // The picture exactly as large as its size says, each byte telling its place.
