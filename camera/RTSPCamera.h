@@ -54,11 +54,20 @@ public:
     LONG GetFrameCount() const { return m_lFrameCount.load(); }
     LPCWSTR GetUrl() const { return m_szUrl; }
 
+protected:
+    // A reader over another byte source (the fuzzing harness serves bytes
+    // from memory) opens its own input into m_pContext in Open, then uses the
+    // reader's own decoder set-up and read loop.
+    bool OpenDecoder();
+    void ReadFrames();
+    // Owned; see the class comment for who touches it. Atomic so that the
+    // owner's IsOpen may look while the capture thread connects.
+    std::atomic<StreamContext*> m_pContext{nullptr};
+
 private:
     static DWORD WINAPI CaptureThreadProc(LPVOID parameter);
     static int InterruptCallback(void* opaque);
     void CaptureLoop();
-    void ReadFrames();
     bool HandlePicture();
     void PauseBeforeReconnect();
     void SetUrl(LPCWSTR address);
@@ -66,12 +75,8 @@ private:
     static bool KeepLookingUp(void* opaque);
     bool OpenInput();
     const AVInputFormat* OpenHttp(StreamContext& c, const char* url);
-    bool OpenDecoder();
     void ArmDeadline(uint64_t limitMs);
 
-    // Owned; see the class comment for who touches it. Atomic so that the
-    // owner's IsOpen may look while the capture thread connects.
-    std::atomic<StreamContext*> m_pContext{nullptr};
     CIPCameraCallback* const m_pCallback;      // not owned
     std::atomic<uint64_t> m_ullLastFrameTime;  // written by the capture thread (Open, pictures)
     std::atomic<LONG> m_lFrameCount{0};        // capture thread +1; Stop resets

@@ -11,3 +11,11 @@ if(OCULO_SANITIZE)
     add_compile_options(-fsanitize=${OCULO_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
     add_link_options(-fsanitize=${OCULO_SANITIZE})
 endif()
+
+# Shared libraries and modules are linked with --no-undefined, except under
+# clang's ASan, whose runtime is linked into programs only: there the
+# libraries' sanitizer symbols come from the program that loads them.
+set(OCULO_NO_UNDEFINED -Wl,--no-undefined)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND OCULO_SANITIZE MATCHES "address")
+    set(OCULO_NO_UNDEFINED "")
+endif()

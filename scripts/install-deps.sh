@@ -27,6 +27,7 @@ NATIVE_PACKAGES=(
     libgstrtspserver-1.0-dev libgstreamer1.0-dev gstreamer1.0-plugins-base
     gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-plugins-bad
     python3 python3-pil ffmpeg valgrind zlib1g-dev clang
+    libclang-rt-14-dev  # clang's libFuzzer and sanitizer runtimes (a recommendation only)
 )
 WINDOWS_PACKAGES=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64

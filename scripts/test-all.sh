@@ -149,6 +149,8 @@ part "native asan+ubsan" preset_suite asan 2
 part "native tsan" preset_suite tsan 2
 # Clang with its lock-contract checks (-Wthread-safety, as errors).
 part "clang lock checks" preset_suite clang-tsa 2
+# The fuzz targets, each fuzzed briefly from its corpus (scripts/fuzz.sh runs them longer).
+part "fuzz (short runs)" preset_suite fuzz 1
 
 # Windows: FFmpeg (cached after the first run) and one fresh prefix that runs
 # both architectures' tests.

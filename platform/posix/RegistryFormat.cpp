@@ -145,7 +145,9 @@ bool IsKeyHeader(const std::string& trimmed) {
 
 // Splits into logical lines: a value line ending in a backslash continues on
 // the next, unless that is a key header: a stray backslash in a hand-edited
-// file must not move the next key's values into this one.
+// file must not move the next key's values into this one. A blank line ends
+// a continuation too: the blank line written after each key would otherwise
+// join a kept line that ends in a backslash, and grow it on every save.
 std::vector<std::string> LogicalLines(const std::string& text) {
     std::vector<std::string> lines;
     size_t start = 0;
@@ -154,9 +156,11 @@ std::vector<std::string> LogicalLines(const std::string& text) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
         std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        // Every carriage return at the end goes, not only a CRLF's: a kept
+        // line written back must read as the same line again.
+        while (!line.empty() && line.back() == '\r') line.pop_back();
         std::string trimmed = Trim(line);
-        if (continuing && IsKeyHeader(trimmed)) continuing = false;
+        if (continuing && (trimmed.empty() || IsKeyHeader(trimmed))) continuing = false;
         if (continuing) lines.back() += "\n" + line;
         else lines.push_back(line);
         continuing = !trimmed.empty() && trimmed.back() == '\\' &&
@@ -178,6 +182,14 @@ std::string ToUtf8(const std::string& text) {
 }
 
 // --- Writing ---
+
+// A kept line as read; one that ends in a backslash is followed by a blank
+// line, which ends it as it ended when read (the line after it is written
+// next to it now, and would otherwise be read as its continuation).
+std::string KeptLine(const std::string& raw) {
+    const std::string trimmed = Trim(raw);
+    return raw + (!trimmed.empty() && trimmed.back() == '\\' ? "\n\n" : "\n");
+}
 
 std::string Quote(const std::string& text) {
     std::string quoted = "\"";
@@ -278,13 +290,13 @@ RegistryDocument RegistryDocument::Parse(const std::string& text) {
 
 std::string RegistryDocument::Serialize() const {
     std::string text = std::string(kHeader) + "\n\n";
-    for (const std::string& line : m_preamble) text += line + "\n";
+    for (const std::string& line : m_preamble) text += KeptLine(line);
     if (!m_preamble.empty()) text += "\n";
     for (const RegSection& section : m_sections) {
         text += "[" + WideToUtf8(section.path) + "]\n";
         for (const RegLine& line : section.lines) {
             if (!line.parsed) {
-                text += line.raw + "\n";
+                text += KeptLine(line.raw);
                 continue;
             }
             text += line.value.name.empty() ? std::string("@") : Quote(WideToUtf8(line.value.name));
