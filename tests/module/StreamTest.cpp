@@ -124,7 +124,17 @@ protected:
             ASSERT_FALSE(IsModuleLoaded()) << "cycle " << i;
             if (i == 0) threadsAfterFirst = ProcessThreadCount();
         }
-        EXPECT_LE(ProcessThreadCount(), threadsAfterFirst);
+        EXPECT_LE(SettledThreadCount(threadsAfterFirst), threadsAfterFirst);
+    }
+    // A thread that gave the module back (FreeLibraryAndExitThread) may not
+    // have left the process yet: wait a little for the count to come down.
+    static int SettledThreadCount(int target) {
+        int count = ProcessThreadCount();
+        for (int i = 0; i < 200 && count > target; ++i) {
+            Sleep(10);
+            count = ProcessThreadCount();
+        }
+        return count;
     }
 
     CFixtureProcess m_camera;
