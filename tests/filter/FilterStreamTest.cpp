@@ -100,12 +100,12 @@ TEST_F(FilterStreamTest, CroppedUprightPicturesWithNominalTimesAtTheConfiguredPa
         // Never before its time (the clock counts whole milliseconds at worst).
         EXPECT_GE(s.rtRendered, s.rtStart - 10000) << n;
     }
-    // The sink never waits, yet stream time passes at the sample rate: no
-    // flood (a slow machine may lag, so the lower bound is loose).
+    // The sink never waits, yet no sample went out before its time (checked
+    // above): that is the flood check. A slow machine may lag and then catch
+    // up, so only a loose lower bound is put on the pace.
     const SinkSample& first = samples[5];
     const SinkSample& last = samples.back();
     const double rate = double(last.rtStart - first.rtStart) / double(last.rtRendered - first.rtRendered);
-    EXPECT_LT(rate, 1.05);
     EXPECT_GT(rate, 0.3);
     const std::vector<BYTE> frame = pSink->LastFrame();
     ASSERT_EQ(frame.size(), size_t(160 * 3 * 120));
