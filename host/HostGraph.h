@@ -122,3 +122,6 @@ private:
     size_t m_cReconnects GUARDED_BY(m_lock) = 0;
     IPin* m_pLastReconnect GUARDED_BY(m_lock) = nullptr;  // identity only, never dereferenced
 };
+
+// The first output pin of a filter (one reference for the caller), or null.
+IPin* FindOutputPin(IBaseFilter* pFilter);

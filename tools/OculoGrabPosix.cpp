@@ -163,23 +163,6 @@ bool ConfigureUrlSlot(const GrabOptions& options, std::string* error) {
     return true;
 }
 
-IPin* FindOutputPin(IBaseFilter* pFilter) {
-    IEnumPins* pEnum = nullptr;
-    if (FAILED(pFilter->EnumPins(&pEnum))) return nullptr;
-    IPin* pFound = nullptr;
-    IPin* pPin = nullptr;
-    while (pFound == nullptr && pEnum->Next(1, &pPin, nullptr) == S_OK) {
-        PIN_DIRECTION direction = PINDIR_INPUT;
-        if (SUCCEEDED(pPin->QueryDirection(&direction)) && direction == PINDIR_OUTPUT) {
-            pFound = pPin;
-        } else {
-            pPin->Release();
-        }
-    }
-    pEnum->Release();
-    return pFound;
-}
-
 bool Snapshot(const CRenderSinkPin& pin, const CGrabWatch& watch, const std::string& path) {
     AM_MEDIA_TYPE type = {};
     std::vector<BYTE> format;

@@ -16,27 +16,6 @@ struct CStreamGraph::State {
     CRenderSink* pSink = nullptr;
 };
 
-namespace {
-
-IPin* FindOutputPin(IBaseFilter* pFilter) {
-    IEnumPins* pEnum = nullptr;
-    if (pFilter == nullptr || FAILED(pFilter->EnumPins(&pEnum))) return nullptr;
-    IPin* pFound = nullptr;
-    IPin* pPin = nullptr;
-    while (pFound == nullptr && pEnum->Next(1, &pPin, nullptr) == S_OK) {
-        PIN_DIRECTION direction = PINDIR_INPUT;
-        if (SUCCEEDED(pPin->QueryDirection(&direction)) && direction == PINDIR_OUTPUT) {
-            pFound = pPin;
-        } else {
-            pPin->Release();
-        }
-    }
-    pEnum->Release();
-    return pFound;
-}
-
-}  // namespace
-
 CStreamGraph::CStreamGraph() : m_pState(new State) {}
 CStreamGraph::~CStreamGraph() { Close(); }
 
