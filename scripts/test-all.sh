@@ -162,7 +162,10 @@ if [ $WINDOWS_READY = 1 ]; then
 fi
 for preset in win32 win64; do
     if [ $WINDOWS_READY = 1 ]; then
-        FIXTURE_STATES+=("$ROOT/build/$preset/tests/camera/fixture_manager.state")
+        # The managers ctest starts (the camera suite and the fault matrix
+        # share one, the module stream tests have their own).
+        FIXTURE_STATES+=("$ROOT/build/$preset/tests/fixtures/fixture_manager.state"
+                         "$ROOT/build/$preset/tests/module/fixture_manager.state")
         # One test at a time: under Wine the tests share one real registry.
         part "$preset (wine)" preset_suite "$preset" 1
     else

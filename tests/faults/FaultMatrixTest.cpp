@@ -30,7 +30,16 @@ constexpr uint64_t kStopLimitMs = 1000;
 // One connection on a busy machine: connect, HTTP answer or RTSP set-up, and
 // the stream probe.
 constexpr uint64_t kConnectMs = 3000;
-constexpr uint64_t kRecoverLimitMs = kReconnectPauseMs + kConnectMs + 1000 / kCameraFps + uint64_t(1000 / kFps);
+#ifdef _WIN32
+// FFmpeg's poll on Windows does not watch for a refused connection (Windows
+// reports it only in select's exception set), so an attempt begun while the
+// camera was down runs to FFmpeg's 5 s connect time-out.
+constexpr uint64_t kRefusedConnectMs = 5000;
+#else
+constexpr uint64_t kRefusedConnectMs = 0;
+#endif
+constexpr uint64_t kRecoverLimitMs =
+    kRefusedConnectMs + kReconnectPauseMs + kConnectMs + 1000 / kCameraFps + uint64_t(1000 / kFps);
 
 struct Row {
     std::string name, transport;
@@ -66,8 +75,8 @@ struct Seen {
 };
 
 bool Near(const BYTE* p, int b, int g, int r) {
-    auto near = [](int value, int on) { return on ? value > 140 : value < 70; };
-    return near(p[0], b) && near(p[1], g) && near(p[2], r);
+    auto lit = [](int value, int on) { return on ? value > 140 : value < 70; };
+    return lit(p[0], b) && lit(p[1], g) && lit(p[2], r);
 }
 
 Seen Inspect(const BYTE* data, LONG size) {
