@@ -17,6 +17,27 @@
 HRESULT BindSlotDevice(DWORD slot, IBaseFilter** ppFilter);
 HRESULT BindNamedDevice(const std::wstring& name, IBaseFilter** ppFilter);
 
+// A Sample Grabber callback that lives inside its owner, which outlives the
+// graph (no reference counting); SampleCB is left to the owner's needs.
+class CGrabberCallbackBase : public ISampleGrabberCB {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (ppv == nullptr) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_ISampleGrabberCB) {
+            *ppv = static_cast<ISampleGrabberCB*>(this);
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP BufferCB(double, BYTE*, long) override { return E_NOTIMPL; }
+
+protected:
+    ~CGrabberCallbackBase() = default;
+};
+
 class CCaptureGraph {
 public:
     CCaptureGraph() = default;

@@ -124,21 +124,10 @@ int List() {
 }
 
 // Passes each sample to the watch; called on the source's streaming thread.
-class CGrabberCallback final : public ISampleGrabberCB {
+// Lives on the stack of Grab, which outlives the graph.
+class CGrabberCallback final : public CGrabberCallbackBase {
 public:
     explicit CGrabberCallback(CGrabWatch* pWatch) : m_pWatch(pWatch) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (ppv == nullptr) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ISampleGrabberCB) {
-            *ppv = static_cast<ISampleGrabberCB*>(this);
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    // Lives on the stack of Grab, which outlives the graph.
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP SampleCB(double, IMediaSample* pSample) override {
         BYTE* pData = nullptr;
         REFERENCE_TIME rtStart = 0, rtStop = 0;
@@ -148,7 +137,6 @@ public:
         }
         return S_OK;
     }
-    STDMETHODIMP BufferCB(double, BYTE*, long) override { return E_NOTIMPL; }
 
 private:
     CGrabWatch* m_pWatch;

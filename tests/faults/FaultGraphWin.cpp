@@ -11,22 +11,10 @@ namespace {
 
 const DWORD kFaultSlot = 2;
 
-// Hands each sample's bytes to the test; called on the filter's streaming thread.
-class CSampleForwarder final : public ISampleGrabberCB {
+// Hands each sample's bytes to the test; called on the filter's streaming
+// thread. Lives inside the test, which outlives the graph.
+class CSampleForwarder final : public CGrabberCallbackBase {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (ppv == nullptr) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ISampleGrabberCB) {
-            *ppv = static_cast<ISampleGrabberCB*>(this);
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    // Lives inside the test, which outlives the graph.
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-
     STDMETHODIMP SampleCB(double, IMediaSample* pSample) override {
         BYTE* pData = nullptr;
         const LONG length = pSample->GetActualDataLength();
@@ -36,7 +24,6 @@ public:
         }
         return S_OK;
     }
-    STDMETHODIMP BufferCB(double, BYTE*, long) override { return E_NOTIMPL; }
 
     void Set(SampleCallback onSample) {
         std::lock_guard<std::mutex> hold(m_lock);

@@ -19,22 +19,10 @@ namespace {
 
 const size_t kMaxRecords = 4096;
 
-// Records what the Sample Grabber passes on; called on the filter's worker thread.
-class CGrabberCallback final : public ISampleGrabberCB {
+// Records what the Sample Grabber passes on; called on the filter's worker
+// thread. Lives inside the harness, which outlives the graph.
+class CGrabberCallback final : public CGrabberCallbackBase {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (ppv == nullptr) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ISampleGrabberCB) {
-            *ppv = static_cast<ISampleGrabberCB*>(this);
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    // Lives inside the harness, which outlives the graph.
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-
     STDMETHODIMP SampleCB(double, IMediaSample* pSample) override {
         DeliveredSample record = {};
         record.bTimed = SUCCEEDED(pSample->GetTime(&record.rtStart, &record.rtStop));
@@ -51,7 +39,6 @@ public:
         m_arrived.notify_all();
         return S_OK;
     }
-    STDMETHODIMP BufferCB(double, BYTE*, long) override { return E_NOTIMPL; }
 
     bool Wait(size_t count, DWORD timeoutMs) {
         std::unique_lock<std::mutex> hold(m_lock);
