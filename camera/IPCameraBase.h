@@ -7,7 +7,9 @@
 
 // Owner's order: Start(address) to get pictures flowing (unless IsOpen() and
 // IsRunning() both hold), Stop() then Close() to end, destroy only after Stop().
-// Start, Stop, Close, IsOpen and IsRunning are called on the owner's thread.
+// RequestStop() asks a run to end without waiting for it; Start, Stop and the
+// destructor then wait for what is left of it. All of these are called on the
+// owner's thread.
 class CIPCameraBase {
 public:
     virtual ~CIPCameraBase() = default;
@@ -18,6 +20,9 @@ public:
     // Null address: keep the address already held.
     virtual bool Start(LPCWSTR address) = 0;
     virtual void Stop() = 0;
+    // The run ends by itself soon; until then pictures may still arrive.
+    // IsRunning() is false from here on.
+    virtual void RequestStop() = 0;
     virtual LPCWSTR GetImageFormat() { return L"bmp"; }
     // Milliseconds on the ExtendedTickCount clock.
     virtual uint64_t GetLastFrameTime() = 0;

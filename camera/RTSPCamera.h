@@ -41,9 +41,11 @@ public:
 
     void Close() override;
     bool IsOpen() override { return m_pContext.load() != nullptr; }
-    bool IsRunning() override { return m_hThread.load() != nullptr; }
+    // A run asked to stop no longer counts, though its thread may still end.
+    bool IsRunning() override { return m_hThread.load() != nullptr && !m_bStopRequested.load(); }
     bool Start(LPCWSTR address) override;
     void Stop() override;
+    void RequestStop() override { m_bStopRequested = true; }
     uint64_t GetLastFrameTime() override { return m_ullLastFrameTime.load(); }
     int64_t GetTimeSinceLastFrame() override;
     // Connects; on false the reader is closed. Null address keeps the one held.
@@ -81,7 +83,7 @@ private:
     std::atomic<uint64_t> m_ullLastFrameTime;  // written by the capture thread (Open, pictures)
     std::atomic<LONG> m_lFrameCount{0};        // capture thread +1; Stop resets
     WCHAR m_szUrl[kUrlChars] = {};
-    std::atomic<bool> m_bStopRequested{false};  // written by Stop only
+    std::atomic<bool> m_bStopRequested{false};  // written by RequestStop and Stop
     std::atomic<HANDLE> m_hThread{nullptr};     // written by Start and Stop (which waits for the thread's end)
     // When the current blocking FFmpeg call gives up (ExtendedTickCount ms),
     // and whether a close is under way (a stop request then leaves it its own

@@ -8,9 +8,9 @@
 // of the same size, which keeps the store, while the camera is stopped).
 // SetCropBounds runs on the host's thread, OnFrame on the capture thread,
 // CopyStore on the worker thread; these three take m_cFrameLock.
-// Lock order: OnFrame and CopyStore take no other lock under m_cFrameLock;
-// the only lock ever taken under it is the camera clock's (innermost), when
-// the pin starts its reader while holding it.
+// Lock order: nothing else is taken under m_cFrameLock. In particular the
+// reader is never started or stopped under it: that waits for the capture
+// thread, which may be waiting in OnFrame for the lock.
 #pragma once
 
 #include "camera/IPCameraCallback.h"

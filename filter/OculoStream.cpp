@@ -25,8 +25,9 @@ COculoStream::COculoStream(HRESULT* phr, COculo* pParent, LPCWSTR pPinName)
 }
 
 COculoStream::~COculoStream() {
-    // A pin destroyed while streaming: end the worker (which stops the
-    // reader), then the reader itself, before the store goes.
+    // A pin destroyed while streaming: end the worker (which asks the reader
+    // to stop), then the reader itself, which waits for its run to end,
+    // before the store goes.
     if (ThreadExists()) {
         Inactive();
     }
@@ -76,20 +77,24 @@ HRESULT COculoStream::StartCamera() {
 
 HRESULT COculoStream::OnThreadCreate() {
     const InstanceSettings& settings = m_pParentFilter->m_Settings;
-    CAutoLock lock(&m_cFrameLock);
     m_rtNextStart = 0;
     m_bCued = false;
     // The crop window must be in place before the first picture arrives.
     SetCropBounds(settings.crop_l, settings.crop_t, settings.crop_r, settings.crop_b);
+    // Not under the frame lock: the start waits for the end of an earlier
+    // run, whose last picture may be waiting for that lock.
     StartCamera();
     m_rtNextStart = static_cast<REFERENCE_TIME>(settings.tShift) * 10000;
     return S_OK;
 }
 
+// The graph stops its filters one after another: waiting here for the
+// reader's blocked network call to notice the stop (up to a tenth of a
+// second) would add up over every slot in the graph. The reader ends its run
+// by itself; the next start, or the pin's destruction, waits for what is left.
 HRESULT COculoStream::OnThreadDestroy() {
     if (m_pCamera) {
-        m_pCamera->Stop();
-        m_pCamera->Close();
+        m_pCamera->RequestStop();
     }
     return S_OK;
 }

@@ -13,7 +13,8 @@
 // configuration, state changes), the worker thread (OnThreadCreate,
 // FillBuffer, OnThreadDestroy) and the reader's capture thread (OnFrame).
 // Locks, outermost first: the filter's state lock; the frame lock
-// (CFrameStore); the camera engine's clock lock. The current type m_mt is
+// (CFrameStore), under which nothing else is taken; the camera engine's
+// clock lock. The current type m_mt is
 // guarded by m_cTypeLock (CBasePin), innermost: nothing else is taken or
 // called while it is held, so type queries from a downstream filter's
 // Receive never wait for a state change.
