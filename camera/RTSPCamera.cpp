@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "camera/ConnectProbe.h"
 #include "camera/ExtendedTickCount.h"
 #include "camera/HostLookup.h"
 #include "camera/StreamContext.h"
@@ -96,7 +97,7 @@ int CRTSPCamera::InterruptCallback(void* opaque) {
     return ExtendedTickCount() >= self->m_ullDeadline.load() ? 1 : 0;
 }
 
-bool CRTSPCamera::KeepLookingUp(void* opaque) {
+bool CRTSPCamera::KeepWaiting(void* opaque) {
     CRTSPCamera* self = static_cast<CRTSPCamera*>(opaque);
     return !self->m_bStopRequested.load() && ExtendedTickCount() < self->m_ullDeadline.load();
 }
@@ -106,16 +107,20 @@ bool CRTSPCamera::KeepLookingUp(void* opaque) {
 // can walk away from it (HostLookup.h), and hands RTSP and HTTP the number:
 // RTSP requests carry the address as given to FFmpeg, HTTP keeps the name in
 // its Host header. Other protocols (TLS needs the name) keep the name and
-// look it up again themselves. False: no usable address, or a stop.
+// look it up again themselves. RTSP and HTTP ports are tried once first
+// (PortRefuses). False: no usable address, a refused port, or a stop.
 bool CRTSPCamera::ResolveHost(char* url, size_t size, AVDictionary** options) {
     char scheme[16], auth[256], host[256], path[kNarrowUrlBytes];
     int port = -1;
     av_url_split(scheme, sizeof(scheme), auth, sizeof(auth), host, sizeof(host), &port, path, sizeof(path), url);
-    if (!host[0] || IsNumericHost(host)) return true;
-    char numeric[64];
-    if (LookUpHost(host, numeric, sizeof(numeric), KeepLookingUp, this) != HostLookup::Found) return false;
+    if (!host[0]) return true;
     const bool http = std::strcmp(scheme, "http") == 0;
-    if (!http && std::strcmp(scheme, "rtsp") != 0) return true;
+    const bool resolved = http || std::strcmp(scheme, "rtsp") == 0;
+    if (IsNumericHost(host)) return !resolved || !PortRefuses(host, port, http);
+    char numeric[64];
+    if (LookUpHost(host, numeric, sizeof(numeric), KeepWaiting, this) != HostLookup::Found) return false;
+    if (!resolved) return true;
+    if (PortRefuses(numeric, port, http)) return false;
     if (http) {
         char header[300];
         const int length = port >= 0 ? std::snprintf(header, sizeof(header), "Host: %s:%d\r\n", host, port)
@@ -132,6 +137,20 @@ bool CRTSPCamera::ResolveHost(char* url, size_t size, AVDictionary** options) {
     if (length < 0 || size_t(length) >= size) return false;
     std::memcpy(url, rebuilt, size_t(length) + 1);
     return true;
+}
+
+// Only on Windows: there FFmpeg's connect cannot see a refused connection
+// and waits out its whole connect time-out (ConnectProbe.h), so a camera that
+// restarts would come back seconds late. Elsewhere FFmpeg sees the refusal
+// at once, and a probe would only add a connection.
+bool CRTSPCamera::PortRefuses(const char* numeric, int port, bool http) {
+#ifdef _WIN32
+    if (port < 0) port = http ? 80 : 554;
+    return ConnectFails(numeric, port, KeepWaiting, this);
+#else
+    (void)numeric, (void)port, (void)http;
+    return false;
+#endif
 }
 
 bool CRTSPCamera::Open(LPCWSTR address) {

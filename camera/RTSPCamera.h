@@ -74,7 +74,8 @@ private:
     void PauseBeforeReconnect();
     void SetUrl(LPCWSTR address);
     bool ResolveHost(char* url, size_t size, AVDictionary** options);
-    static bool KeepLookingUp(void* opaque);
+    static bool KeepWaiting(void* opaque);
+    bool PortRefuses(const char* numeric, int port, bool http);
     bool OpenInput();
     const AVInputFormat* OpenHttp(StreamContext& c, const char* url);
     void ArmDeadline(uint64_t limitMs);

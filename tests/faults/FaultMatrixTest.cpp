@@ -30,16 +30,7 @@ constexpr uint64_t kStopLimitMs = 1000;
 // One connection on a busy machine: connect, HTTP answer or RTSP set-up, and
 // the stream probe.
 constexpr uint64_t kConnectMs = 3000;
-#ifdef _WIN32
-// FFmpeg's poll on Windows does not watch for a refused connection (Windows
-// reports it only in select's exception set), so an attempt begun while the
-// camera was down runs to FFmpeg's 5 s connect time-out.
-constexpr uint64_t kRefusedConnectMs = 5000;
-#else
-constexpr uint64_t kRefusedConnectMs = 0;
-#endif
-constexpr uint64_t kRecoverLimitMs =
-    kRefusedConnectMs + kReconnectPauseMs + kConnectMs + 1000 / kCameraFps + uint64_t(1000 / kFps);
+constexpr uint64_t kRecoverLimitMs = kReconnectPauseMs + kConnectMs + 1000 / kCameraFps + uint64_t(1000 / kFps);
 
 struct Row {
     std::string name, transport;
