@@ -32,7 +32,7 @@ protected:
 
     // Configures the slot (address, output size and rate), creates its filter
     // and connects it in a graph; onSample sees every sample from the run on.
-    void OpenGraph(const std::wstring& url, LONG width, LONG height, float fps, SampleCallback onSample);
+    void OpenGraph(const SlotConfig& config, SampleCallback onSample);
     HRESULT RunGraph();
     HRESULT StopGraph();
     // Stops, disconnects and releases the graph and the filter.

@@ -11,12 +11,7 @@ void FaultGraphTest::SetUp() { FilterTest::SetUp(); }
 
 void FaultGraphTest::TearDown() { FilterTest::TearDown(); }
 
-void FaultGraphTest::OpenGraph(const std::wstring& url, LONG width, LONG height, float fps, SampleCallback onSample) {
-    SlotConfig config;
-    config.url = url;
-    config.w = width;
-    config.h = height;
-    config.fps = fps;
+void FaultGraphTest::OpenGraph(const SlotConfig& config, SampleCallback onSample) {
     ASSERT_NO_FATAL_FAILURE(CreateFilter(config));
     ASSERT_NO_FATAL_FAILURE(MakeGraph());
     m_sink->Pin()->SetRenderMode(SinkRenderMode::AtSampleTime);

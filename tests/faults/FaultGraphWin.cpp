@@ -60,12 +60,7 @@ void FaultGraphTest::TearDown() {
     ModuleRegistryTest::TearDown();
 }
 
-void FaultGraphTest::OpenGraph(const std::wstring& url, LONG width, LONG height, float fps, SampleCallback onSample) {
-    SlotConfig config;
-    config.url = url;
-    config.w = width;
-    config.h = height;
-    config.fps = fps;
+void FaultGraphTest::OpenGraph(const SlotConfig& config, SampleCallback onSample) {
     ASSERT_NO_FATAL_FAILURE(WriteSlot(kFaultSlot, config));
     ASSERT_EQ(RegisterModule(), S_OK);
     m_pState->forwarder.Set(std::move(onSample));

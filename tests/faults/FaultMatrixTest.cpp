@@ -118,7 +118,12 @@ protected:
 
     // The slot's filter in a graph rendering each sample at its time.
     void Stream(const std::wstring& url) {
-        ASSERT_NO_FATAL_FAILURE(OpenGraph(url, kWidth, kHeight, kFps, [this](const BYTE* pData, LONG cbData) {
+        SlotConfig config;
+        config.url = url;
+        config.w = kWidth;
+        config.h = kHeight;
+        config.fps = kFps;
+        ASSERT_NO_FATAL_FAILURE(OpenGraph(config, [this](const BYTE* pData, LONG cbData) {
             const Seen s = Inspect(pData, cbData);
             std::lock_guard<std::mutex> hold(m_lock);
             m_seen.push_back(s);
