@@ -34,6 +34,11 @@ endif()
 set(OCULO_FFMPEG_WINDOWS_DIR "${OCULO_FFMPEG_WINDOWS_DIR}" CACHE PATH
     "FFmpeg for this Windows architecture (scripts/build-ffmpeg-windows.sh)")
 
+# Our FFmpeg DLLs carry a name of their own (avformat-oculo-59.dll, ...), and
+# so does every import between them: a host process that has loaded another
+# FFmpeg under the standard names never mixes the two (scripts/build-ffmpeg-windows.sh).
+set(OCULO_FFMPEG_SUFFIX "-oculo")
+
 # find_library (which resolves pkg-config's -l names to files) searches only
 # under the root paths; the FFmpeg import libraries live in the cache.
 list(APPEND CMAKE_FIND_ROOT_PATH "${OCULO_FFMPEG_WINDOWS_DIR}")

@@ -51,7 +51,12 @@ COMMON_FLAGS=(
     --enable-decoder=mjpeg,h264,hevc,mpeg4
     --enable-parser=mjpeg,h264,hevc,mpeg4video
     --extra-ldflags=-static-libgcc
+    --build-suffix=-oculo
 )
+
+# --build-suffix: the DLLs, and every import between them, carry a name of
+# their own (avformat-oculo-59.dll), so a host process that has loaded
+# another FFmpeg under the standard names never mixes the two.
 
 # FFmpeg is C with its own Windows threads: the win32-thread-model compiler
 # keeps winpthread out of the DLLs.
@@ -209,6 +214,10 @@ write_build_info() {
         done
         echo "followed by:"
         echo "${COMMON_FLAGS[*]}" | fold -s -w 88 | sed 's/^/    /; s/ *$//'
+        echo
+        echo "--build-suffix=-oculo names the DLLs avformat-oculo-59.dll, avcodec-oculo-59.dll and"
+        echo "so on, and every import between them: Oculo's FFmpeg never meets another FFmpeg that"
+        echo "an application has loaded under the standard names in the same process."
     } >"$DEST/BUILD-INFO.txt.tmp"
     mv "$DEST/BUILD-INFO.txt.tmp" "$DEST/BUILD-INFO.txt"
 }
