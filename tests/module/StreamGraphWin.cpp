@@ -3,6 +3,8 @@
 // the Sample Grabber passes on.
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 
@@ -18,6 +20,22 @@
 namespace {
 
 const size_t kMaxRecords = 4096;
+
+// A host that brought its own FFmpeg under the standard DLL names has it
+// loaded before any camera module: OCULO_FOREIGN_DLL names such a DLL, loaded
+// here before the first test. A run that asks for one and cannot load it
+// must not pass as if it had.
+HMODULE LoadForeignDll() {
+    const char* name = std::getenv("OCULO_FOREIGN_DLL");
+    if (!name || !*name) return nullptr;
+    const HMODULE module = LoadLibraryA(name);
+    if (!module) {
+        std::fprintf(stderr, "OCULO_FOREIGN_DLL: %s does not load\n", name);
+        std::exit(1);
+    }
+    return module;
+}
+const HMODULE g_hForeignDll = LoadForeignDll();
 
 // Records what the Sample Grabber passes on; called on the filter's worker
 // thread. Lives inside the harness, which outlives the graph.
