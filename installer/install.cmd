@@ -1,19 +1,25 @@
 @echo off
-rem Registers Oculo's modules from this folder (the .zip's contents, kept
-rem together): x64\Oculo.ax for 64-bit applications, x86\Oculo.ax for 32-bit
-rem ones, each with its own regsvr32. Run it as administrator.
-rem   install.cmd              register both modules
-rem   install.cmd /u [/purge]  unregister them (what uninstall.cmd does); the
-rem                            cameras' settings stay unless /purge is given
-rem Exit code 0: done; 1: a module failed (reported above).
+rem Installs Oculo from the unpacked .zip as the setup program does: copies
+rem x64\ (64-bit Windows only), x86\, the guide, the licences and these two
+rem scripts to "Program Files\Oculo", then registers the modules there, each
+rem with its own regsvr32 (x64\Oculo.ax for 64-bit applications, x86\Oculo.ax
+rem for 32-bit ones). A registered module is loaded into every application
+rem that opens a camera, elevated ones included, so it is registered only
+rem from a folder that only administrators may change, never from where the
+rem .zip was unpacked. Run it as administrator.
+rem   install.cmd              install and register
+rem   install.cmd /u [/purge]  unregister and remove the installed files (what
+rem                            uninstall.cmd does); the cameras' settings stay
+rem                            unless /purge is given
+rem Exit code 0: done; 1: a copy or a module failed (reported above).
 setlocal
 set "HERE=%~dp0"
 set FAILED=0
 set "MODE=%~1"
 if /i "%MODE%"=="/u" (set "ARGS=/u" & set "DONE=unregistered") else (set "ARGS=" & set "DONE=registered")
 
-rem A 32-bit cmd on 64-bit Windows sees the 32-bit System32: it reaches the
-rem 64-bit one as Sysnative.
+rem A 32-bit cmd on 64-bit Windows sees the 32-bit System32 and Program
+rem Files: it reaches the 64-bit ones as Sysnative and ProgramW6432.
 set "SYS64="
 set "SYS32=%WINDIR%\System32"
 if defined PROCESSOR_ARCHITEW6432 (
@@ -22,26 +28,76 @@ if defined PROCESSOR_ARCHITEW6432 (
     set "SYS64=%WINDIR%\System32"
     set "SYS32=%WINDIR%\SysWOW64"
 )
-if defined SYS64 call :regsvr32 "%SYS64%\regsvr32.exe" "%HERE%x64\Oculo.ax"
-call :regsvr32 "%SYS32%\regsvr32.exe" "%HERE%x86\Oculo.ax"
+set "PF=%ProgramFiles%"
+if defined ProgramW6432 set "PF=%ProgramW6432%"
+set "DEST=%PF%\Oculo\"
 
-if /i "%MODE%"=="/u" if /i "%~2"=="/purge" (
+if /i "%MODE%"=="/u" goto uninstall
+
+if /i "%HERE%"=="%DEST%" goto register
+echo Copying Oculo to %DEST%
+if defined SYS64 call :copydir x64
+call :copydir x86
+for %%f in (GUIDE.txt LICENSE.txt FFMPEG-LICENSE.txt FFMPEG-BUILD.txt install.cmd uninstall.cmd) do call :copyfile %%f
+if not %FAILED%==0 goto failed
+
+:register
+if defined SYS64 call :regsvr32 "%SYS64%\regsvr32.exe" "%DEST%x64\Oculo.ax"
+call :regsvr32 "%SYS32%\regsvr32.exe" "%DEST%x86\Oculo.ax"
+if not %FAILED%==0 goto failed
+echo Oculo is installed in %DEST% and registered. Configure a camera with oculo-config ^(see GUIDE.txt^).
+exit /b 0
+
+:uninstall
+if defined SYS64 if exist "%DEST%x64\Oculo.ax" call :regsvr32 "%SYS64%\regsvr32.exe" "%DEST%x64\Oculo.ax"
+if exist "%DEST%x86\Oculo.ax" call :regsvr32 "%SYS32%\regsvr32.exe" "%DEST%x86\Oculo.ax"
+if /i "%~2"=="/purge" (
     reg delete "HKLM\SOFTWARE\TALVO\Oculo" /f /reg:64 >nul 2>&1
     reg delete "HKLM\SOFTWARE\TALVO\Oculo" /f /reg:32 >nul 2>&1
     echo The cameras' settings are removed.
 )
 if not %FAILED%==0 goto failed
-if /i "%MODE%"=="/u" (
-    echo Oculo is unregistered: this folder can be deleted now.
-) else (
-    echo Oculo is registered. Configure a camera with oculo-config ^(see GUIDE.txt^).
+rem Files in use by a running application stay; the scripts stay when they
+rem are the ones running.
+if exist "%DEST%x64" rd /s /q "%DEST%x64"
+if exist "%DEST%x86" rd /s /q "%DEST%x86"
+for %%f in (GUIDE.txt LICENSE.txt FFMPEG-LICENSE.txt FFMPEG-BUILD.txt) do if exist "%DEST%%%f" del /q "%DEST%%%f"
+if /i not "%HERE%"=="%DEST%" (
+    for %%f in (install.cmd uninstall.cmd) do if exist "%DEST%%%f" del /q "%DEST%%%f"
+    rd "%DEST%" >nul 2>&1
 )
+echo Oculo is unregistered and removed from %DEST%.
 exit /b 0
 
 :failed
 echo.
-echo Run this as administrator, from the unpacked folder with its x64 and x86 folders.
+echo Run this as administrator, from the unpacked folder with its x64 and x86 folders,
+echo with no application using a camera.
 exit /b 1
+
+rem :copydir NAME  the unpacked folder NAME, whole, into the install folder.
+:copydir
+if not exist "%HERE%%~1\Oculo.ax" (
+    echo FAILED: "%HERE%%~1\Oculo.ax" is missing
+    set FAILED=1
+    exit /b 0
+)
+xcopy "%HERE%%~1" "%DEST%%~1\" /e /i /y /q >nul
+if errorlevel 1 (
+    echo FAILED: %~1 could not be copied to %DEST%%~1
+    set FAILED=1
+)
+exit /b 0
+
+rem :copyfile NAME  one file beside the folders, when the .zip has it.
+:copyfile
+if not exist "%HERE%%~1" exit /b 0
+copy /y "%HERE%%~1" "%DEST%%~1" >nul
+if errorlevel 1 (
+    echo FAILED: %~1 could not be copied to %DEST%
+    set FAILED=1
+)
+exit /b 0
 
 rem :regsvr32 REGSVR32 MODULE  one module, silently; a failure is reported.
 :regsvr32

@@ -7,8 +7,9 @@
 #   package has it); Uninstall.exe /S: no device, no class keys, no files, the
 #   settings kept; Uninstall.exe /S /PURGE: the settings gone too (and the
 #   keys of a module deleted before it).
-#   The .zip: install.cmd / uninstall.cmd the same way, and a module of the
-#   wrong bitness reported as a failure.
+#   The .zip: install.cmd copies it to Program Files and registers it there,
+#   uninstall.cmd removes it, the same checks; a module of the wrong bitness
+#   is reported as a failure.
 # Prints "package: N passed, M failed, K skipped"; exits non-zero on a failure.
 set -uo pipefail
 
@@ -79,6 +80,14 @@ no_class_keys() {
 settings_in_both() { key_in "$SETTINGS_KEY" 64 && key_in "$SETTINGS_KEY" 32; }
 no_settings() { ! key_in "$SETTINGS_KEY" 64 && ! key_in "$SETTINGS_KEY" 32; }
 listed_by() { win "$1/oculo-config.exe" devices | grep -q "$DEVICE"; }   # <bin folder>
+# The server key of the slot names the module under Program Files in both views.
+registered_from_program_files() {
+    local view
+    for view in 64 32; do
+        timeout 60 wine reg query "HKCR\\CLSID\\$SLOT_CLSID\\InprocServer32" /ve "/reg:$view" 2>/dev/null | tr -d '\r' |
+            grep -qi 'C:\\Program Files\\Oculo\\x' || return 1
+    done
+}
 listed_by_none() { ! listed_by "$1/x64" && ! listed_by "$1/x86"; }        # <install folder>
 
 # grab_both <install folder>: oculo-grab.exe of each bitness captures the test
@@ -155,10 +164,16 @@ win cmd /c "C:\\Oculo zip\\oculo-windows\\install.cmd" >"$WORK/install.log"
 status=$?
 check "install.cmd exits 0" test $status = 0
 grep -q FAILED "$WORK/install.log" && cat "$WORK/install.log"
+# Registered from Program Files, never from where the .zip was unpacked
+# (any user may change that folder).
+check "install.cmd copies both modules, tools and guide to Program Files" test -f "$PROGRAM_DIR/x64/Oculo.ax" -a \
+    -f "$PROGRAM_DIR/x86/Oculo.ax" -a -f "$PROGRAM_DIR/x64/oculo-config.exe" -a -f "$PROGRAM_DIR/GUIDE.txt" -a \
+    -f "$PROGRAM_DIR/uninstall.cmd"
+check "both modules are registered from Program Files" registered_from_program_files
 check "both modules registered the slot (class keys in both views)" class_keys_in_both
-check "the 64-bit tools list the slot's device" listed_by "$ZIP_DIR/x64"
-check "the 32-bit tools list the slot's device" listed_by "$ZIP_DIR/x86"
-grab_both "$ZIP_DIR"
+check "the 64-bit tools list the slot's device" listed_by "$PROGRAM_DIR/x64"
+check "the 32-bit tools list the slot's device" listed_by "$PROGRAM_DIR/x86"
+grab_both "$PROGRAM_DIR"
 
 echo "--- the .zip: uninstall.cmd"
 win cmd /c "C:\\Oculo zip\\oculo-windows\\uninstall.cmd" >"$WORK/uninstall.log"
@@ -166,6 +181,7 @@ status=$?
 check "uninstall.cmd exits 0" test $status = 0
 check "no class keys are left" no_class_keys
 check "no device is listed" listed_by_none "$ZIP_DIR"
+check "the installed files are gone" test ! -e "$PROGRAM_DIR"
 check "the slot's settings are kept" settings_in_both
 
 echo "--- the .zip: a module of the wrong bitness"
@@ -176,6 +192,8 @@ status=$?
 check "install.cmd exits 1 and names the module that failed" \
     eval 'test $status = 1 && grep -q "FAILED: .*x86.Oculo.ax not registered" "$WORK/broken.log"'
 mv "$WORK/Oculo.ax" "$ZIP_DIR/x86/"
+# The right module copied over the wrong one, then all of it removed.
+win cmd /c "C:\\Oculo zip\\oculo-windows\\install.cmd" >/dev/null
 win cmd /c "C:\\Oculo zip\\oculo-windows\\uninstall.cmd" >/dev/null
 
 # A module gone before the uninstall cannot unregister itself: the
