@@ -10,7 +10,7 @@
 
 #include "module/InstanceSettings.h"
 #include "platform/RegKey.h"
-#include "tools/SlotEditor.h"
+#include "tools/shared/SlotEditor.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/ConsoleText.h"
+#include "tools/shared/ConsoleText.h"
 
 #include <vector>
 

@@ -26,12 +26,12 @@
 
 #include "module/InstanceSettings.h"
 #include "module/SlotClasses.h"
-#include "tools/ConsoleText.h"
-#include "tools/DeviceList.h"
-#include "tools/ModuleCalls.h"
-#include "tools/RegFile.h"
-#include "tools/SlotEditor.h"
-#include "tools/SlotStore.h"
+#include "tools/shared/ConsoleText.h"
+#include "tools/shared/DeviceList.h"
+#include "tools/shared/ModuleCalls.h"
+#include "tools/shared/RegFile.h"
+#include "tools/shared/SlotEditor.h"
+#include "tools/shared/SlotStore.h"
 
 namespace {
 

@@ -20,13 +20,13 @@
 #include <vector>
 
 #include "module/SlotClasses.h"
-#include "tools/CaptureGraph.h"
-#include "tools/ConsoleText.h"
-#include "tools/DeviceList.h"
-#include "tools/GrabWatch.h"
-#include "tools/ModuleCalls.h"
-#include "tools/PngWriter.h"
-#include "tools/SlotEditor.h"
+#include "tools/oculo-grab/GrabWatch.h"
+#include "tools/shared/CaptureGraph.h"
+#include "tools/shared/ConsoleText.h"
+#include "tools/shared/DeviceList.h"
+#include "tools/shared/ModuleCalls.h"
+#include "tools/shared/PngWriter.h"
+#include "tools/shared/SlotEditor.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/SlotEditor.h"
+#include "tools/shared/SlotEditor.h"
 
 #include <cerrno>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include <cwchar>
 
 #include "module/SlotClasses.h"
-#include "tools/ConsoleText.h"
+#include "tools/shared/ConsoleText.h"
 
 namespace {
 

@@ -21,11 +21,11 @@
 #include "host/RenderSink.h"
 #include "module/InstanceSettings.h"
 #include "module/SlotClasses.h"
-#include "tools/ConsoleText.h"
-#include "tools/GrabWatch.h"
-#include "tools/ModuleCalls.h"
-#include "tools/PngWriter.h"
-#include "tools/SlotEditor.h"
+#include "tools/oculo-grab/GrabWatch.h"
+#include "tools/shared/ConsoleText.h"
+#include "tools/shared/ModuleCalls.h"
+#include "tools/shared/PngWriter.h"
+#include "tools/shared/SlotEditor.h"
 
 namespace {
 

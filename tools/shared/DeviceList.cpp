@@ -1,4 +1,4 @@
-#include "tools/DeviceList.h"
+#include "tools/shared/DeviceList.h"
 
 #include <cwctype>
 
