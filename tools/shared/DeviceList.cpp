@@ -24,3 +24,10 @@ int DeviceSlot(const CaptureDevice& device) {
     }
     return -1;
 }
+
+const CaptureDevice* FindDeviceByName(const std::vector<CaptureDevice>& devices, const std::wstring& name) {
+    for (const CaptureDevice& device : devices) {
+        if (SameTextIgnoringCase(device.friendlyName, name.c_str())) return &device;
+    }
+    return nullptr;
+}
