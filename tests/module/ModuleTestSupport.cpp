@@ -6,9 +6,9 @@
 
 #include "module/InstanceSettings.h"
 #include "module/SlotClasses.h"
-#include "tools/DeviceList.h"
-#include "tools/ModuleCalls.h"
-#include "tools/SlotEditor.h"
+#include "tools/shared/DeviceList.h"
+#include "tools/shared/ModuleCalls.h"
+#include "tools/shared/SlotEditor.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #endif
 
 #include "module/InstanceSettings.h"
-#include "tools/RegFile.h"
-#include "tools/SlotStore.h"
+#include "tools/shared/RegFile.h"
+#include "tools/shared/SlotStore.h"
 
 namespace {
 

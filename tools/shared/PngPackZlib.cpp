@@ -1,6 +1,6 @@
 #include <zlib.h>
 
-#include "tools/PngPack.h"
+#include "tools/shared/PngPack.h"
 
 bool PackZlib(const std::vector<BYTE>& data, std::vector<BYTE>* packed) {
     uLongf packedBytes = compressBound(uLong(data.size()));

@@ -1,7 +1,7 @@
-#include "tools/CaptureGraph.h"
+#include "tools/shared/CaptureGraph.h"
 
 #include "module/SlotClasses.h"
-#include "tools/DeviceMonikers.h"
+#include "tools/shared/DeviceMonikers.h"
 
 namespace {
 

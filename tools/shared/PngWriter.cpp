@@ -1,6 +1,6 @@
-#include "tools/PngWriter.h"
+#include "tools/shared/PngWriter.h"
 
-#include "tools/PngPack.h"
+#include "tools/shared/PngPack.h"
 
 #include <cstdio>
 #include <new>

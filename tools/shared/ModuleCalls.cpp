@@ -1,9 +1,9 @@
-#include "tools/ModuleCalls.h"
+#include "tools/shared/ModuleCalls.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "tools/ConsoleText.h"
+#include "tools/shared/ConsoleText.h"
 
 namespace {
 

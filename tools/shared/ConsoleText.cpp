@@ -1,6 +1,8 @@
-#include "tools/ConsoleText.h"
+#include "tools/shared/ConsoleText.h"
 
 #include <vector>
+
+#include "module/CameraAddress.h"
 
 // The ANSI code page is what a Windows console hands to main(); the POSIX
 // stand-in reads it as UTF-8, which is what a Linux terminal gives.
@@ -23,3 +25,9 @@ std::string ToNarrow(LPCWSTR text) {
     }
     return std::string(buffer.data());
 }
+
+std::string ShownAddress(LPCWSTR address) {
+    return ToNarrow(MaskUserInfo(address != nullptr ? address : L"").c_str());
+}
+
+std::string ShownAddress(const char* text) { return ShownAddress(ToWide(text).c_str()); }

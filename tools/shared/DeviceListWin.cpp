@@ -1,5 +1,5 @@
 // Asks the system device enumerator, as a capture application does.
-#include "tools/DeviceMonikers.h"
+#include "tools/shared/DeviceMonikers.h"
 
 namespace {
 

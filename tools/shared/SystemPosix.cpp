@@ -1,8 +1,8 @@
 // What differs between systems, for the tools: here the stand-in registry,
 // which has one view that every host reads, and no error dialogs to silence.
-#include "tools/DeviceList.h"
-#include "tools/ModuleCalls.h"
-#include "tools/SlotStore.h"
+#include "tools/shared/DeviceList.h"
+#include "tools/shared/ModuleCalls.h"
+#include "tools/shared/SlotStore.h"
 
 std::vector<RegistryView> SettingsViews() { return {RegistryView{0, ""}}; }
 

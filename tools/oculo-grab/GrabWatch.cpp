@@ -1,4 +1,4 @@
-#include "tools/GrabWatch.h"
+#include "tools/oculo-grab/GrabWatch.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "tools/DeviceList.h"
+#include "tools/shared/DeviceList.h"
 
 #include <cwctype>
 
@@ -23,4 +23,11 @@ int DeviceSlot(const CaptureDevice& device) {
         if (SameTextIgnoringCase(device.clsid, text)) return static_cast<int>(slot);
     }
     return -1;
+}
+
+const CaptureDevice* FindDeviceByName(const std::vector<CaptureDevice>& devices, const std::wstring& name) {
+    for (const CaptureDevice& device : devices) {
+        if (SameTextIgnoringCase(device.friendlyName, name.c_str())) return &device;
+    }
+    return nullptr;
 }

@@ -1,4 +1,4 @@
-#include "tools/SlotEditor.h"
+#include "tools/shared/SlotEditor.h"
 
 #include <cerrno>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include <cwchar>
 
 #include "module/SlotClasses.h"
-#include "tools/ConsoleText.h"
+#include "tools/shared/ConsoleText.h"
 
 namespace {
 
@@ -137,13 +137,13 @@ bool ParseSlotIndex(const char* text, DWORD* slot) {
 bool ParseSetting(const char* assignment, SlotSetting* setting, std::string* error) {
     const char* equals = std::strchr(assignment, '=');
     if (equals == nullptr) {
-        *error = std::string("'") + assignment + "' is not key=value";
+        *error = "'" + ShownAddress(assignment) + "' is not key=value";
         return false;
     }
     const SettingRule* rule = FindRule(assignment, size_t(equals - assignment));
     if (rule == nullptr) {
-        *error = "unknown key '" + std::string(assignment, size_t(equals - assignment)) + "' (keys: " +
-                 SettingNames() + ")";
+        const std::string key(assignment, size_t(equals - assignment));
+        *error = "unknown key '" + ShownAddress(key.c_str()) + "' (keys: " + SettingNames() + ")";
         return false;
     }
     *setting = SlotSetting();

@@ -1,4 +1,4 @@
-#include "tools/PngPack.h"
+#include "tools/shared/PngPack.h"
 
 #include <new>
 

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "tools/DeviceList.h"
+#include "tools/shared/DeviceList.h"
 
 // Calls visit for each device (the moniker is borrowed for the call) until
 // it returns false; S_OK, or the enumerator's failure.

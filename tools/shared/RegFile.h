@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/SlotStore.h"
+#include "tools/shared/SlotStore.h"
 
 // The file's bytes for the records of slots 0 to records.size()-1; values of
 // a type a slot does not hold (neither text nor a DWORD) are left out.

@@ -1,10 +1,10 @@
-#include "tools/SlotStore.h"
+#include "tools/shared/SlotStore.h"
 
 #include <cstring>
 #include <cwchar>
 
 #include "platform/RegKey.h"
-#include "tools/ConsoleText.h"
+#include "tools/shared/ConsoleText.h"
 
 namespace {
 

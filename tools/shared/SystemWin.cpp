@@ -3,9 +3,9 @@
 // bitness this program is); a 32-bit system has one.
 #include <string>
 
-#include "tools/ConsoleText.h"
-#include "tools/ModuleCalls.h"
-#include "tools/SlotStore.h"
+#include "tools/shared/ConsoleText.h"
+#include "tools/shared/ModuleCalls.h"
+#include "tools/shared/SlotStore.h"
 
 namespace {
 

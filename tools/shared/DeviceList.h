@@ -17,6 +17,8 @@ struct CaptureDevice {
 
 // The slot (0..9) whose class the device creates, or -1 when it is not ours.
 int DeviceSlot(const CaptureDevice& device);
+// The first device of that friendly name (any case), or null.
+const CaptureDevice* FindDeviceByName(const std::vector<CaptureDevice>& devices, const std::wstring& name);
 
 // S_OK with the devices (none is S_OK with an empty list), or the failure.
 HRESULT ListVideoInputDevices(std::vector<CaptureDevice>* devices);

@@ -14,7 +14,8 @@
 //   oculo-config import FILE          slots from such a file (all checked first)
 // On 64-bit Windows set, clear and import change both registry views (the
 // 32-bit and the 64-bit hosts' settings); --view 32|64 changes one only.
-// Every change is all or nothing.
+// Every change is all or nothing. Addresses show with their password masked,
+// except in show (the administrator's view of a slot) and export.
 // Exit status: 0 done, 1 the registry refused (or the module's entry point
 // failed), 2 bad command line, 3 (check) the slot is not usable, 4 the module
 // cannot be loaded.
@@ -26,12 +27,12 @@
 
 #include "module/InstanceSettings.h"
 #include "module/SlotClasses.h"
-#include "tools/ConsoleText.h"
-#include "tools/DeviceList.h"
-#include "tools/ModuleCalls.h"
-#include "tools/RegFile.h"
-#include "tools/SlotEditor.h"
-#include "tools/SlotStore.h"
+#include "tools/shared/ConsoleText.h"
+#include "tools/shared/DeviceList.h"
+#include "tools/shared/ModuleCalls.h"
+#include "tools/shared/RegFile.h"
+#include "tools/shared/SlotEditor.h"
+#include "tools/shared/SlotStore.h"
 
 namespace {
 
@@ -99,7 +100,7 @@ int List() {
     for (DWORD slot = 0; slot < g_cSlots; ++slot) {
         const InstanceSettings s = LoadInstanceSettings(slot);
         std::printf("%-4u %-7s %-11s %-6g %-20s %s\n", unsigned(slot), IsInstanceUsable(s) ? "yes" : "no",
-                    SizeText(s).c_str(), double(s.fps), ToNarrow(s.name).c_str(), ToNarrow(s.url).c_str());
+                    SizeText(s).c_str(), double(s.fps), ToNarrow(s.name).c_str(), ShownAddress(s.url).c_str());
         std::vector<SlotRecord> records;
         if (ReadViews(slot, &records) && !ViewsAgree(records)) differing.push_back(slot);
     }

@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "tools/SlotEditor.h"
+#include "tools/shared/SlotEditor.h"
 
 struct RegistryView {
     REGSAM flag;       // KEY_WOW64_64KEY, KEY_WOW64_32KEY, or 0 for the only view
     const char* name;  // "64-bit", "32-bit", or "" for the only view
 };
 
-// The views of this system, the 64-bit one first (RegistryViews*.cpp).
+// The views of this system, the 64-bit one first (System*.cpp).
 std::vector<RegistryView> SettingsViews();
 // Keeps only the view "32" or "64" names; false with *error when the system
 // has no such view.

@@ -1,6 +1,6 @@
 // Reads HKCR\CLSID\{video input category}\Instance\*: FriendlyName and CLSID,
 // the entries the system device enumerator lists for registered filters.
-#include "tools/DeviceList.h"
+#include "tools/shared/DeviceList.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/RegFile.h"
+#include "tools/shared/RegFile.h"
 
 #include <cstdio>
 #include <cstring>
