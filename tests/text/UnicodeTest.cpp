@@ -81,13 +81,3 @@ TEST(Unicode, UnpairedHalvesAreKeptInUtf16AndReplacedInUtf8) {
         EXPECT_EQ(WideToUtf8(beyond), kUtf8Replacement);
     }
 }
-
-TEST(Unicode, AFileTellsItsEncodingByItsMark) {
-    std::string_view body;
-    EXPECT_EQ(DetectFileEncoding(std::string_view("\xFF\xFEW\0", 4), &body), FileEncoding::kUtf16Le);
-    EXPECT_EQ(body, std::string_view("W\0", 2));
-    EXPECT_EQ(DetectFileEncoding("\xEF\xBB\xBFWin", &body), FileEncoding::kUtf8);
-    EXPECT_EQ(body, "Win");
-    EXPECT_EQ(DetectFileEncoding("Win", &body), FileEncoding::kUtf8);
-    EXPECT_EQ(body, "Win");
-}
