@@ -147,6 +147,9 @@ TEST_F(SlotFile, ARefusedFileNamesItsLineAndWritesNothing) {
         {head + longUrl, "line 6: url must have 6 to 1023 characters (it has 1024)"},
         {head + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TALVO\\Oculo\\10]", "line 6: slot '10' is outside"},
         {head + "\"fps\"=\"fast\"", "line 6: fps"},
+        {head + "\"url\"=\"rtsp://cam/\\n\"", "line 6: unknown escape \\n"},
+        {head + "\"url\"=\"rtsp://cam/a\\\r\nb\"", "line 6: truncated line: continued values"},
+        {head + "\"name\"=\"Hof\xC0\xAF\"", "line 1: the file is neither UTF-16 nor UTF-8"},  // an overlong '/'
     };
     const std::vector<SlotRecord> before = AllSlots();
     for (const auto& c : cases) {
