@@ -206,7 +206,7 @@ int Grab(const GrabOptions& options, const InstanceSettings& settings) {
                FAILED(hr = pGraph->ConnectDirect(pOut, pSink->InputPin(), nullptr))) {
         std::fprintf(stderr, "oculo-grab: cannot connect the filter to the sink: %s\n", ResultText(hr).c_str());
     } else {
-        pSink->Pin()->SetFrameCallback([&watch](const SinkFrame& frame) {
+        pSink->Recorder()->SetFrameCallback([&watch](const SinkFrame& frame) {
             watch.OnSample(frame.pData, frame.cbData,
                            frame.pInfo->hrTime == S_OK || frame.pInfo->hrTime == VFW_S_NO_STOP_TIME,
                            frame.pInfo->rtStart);
