@@ -4,6 +4,7 @@
 
 #include "framework/BasePin.h"
 #include "framework/EnumPins.h"
+#include "platform/ComRef.h"
 
 CBaseFilter::CBaseFilter(LPCWSTR pName, LPUNKNOWN pUnk, CCritSec* pLock, REFCLSID clsid)
     : CUnknown(pName, pUnk),
@@ -169,15 +170,14 @@ STDMETHODIMP CBaseFilter::QueryFilterInfo(FILTER_INFO* pInfo) {
 
 STDMETHODIMP CBaseFilter::JoinFilterGraph(IFilterGraph* pGraph, LPCWSTR pName) {
     CAutoLock lock(m_pLock);
-    IMediaEventSink* pSink = nullptr;
-    if (pGraph && SUCCEEDED(pGraph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&pSink))) &&
-        pSink) {
+    {
         // Held without a reference: the graph outlives its filters.
-        pSink->Release();
-    } else {
-        pSink = nullptr;
+        CComRef<IMediaEventSink> sink;
+        if (pGraph && FAILED(pGraph->QueryInterface(IID_IMediaEventSink, sink.PutVoid()))) {
+            sink.Detach();  // what a failed query left is no reference
+        }
+        m_pSink = sink.Get();
     }
-    m_pSink = pSink;
 
     WCHAR* pNewName = nullptr;
     if (pName) {

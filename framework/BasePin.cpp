@@ -4,6 +4,7 @@
 
 #include "framework/BaseFilter.h"
 #include "framework/EnumMediaTypes.h"
+#include "platform/ComRef.h"
 
 namespace {
 
@@ -139,14 +140,14 @@ HRESULT CBasePin::AgreeMediaType(IPin* pReceivePin, const CMediaType* pmt) {
     }
     HRESULT hrFailure = VFW_E_NO_ACCEPTABLE_TYPES;
     for (int pass = 0; pass < 2; pass++) {
-        IEnumMediaTypes* pEnum = nullptr;
+        CComRef<IEnumMediaTypes> types;
         const bool bPeersTurn = (pass == 0) != m_bTryMyTypesFirst;
-        HRESULT hr = bPeersTurn ? pReceivePin->EnumMediaTypes(&pEnum) : EnumMediaTypes(&pEnum);
-        if (FAILED(hr) || !pEnum) {
+        HRESULT hr = bPeersTurn ? pReceivePin->EnumMediaTypes(types.Put()) : EnumMediaTypes(types.Put());
+        if (FAILED(hr) || !types) {
+            types.Detach();  // what a failed call left is no reference
             continue;
         }
-        hr = TryMediaTypes(pReceivePin, pmt, pEnum);
-        pEnum->Release();
+        hr = TryMediaTypes(pReceivePin, pmt, types.Get());
         if (SUCCEEDED(hr)) {
             return S_OK;
         }
