@@ -121,10 +121,10 @@ TEST(HostGraph, TeardownDisconnectsAndReleasesEverything) {
     EXPECT_EQ(nullptr, source.Pin().Peer());
     CComRef<IPin> peer;
     EXPECT_EQ(VFW_E_NOT_CONNECTED, sink->InputPin()->ConnectedTo(peer.Put()));
-    EXPECT_EQ(0u, source.RefCount());
-    EXPECT_EQ(0u, source.Pin().RefCount());
+    EXPECT_EQ(0, source.RefCount());
+    EXPECT_EQ(0, source.Pin().RefCount());
     EXPECT_EQ(nullptr, source.Graph());
-    EXPECT_EQ(nullptr, source.m_pClock);
+    EXPECT_EQ(nullptr, source.m_clock.Get());
     EXPECT_EQ(2u, sink->AddRef());  // only the test's reference is left
     sink->Release();
 }
