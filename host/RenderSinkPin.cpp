@@ -276,7 +276,7 @@ STDMETHODIMP CRenderSinkPin::EndOfStream() {
     bool notify = false;
     {
         CMutexLock hold(m_stream.lock);
-        m_recorder.EndOfStream();
+        m_recorder.Count(&SinkCounts::endOfStream);
         // Stopped (a source's last word racing the stop) or flushing: nothing to complete.
         if (m_stream.bFlushing || m_stream.state == State_Stopped) return S_OK;
         m_stream.bEndOfStream = true;
@@ -291,7 +291,7 @@ STDMETHODIMP CRenderSinkPin::EndOfStream() {
 STDMETHODIMP CRenderSinkPin::BeginFlush() {
     {
         CMutexLock hold(m_stream.lock);
-        m_recorder.BeginFlush();
+        m_recorder.Count(&SinkCounts::beginFlush);
         m_stream.bFlushing = true;
         ++m_stream.cFlushGeneration;
         m_stream.bEndOfStream = false;
@@ -303,7 +303,7 @@ STDMETHODIMP CRenderSinkPin::BeginFlush() {
 
 STDMETHODIMP CRenderSinkPin::EndFlush() {
     CMutexLock hold(m_stream.lock);
-    m_recorder.EndFlush();
+    m_recorder.Count(&SinkCounts::endFlush);
     m_stream.bFlushing = false;
     m_stream.bEndOfStream = false;
     return S_OK;
@@ -386,16 +386,16 @@ STDMETHODIMP CRenderSinkPin::Receive(IMediaSample* pSample) {
         CMutexLock hold(m_stream.lock);
         if (!m_connected) return VFW_E_NOT_CONNECTED;
         if (m_bFailAfter && m_recorder.SampleCount() >= m_cFailAfter) {
-            m_recorder.Refused();
+            m_recorder.Count(&SinkCounts::refused);
             return m_hrFail;
         }
         if (m_stream.bEndOfStream) {
-            m_recorder.Rejected();
+            m_recorder.Count(&SinkCounts::rejected);
             return VFW_E_SAMPLE_REJECTED_EOS;
         }
         HRESULT hr = WaitUntilDue(hold, info);
         if (hr != S_OK) {
-            m_recorder.Rejected();
+            m_recorder.Count(&SinkCounts::rejected);
             return hr;
         }
         if (m_recorder.WantsRenderTime()) info.rtRendered = m_stream.StreamTimeNow();

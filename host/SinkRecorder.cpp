@@ -98,30 +98,10 @@ HRESULT CSinkRecorder::Rendered(const SinkSample& info, const BYTE* pData, LONG 
     return S_OK;
 }
 
-void CSinkRecorder::Refused() {
+void CSinkRecorder::Count(uint64_t SinkCounts::*counter) {
     CMutexLock hold(m_lock);
-    ++m_counts.refused;
-}
-
-void CSinkRecorder::Rejected() {
-    CMutexLock hold(m_lock);
-    ++m_counts.rejected;
-}
-
-void CSinkRecorder::EndOfStream() {
-    CMutexLock hold(m_lock);
-    ++m_counts.endOfStream;
+    ++(m_counts.*counter);
     WakeWaiters();
-}
-
-void CSinkRecorder::BeginFlush() {
-    CMutexLock hold(m_lock);
-    ++m_counts.beginFlush;
-}
-
-void CSinkRecorder::EndFlush() {
-    CMutexLock hold(m_lock);
-    ++m_counts.endFlush;
 }
 
 HRESULT CSinkRecorder::NewSegment(const SinkSegment& segment) {

@@ -91,11 +91,9 @@ public:
     // E_OUTOFMEMORY, and the sample does not count as rendered.
     HRESULT Rendered(const SinkSample& info, const BYTE* pData, LONG cbData,
                      std::shared_ptr<const SinkFrameCallback>* pCallback);
-    void Refused();
-    void Rejected();
-    void EndOfStream();
-    void BeginFlush();
-    void EndFlush();
+    // One more of what counter counts (refused, rejected, endOfStream,
+    // beginFlush or endFlush).
+    void Count(uint64_t SinkCounts::*counter);
     HRESULT NewSegment(const SinkSegment& segment);
 
 private:

@@ -28,8 +28,8 @@ struct ComInterface {
     static bool Answers(REFIID riid) { return ((riid == iids) || ...); }
 };
 
-// The table's search, shared with the tests' fakes: object's interface for
-// riid (IID_IUnknown: the first entry's), or null.
+// The table's search: object's interface for riid (IID_IUnknown: the first
+// entry's), or null.
 template <class First, class... Rest, class Object>
 void* FindComInterface(Object* object, REFIID riid) {
     if (riid == IID_IUnknown || First::Answers(riid)) return static_cast<typename First::Interface*>(object);
@@ -40,19 +40,25 @@ void* FindComInterface(Object* object, REFIID riid) {
     }
 }
 
+// QueryInterface through the table, shared with the tests' fakes: the
+// interface with a reference added, or E_NOINTERFACE and a null out pointer.
+template <class... Entries, class Object>
+HRESULT QueryComInterface(Object* object, REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = FindComInterface<Entries...>(object, riid);
+    if (!*ppv) return E_NOINTERFACE;
+    object->AddRef();
+    return S_OK;
+}
+
 template <class... Entries>
 class CComObject : public Entries::Interface... {
 public:
     CComObject(const CComObject&) = delete;
     CComObject& operator=(const CComObject&) = delete;
 
-    // The out pointer is null on failure.
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = FindComInterface<Entries...>(this, riid);
-        if (!*ppv) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
+        return QueryComInterface<Entries...>(this, riid, ppv);
     }
     STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++m_cRef); }
     // The value this call's own decrement produced: a re-read could see

@@ -22,11 +22,7 @@ public:
     CFakeUnknown& operator=(const CFakeUnknown&) = delete;
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = FindComInterface<Entries...>(this, riid);
-        if (!*ppv) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
+        return QueryComInterface<Entries...>(this, riid, ppv);
     }
     STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++m_cRef); }
     STDMETHODIMP_(ULONG) Release() override {
