@@ -1,6 +1,7 @@
 #include "framework/BaseFilter.h"
 
 #include <new>
+#include <utility>
 
 #include "framework/BasePin.h"
 #include "framework/EnumPins.h"
@@ -13,13 +14,11 @@ CBaseFilter::CBaseFilter(LPCWSTR pName, LPUNKNOWN pUnk, CCritSec* pLock, REFCLSI
       m_tStart(0),
       m_clsid(clsid),
       m_pLock(pLock),
-      m_pName(nullptr),
       m_pGraph(nullptr),
       m_pSink(nullptr),
       m_PinVersion(1) {}
 
 CBaseFilter::~CBaseFilter() {
-    delete[] m_pName;
     IReferenceClock* pClock = m_pClock.exchange(nullptr);
     if (pClock) {
         pClock->Release();
@@ -157,7 +156,7 @@ STDMETHODIMP CBaseFilter::QueryFilterInfo(FILTER_INFO* pInfo) {
     }
     CAutoLock lock(&m_cInfoLock);
     if (m_pName) {
-        lstrcpynW(pInfo->achName, m_pName, MAX_FILTER_NAME);
+        lstrcpynW(pInfo->achName, m_pName.get(), MAX_FILTER_NAME);
     } else {
         pInfo->achName[0] = L'\0';
     }
@@ -179,22 +178,20 @@ STDMETHODIMP CBaseFilter::JoinFilterGraph(IFilterGraph* pGraph, LPCWSTR pName) {
         m_pSink = sink.Get();
     }
 
-    WCHAR* pNewName = nullptr;
+    std::unique_ptr<WCHAR[]> name;
     if (pName) {
         const size_t cch = wcslen(pName) + 1;
-        pNewName = new (std::nothrow) WCHAR[cch];
-        if (pNewName) {
-            memcpy(pNewName, pName, cch * sizeof(WCHAR));
+        name.reset(new (std::nothrow) WCHAR[cch]);
+        if (name) {
+            memcpy(name.get(), pName, cch * sizeof(WCHAR));
         }
     }
-    WCHAR* pOldName = nullptr;
     {
         CAutoLock infoLock(&m_cInfoLock);
         m_pGraph = pGraph;
-        pOldName = m_pName;
-        m_pName = pNewName;
+        std::swap(m_pName, name);
     }
-    delete[] pOldName;
+    // name holds the old name now: freed here, outside the lock.
     return S_OK;
 }
 

@@ -25,7 +25,6 @@ HRESULT MapTypeRefusal(HRESULT hr) {
 CBasePin::CBasePin(LPCWSTR pObjectName, CBaseFilter* pFilter, CCritSec* pLock, HRESULT* phr, LPCWSTR pName,
                    PIN_DIRECTION dir)
     : CUnknown(pObjectName, nullptr),
-      m_pName(nullptr),
       m_Connected(nullptr),
       m_dir(dir),
       m_pLock(pLock),
@@ -40,9 +39,9 @@ CBasePin::CBasePin(LPCWSTR pObjectName, CBaseFilter* pFilter, CCritSec* pLock, H
       m_dRate(1.0) {
     if (pName) {
         const size_t cch = wcslen(pName) + 1;
-        m_pName = new (std::nothrow) WCHAR[cch];
+        m_pName.reset(new (std::nothrow) WCHAR[cch]);
         if (m_pName) {
-            memcpy(m_pName, pName, cch * sizeof(WCHAR));
+            memcpy(m_pName.get(), pName, cch * sizeof(WCHAR));
         }
     }
 }
@@ -50,8 +49,7 @@ CBasePin::CBasePin(LPCWSTR pObjectName, CBaseFilter* pFilter, CCritSec* pLock, H
 CBasePin::~CBasePin() {
     // A pin whose filter dies while still connected owes the peer its reference.
     DropPeer();
-    delete[] m_pName;
-    // m_mt frees its own format block and object reference.
+    // m_pName and m_mt free themselves (m_mt its format block and object reference).
 }
 
 STDMETHODIMP CBasePin::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
@@ -310,7 +308,7 @@ STDMETHODIMP CBasePin::QueryPinInfo(PIN_INFO* pInfo) {
         pInfo->pFilter->AddRef();
     }
     if (m_pName) {
-        lstrcpynW(pInfo->achName, m_pName, MAX_PIN_NAME);
+        lstrcpynW(pInfo->achName, m_pName.get(), MAX_PIN_NAME);
     } else {
         pInfo->achName[0] = L'\0';
     }
