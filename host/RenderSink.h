@@ -60,8 +60,9 @@ private:
     void NotifyComplete() EXCLUDES(m_stream.lock);
 
     SinkStreamState m_stream;
-    IFilterGraph* m_pGraph GUARDED_BY(m_stream.lock) = nullptr;  // no reference: the graph outlives its filters
-    IMediaEventSink* m_pEventSink GUARDED_BY(m_stream.lock) = nullptr;  // the graph's, no reference
+    // No references: the graph outlives its filters.
+    IFilterGraph* m_pGraph GUARDED_BY(m_stream.lock) = nullptr;
+    IMediaEventSink* m_pEventSink GUARDED_BY(m_stream.lock) = nullptr;  // the graph's
     std::wstring m_name GUARDED_BY(m_stream.lock);
 
     CSinkRecorder m_recorder;

@@ -136,17 +136,9 @@ bool CRenderSinkPin::GetConnectedType(AM_MEDIA_TYPE* pHeader, std::vector<BYTE>*
 // --- IUnknown ---
 
 STDMETHODIMP CRenderSinkPin::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IPin) {
-        *ppv = static_cast<IPin*>(this);
-    } else if (riid == IID_IMemInputPin) {
-        *ppv = static_cast<IMemInputPin*>(this);
-    } else {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
+    using Pin = ComInterface<IPin, IID_IPin>;
+    using MemInput = ComInterface<IMemInputPin, IID_IMemInputPin>;
+    return QueryComInterface<Pin, MemInput>(this, riid, ppv);
 }
 
 STDMETHODIMP_(ULONG) CRenderSinkPin::AddRef() { return m_filter.AddRef(); }
@@ -324,7 +316,7 @@ STDMETHODIMP CRenderSinkPin::GetAllocator(IMemAllocator** ppAllocator) {
         HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
                                       m_ownAllocator.PutVoid());
         if (FAILED(hr)) {
-            m_ownAllocator.Detach();  // what a failed call left there is not a reference
+            m_ownAllocator.Detach();  // what a failed call left is no reference
             return hr;
         }
         if (!m_ownAllocator) return E_UNEXPECTED;

@@ -21,16 +21,16 @@
 
 // What one rendered sample carried.
 struct SinkSample {
-    HRESULT hrTime;              // GetTime's answer: S_OK, VFW_S_NO_STOP_TIME or a failure
-    REFERENCE_TIME rtStart;      // valid when hrTime succeeded
+    HRESULT hrTime;          // GetTime's answer: S_OK, VFW_S_NO_STOP_TIME or a failure
+    REFERENCE_TIME rtStart;  // valid when hrTime succeeded
     REFERENCE_TIME rtStop;
     bool bSyncPoint;
     bool bDiscontinuity;
     bool bPreroll;
-    LONG lActual;                // GetActualDataLength
-    LONG lSize;                  // GetSize
-    bool bLengthValid;           // 0 <= lActual <= lSize and a data pointer
-    REFERENCE_TIME rtRendered;   // stream time when rendered (clock - run start); 0 without a clock
+    LONG lActual;               // GetActualDataLength
+    LONG lSize;                 // GetSize
+    bool bLengthValid;          // 0 <= lActual <= lSize and a data pointer
+    REFERENCE_TIME rtRendered;  // stream time when rendered (clock - run start); 0 without a clock
 };
 
 // Handed to the frame callback; pData is valid only during the call.
@@ -47,10 +47,10 @@ struct SinkSegment {
 };
 
 struct SinkCounts {
-    uint64_t samples = 0;      // rendered
-    uint64_t refused = 0;      // Receive answered by the pin's FailReceiveAfter
-    uint64_t rejected = 0;     // Receive refused for the state (stopped, flushing, after end of stream)
-    uint64_t badLength = 0;    // rendered with a length that does not fit the buffer
+    uint64_t samples = 0;    // rendered
+    uint64_t refused = 0;    // Receive answered by the pin's FailReceiveAfter
+    uint64_t rejected = 0;   // Receive refused for the state (stopped, flushing, after end of stream)
+    uint64_t badLength = 0;  // rendered with a length that does not fit the buffer
     uint64_t endOfStream = 0;
     uint64_t beginFlush = 0;
     uint64_t endFlush = 0;
@@ -112,5 +112,5 @@ private:
     std::vector<BYTE> m_lastFrame GUARDED_BY(m_lock);
     std::vector<SinkSegment> m_segments GUARDED_BY(m_lock);
     mutable int m_cWaiters GUARDED_BY(m_lock) = 0;  // threads in WaitFor...
-    mutable std::condition_variable m_progress;      // a sample rendered or end of stream; waited on with m_lock
+    mutable std::condition_variable m_progress;  // a sample rendered or end of stream; waited on with m_lock
 };

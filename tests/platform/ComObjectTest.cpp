@@ -9,8 +9,9 @@ namespace {
 
 // A filter-shaped object with two interfaces; IBaseFilter also answers for
 // its bases.
-class CTwoFaced final : public CComObject<ComInterface<IBaseFilter, IID_IBaseFilter, IID_IMediaFilter, IID_IPersist>,
-                                          ComInterface<IMediaEventSink, IID_IMediaEventSink>> {
+class CTwoFaced final
+    : public CComObject<ComInterface<IBaseFilter, IID_IBaseFilter, IID_IMediaFilter, IID_IPersist>,
+                        ComInterface<IMediaEventSink, IID_IMediaEventSink>> {
 public:
     explicit CTwoFaced(int* pDeleted) : m_pDeleted(pDeleted) {}
 
