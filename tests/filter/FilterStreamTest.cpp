@@ -85,7 +85,7 @@ TEST_F(FilterStreamTest, CroppedUprightPicturesWithNominalTimesAtTheConfiguredPa
     m_config.crop_b = 60;
     m_config.tShift = -200;
     ASSERT_NO_FATAL_FAILURE(StartStreaming());
-    CRenderSinkPin* pSink = m_sink->Pin();
+    CSinkRecorder* pSink = m_sink->Recorder();
     ASSERT_EQ(m_graph->Run(), S_OK);
     ASSERT_TRUE(pSink->WaitForSamples(30, kWaitMs));
     const std::vector<SinkSample> samples = pSink->Samples();
@@ -136,12 +136,12 @@ TEST_F(FilterStreamTest, ChosenFrameDurationAfterReconnectionAndTheWorkersComman
     CSourceStream::s_pfnCommandHook = LogCommand;
     ASSERT_EQ(m_graph->Pause(), S_OK);
     ASSERT_EQ(m_graph->Run(), S_OK);
-    ASSERT_TRUE(m_sink->Pin()->WaitForSamples(3, kWaitMs));
+    ASSERT_TRUE(m_sink->Recorder()->WaitForSamples(3, kWaitMs));
     ASSERT_EQ(m_graph->Stop(), S_OK);
     CSourceStream::s_pfnCommandHook = nullptr;
     EXPECT_EQ(g_commands, (std::vector<DWORD>{CSourceStream::CMD_INIT, CSourceStream::CMD_PAUSE,
                                               CSourceStream::CMD_STOP, CSourceStream::CMD_EXIT}));
-    for (const SinkSample& s : m_sink->Pin()->Samples()) {
+    for (const SinkSample& s : m_sink->Recorder()->Samples()) {
         EXPECT_EQ(s.rtStop - s.rtStart, 1000000);
     }
 }
@@ -151,7 +151,7 @@ TEST_F(FilterStreamTest, ChosenFrameDurationAfterReconnectionAndTheWorkersComman
 TEST_F(FilterStreamTest, PauseHoldsAfterTheFirstSampleAndStopEndsAWait) {
     m_config.fps = 0.2f;
     ASSERT_NO_FATAL_FAILURE(StartStreaming());
-    CRenderSinkPin* pSink = m_sink->Pin();
+    CSinkRecorder* pSink = m_sink->Recorder();
     ASSERT_EQ(m_graph->Pause(), S_OK);
     ASSERT_TRUE(pSink->WaitForSamples(1, kWaitMs));
     Sleep(300);
@@ -174,7 +174,7 @@ TEST_F(FilterStreamTest, StopWhileTheSinkCallsBackIntoTheFilter) {
     std::atomic<int> cAnswered{0};
     COculoStream* pPin = m_pPin;
     IBaseFilter* pFilter = m_filter.Get();
-    m_sink->Pin()->SetFrameCallback([&, pPin, pFilter](const SinkFrame&) {
+    m_sink->Recorder()->SetFrameCallback([&, pPin, pFilter](const SinkFrame&) {
         if (!bArmed.exchange(false)) {
             return;
         }
@@ -210,7 +210,7 @@ TEST_F(FilterStreamTest, StopWhileTheSinkCallsBackIntoTheFilter) {
     });
     ASSERT_NO_FATAL_FAILURE(Connect());
     ASSERT_EQ(m_graph->Run(), S_OK);
-    ASSERT_TRUE(m_sink->Pin()->WaitForSamples(1, kWaitMs));
+    ASSERT_TRUE(m_sink->Recorder()->WaitForSamples(1, kWaitMs));
     bArmed = true;
     for (int i = 0; i < 1000 && !bEntered; ++i) {
         Sleep(5);
@@ -225,8 +225,8 @@ TEST_F(FilterStreamTest, StopWhileTheSinkCallsBackIntoTheFilter) {
 TEST_F(FilterStreamTest, ReleasingARunningFilterStopsItFirst) {
     ASSERT_NO_FATAL_FAILURE(CreateFilter(m_config));
     ASSERT_EQ(CRenderSink::Create(m_sink.Put()), S_OK);
-    CRenderSinkPin* pSink = m_sink->Pin();
-    pSink->SetRenderMode(SinkRenderMode::AsFastAsPossible);
+    m_sink->Pin()->SetRenderMode(SinkRenderMode::AsFastAsPossible);
+    CSinkRecorder* pSink = m_sink->Recorder();
     ASSERT_EQ(m_pPin->Connect(m_sink->InputPin(), nullptr), S_OK);
     ASSERT_EQ(m_sink->Run(0), S_OK);
     ASSERT_EQ(m_filter->Run(0), S_OK);  // no clock: paced by the monotonic clock
