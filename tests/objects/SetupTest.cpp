@@ -1,17 +1,10 @@
 // Server registration helpers against the registry: the stand-in's file on
 // Linux (a fresh one per test), the real registry under Wine.
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "framework/Setup.h"
 #include "platform/RegKey.h"
-
-#ifndef _WIN32
-#include <unistd.h>  // getpid, for a registry file of this process
-#endif
+#include "tests/platform/RegistryFixture.h"
 
 namespace {
 
@@ -46,28 +39,17 @@ bool KeyExists(const std::wstring& path) {
     return true;
 }
 
-class SetupTest : public ::testing::Test {
+// Under Wine the test class's key is removed around each test.
+class SetupTest : public RegistryFileTest {
 protected:
     void SetUp() override {
-#ifndef _WIN32
-        // Linux only: the stand-in keeps the registry in the file this names;
-        // each test starts from an empty one. Under Wine the real registry is
-        // used and the test class's key is removed around each test.
-        std::string name = std::string("/tmp/oculo-setup-") + std::to_string(getpid()) + "-" +
-                           ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".reg";
-        std::remove(name.c_str());
-        setenv("OCULO_REGISTRY", name.c_str(), 1);
-        m_file = name;
-#endif
+        RegistryFileTest::SetUp();
         AMovieSetupUnregisterServer(CLSID_Registered);
     }
     void TearDown() override {
         AMovieSetupUnregisterServer(CLSID_Registered);
-        if (!m_file.empty()) {
-            std::remove(m_file.c_str());
-        }
+        RegistryFileTest::TearDown();
     }
-    std::string m_file;
 };
 
 TEST_F(SetupTest, RegisterWritesServerKeysAndOverwrites) {
@@ -108,12 +90,8 @@ TEST_F(SetupTest, UnregisterGivesUpOnAKeyItCannotDelete) {
         guid[i] = static_cast<char>(text[i]);
     }
     const std::string key = std::string("[HKEY_CLASSES_ROOT\\CLSID\\") + guid;
-    FILE* file = std::fopen(m_file.c_str(), "w");
-    ASSERT_NE(nullptr, file);
-    std::fprintf(file, "Windows Registry Editor Version 5.00\r\n\r\n%s]\r\n\r\n%s\\InprocServer32]\r\n\r\n"
-                       "%s\\Stuck]\r\n\r\n%s\\Stuck\\%s]\r\n\r\n",
-                 key.c_str(), key.c_str(), key.c_str(), key.c_str(), std::string(300, 'n').c_str());
-    std::fclose(file);
+    WriteFile("Windows Registry Editor Version 5.00\r\n\r\n" + key + "]\r\n\r\n" + key + "\\InprocServer32]\r\n\r\n" +
+              key + "\\Stuck]\r\n\r\n" + key + "\\Stuck\\" + std::string(300, 'n') + "]\r\n\r\n");
     ASSERT_TRUE(KeyExists(ClassKey() + L"\\Stuck"));  // the stand-in loads over-long names
     EXPECT_EQ(S_OK, AMovieSetupUnregisterServer(CLSID_Registered));
     EXPECT_TRUE(KeyExists(ClassKey() + L"\\Stuck"));
