@@ -26,13 +26,11 @@ const DWORD kWaitMs = 15000;
 struct CommandLog {
     std::mutex lock;
     std::vector<DWORD> commands;
-    CSourceStream* pStream = nullptr;
     CAMEvent stopSent{TRUE};
 };
 CommandLog* g_pLog = nullptr;
 
-void LogCommand(CSourceStream* pStream, CSourceStream::Command com) {
-    if (pStream != g_pLog->pStream) return;
+void LogCommand(CSourceStream*, CSourceStream::Command com) {
     std::lock_guard<std::mutex> hold(g_pLog->lock);
     g_pLog->commands.push_back(com);
     if (com == CSourceStream::CMD_STOP) g_pLog->stopSent.Set();
@@ -43,7 +41,8 @@ void LogCommand(CSourceStream* pStream, CSourceStream::Command com) {
 class CProbeClock final : public IReferenceClock {
 public:
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        *ppv = riid == IID_IUnknown || riid == IID_IReferenceClock ? static_cast<IReferenceClock*>(this) : nullptr;
+        const bool known = riid == IID_IUnknown || riid == IID_IReferenceClock;
+        *ppv = known ? static_cast<IReferenceClock*>(this) : nullptr;
         return *ppv ? S_OK : E_NOINTERFACE;
     }
     // Not counted: the test that owns it outlives the filter.
@@ -55,7 +54,9 @@ public:
         return S_OK;
     }
     STDMETHODIMP AdviseTime(REFERENCE_TIME, REFERENCE_TIME, HEVENT, DWORD_PTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP AdvisePeriodic(REFERENCE_TIME, REFERENCE_TIME, HSEMAPHORE, DWORD_PTR*) override { return E_NOTIMPL; }
+    STDMETHODIMP AdvisePeriodic(REFERENCE_TIME, REFERENCE_TIME, HSEMAPHORE, DWORD_PTR*) override {
+        return E_NOTIMPL;
+    }
     STDMETHODIMP Unadvise(DWORD_PTR) override { return E_NOTIMPL; }
 
     CAMEvent asked{TRUE};
@@ -70,14 +71,9 @@ protected:
         const std::string url = "http://127.0.0.1:" + std::to_string(m_camera.Port()) + "/";
         m_config.url.assign(url.begin(), url.end());
     }
-    void TearDown() override {
-        FilterTest::TearDown();  // the last commands are the teardown's stop
-        CSourceStream::s_pfnCommandHook = nullptr;
-        g_pLog = nullptr;
-    }
-    // From now on the pin's commands go to m_log (call it while stopped).
+    // From now on the pin's commands go to m_log, until the filter is gone
+    // (call it while stopped).
     void LogCommands() {
-        m_log.pStream = m_pPin;
         g_pLog = &m_log;
         CSourceStream::s_pfnCommandHook = LogCommand;
     }

@@ -15,13 +15,6 @@ const WCHAR* const kParents[] = {L"SOFTWARE\\TALVO\\Oculo", L"SOFTWARE\\TALVO"};
 // clean-up is recognised and cleared by the next one.
 const WCHAR kTestMark[] = L"written_by_module_tests";
 
-bool KeyExists(HKEY root, LPCWSTR path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-}
-
 HRESULT CallModule(const char* entry) {
     HRESULT hr = E_FAIL;
     std::string error;

@@ -31,14 +31,6 @@ std::wstring ReadText(const std::wstring& path, LPCWSTR name) {
     return e == ERROR_SUCCESS && type == REG_SZ ? std::wstring(data) : L"";
 }
 
-bool KeyExists(const std::wstring& path) {
-    CRegKey key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) {
-        return false;
-    }
-    return true;
-}
-
 // Under Wine the test class's key is removed around each test.
 class SetupTest : public RegistryFileTest {
 protected:
@@ -72,8 +64,8 @@ TEST_F(SetupTest, UnregisterRemovesTheWholeClassKey) {
     deep.Close();
 
     EXPECT_EQ(S_OK, AMovieSetupUnregisterServer(CLSID_Registered));
-    EXPECT_FALSE(KeyExists(key));
-    EXPECT_TRUE(KeyExists(L"CLSID"));  // only the class's own key goes
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"CLSID"));  // only the class's own key goes
 }
 
 TEST_F(SetupTest, UnregisterGivesUpOnAKeyItCannotDelete) {
@@ -83,19 +75,15 @@ TEST_F(SetupTest, UnregisterGivesUpOnAKeyItCannotDelete) {
     if (m_file.empty()) {
         GTEST_SKIP() << "needs the registry file of the POSIX stand-in";
     }
-    char guid[40];
-    WCHAR text[40];
-    StringFromGUID2(CLSID_Registered, text, 40);
-    for (int i = 0; i < 40; i++) {
-        guid[i] = static_cast<char>(text[i]);
-    }
-    const std::string key = std::string("[HKEY_CLASSES_ROOT\\CLSID\\") + guid;
-    WriteFile("Windows Registry Editor Version 5.00\r\n\r\n" + key + "]\r\n\r\n" + key + "\\InprocServer32]\r\n\r\n" +
-              key + "\\Stuck]\r\n\r\n" + key + "\\Stuck\\" + std::string(300, 'n') + "]\r\n\r\n");
-    ASSERT_TRUE(KeyExists(ClassKey() + L"\\Stuck"));  // the stand-in loads over-long names
+    const std::wstring wide = ClassKey();
+    const std::string key = "[HKEY_CLASSES_ROOT\\" + std::string(wide.begin(), wide.end());
+    WriteFile("Windows Registry Editor Version 5.00\r\n\r\n" + key + "]\r\n\r\n" + key +
+              "\\InprocServer32]\r\n\r\n" + key + "\\Stuck]\r\n\r\n" + key + "\\Stuck\\" +
+              std::string(300, 'n') + "]\r\n\r\n");
+    ASSERT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ClassKey() + L"\\Stuck"));  // the stand-in loads over-long names
     EXPECT_EQ(S_OK, AMovieSetupUnregisterServer(CLSID_Registered));
-    EXPECT_TRUE(KeyExists(ClassKey() + L"\\Stuck"));
-    EXPECT_FALSE(KeyExists(ClassKey() + L"\\InprocServer32"));  // its siblings still go
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ClassKey() + L"\\Stuck"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ClassKey() + L"\\InprocServer32"));  // its siblings still go
 }
 
 TEST_F(SetupTest, EliminateSubKeyNeverDeletesTheKeyItself) {
@@ -106,7 +94,7 @@ TEST_F(SetupTest, EliminateSubKeyNeverDeletesTheKeyItself) {
     EXPECT_EQ(E_FAIL, EliminateSubKey(key.Get(), L""));
     EXPECT_EQ(E_FAIL, EliminateSubKey(key.Get(), nullptr));
     EXPECT_EQ(S_OK, EliminateSubKey(key.Get(), L"Missing"));
-    EXPECT_TRUE(KeyExists(ClassKey() + L"\\InprocServer32"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ClassKey() + L"\\InprocServer32"));
 }
 
 TEST_F(SetupTest, TextsThatDoNotFitAreRefusedUnwritten) {
@@ -114,7 +102,7 @@ TEST_F(SetupTest, TextsThatDoNotFitAreRefusedUnwritten) {
     EXPECT_EQ(E_INVALIDARG,
               AMovieSetupRegisterServer(CLSID_Registered, longName.c_str(), L"/m.ax", L"Both", L"InprocServer32"));
     EXPECT_EQ(E_INVALIDARG, AMovieSetupRegisterServer(CLSID_Registered, L"Desc", nullptr, L"Both", L"InprocServer32"));
-    EXPECT_FALSE(KeyExists(ClassKey()));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ClassKey()));
 }
 
 TEST_F(SetupTest, FilterSetupDataGoesThroughTheMapper) {

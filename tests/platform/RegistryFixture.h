@@ -16,6 +16,14 @@
 
 #include "platform/platform.h"
 
+// Whether root\path exists.
+inline bool KeyExists(HKEY root, const std::wstring& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
 class RegistryFileTest : public ::testing::Test {
 protected:
     void SetUp() override {

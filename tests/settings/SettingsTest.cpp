@@ -47,7 +47,7 @@ protected:
     void SetUp() override {
         RegistryFileTest::SetUp();
         for (const WCHAR* path : kParents) {
-            m_parentExisted.push_back(KeyExists(path));
+            m_parentExisted.push_back(KeyExists(HKEY_LOCAL_MACHINE, path));
         }
         for (const WCHAR* path : kKeys) {
             CRegKey key;
@@ -90,14 +90,6 @@ protected:
             }
         }
         RegistryFileTest::TearDown();
-    }
-
-    static bool KeyExists(LPCWSTR path) {
-        CRegKey key;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) {
-            return false;
-        }
-        return true;
     }
 
     static void DeleteValues(LPCWSTR path) {
