@@ -50,7 +50,11 @@ struct StatusCardText {
     std::wstring time;         // "14:03:27"
 };
 
-// The words for these facts; `address` must already be without user info.
+// The camera's address as the card shows it: host, port and path; no user
+// info, and no query (some cameras take "?user=...&pwd=..."), only "?...".
+std::wstring CardAddress(LPCWSTR url);
+
+// The words for these facts; `address` as CardAddress gives it.
 StatusCardText DescribeStatus(const StatusCardFacts& facts, const std::wstring& name,
                               const std::wstring& address);
 
@@ -66,7 +70,7 @@ void DrawStatusCard(BYTE* image, LONG width, LONG height, bool bPicture, const S
 // store's picture.
 class CStatusCard {
 public:
-    // name: the slot's name; url: the camera's address (shown without its user info).
+    // name: the slot's name; url: the camera's address (shown as CardAddress gives it).
     CStatusCard(LPCWSTR name, LPCWSTR url);
     ~CStatusCard();
     CStatusCard(const CStatusCard&) = delete;

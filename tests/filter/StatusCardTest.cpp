@@ -107,6 +107,14 @@ TEST(CardFont, EveryLatin1CharacterHasItsOwnGlyphOthersTheBox) {
     }
 }
 
+// Nothing of a password reaches the picture, in the user info or a query.
+TEST(StatusCard, ShowsTheAddressWithoutUserInfoOrQuery) {
+    EXPECT_EQ(CardAddress(L"rtsp://admin:se@cret@192.168.1.20:554/stream1"), L"192.168.1.20:554/stream1");
+    EXPECT_EQ(CardAddress(L"http://cam:8080/videostream.cgi?user=admin&pwd=secret"),
+              L"cam:8080/videostream.cgi?...");
+    EXPECT_EQ(CardAddress(L"http://u:p@[::1]#p=x"), L"[::1]?...");
+}
+
 // 640x480 over a picture of one colour: the red strip with the state at its
 // left and the time at its right; under it the name, the address, the reason
 // on two lines and the time since the last picture, each as long as its
