@@ -234,15 +234,9 @@ TEST(PlatformSync, LocalTimeIsTheCLibrarysLocalTime) {
     SYSTEMTIME st = {};
     GetLocalTime(&st);
     std::time_t now = std::time(nullptr);
-    std::tm local = *std::localtime(&now);
-    std::tm system = {};
-    system.tm_year = st.wYear - 1900;
-    system.tm_mon = st.wMonth - 1;
-    system.tm_mday = st.wDay;
-    system.tm_hour = st.wHour;
-    system.tm_min = st.wMinute;
-    system.tm_sec = st.wSecond;
-    system.tm_isdst = local.tm_isdst;
+    std::tm local = *std::localtime(&now), system = local;
+    system.tm_year = st.wYear - 1900, system.tm_mon = st.wMonth - 1, system.tm_mday = st.wDay;
+    system.tm_hour = st.wHour, system.tm_min = st.wMinute, system.tm_sec = st.wSecond;
     EXPECT_LE(std::fabs(std::difftime(std::mktime(&local), std::mktime(&system))), 2.0);
     EXPECT_LT(st.wMilliseconds, 1000);
 }
