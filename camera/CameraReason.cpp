@@ -33,7 +33,8 @@ CameraFailure StatusFailure(int status, const char* protocol) {
     return Failure(OCULO_REASON_OTHER, status, protocol);
 }
 
-CameraFailure ClassifyCameraFailure(int error, const FFmpegFacts& facts, const char* protocol, bool timedOut) {
+CameraFailure ClassifyCameraFailure(int error, const FFmpegFacts& facts, const char* protocol,
+                                    bool timedOut) {
     if (facts.tooLargeWidth != 0) {
         char size[24];
         std::snprintf(size, sizeof(size), "%ux%u", facts.tooLargeWidth, facts.tooLargeHeight);
@@ -45,34 +46,34 @@ CameraFailure ClassifyCameraFailure(int error, const FFmpegFacts& facts, const c
     if (timedOut) return Failure(OCULO_REASON_NO_ANSWER, error);
     if (facts.hostNotFound) return Failure(OCULO_REASON_HOST_NOT_FOUND, error);
     switch (error) {
-    case AVERROR(ECONNREFUSED):
-        return Failure(OCULO_REASON_CONNECTION_REFUSED, error);
-    case AVERROR(ETIMEDOUT):
-        return Failure(OCULO_REASON_NO_ANSWER, error);
-    case AVERROR_HTTP_BAD_REQUEST:
-        return StatusFailure(400, protocol);
-    case AVERROR_HTTP_UNAUTHORIZED:
-        return StatusFailure(401, protocol);
-    case AVERROR_HTTP_FORBIDDEN:
-        return StatusFailure(403, protocol);
-    case AVERROR_HTTP_NOT_FOUND:
-        return StatusFailure(404, protocol);
-    case AVERROR_HTTP_SERVER_ERROR:
-        return Failure(OCULO_REASON_SERVER_ERROR, error);
-    case AVERROR_PROTOCOL_NOT_FOUND:
-        return Failure(OCULO_REASON_ADDRESS_NOT_ALLOWED, error);
-    case AVERROR_INVALIDDATA:
-    case AVERROR_STREAM_NOT_FOUND:
-    case AVERROR_DECODER_NOT_FOUND:
-    case AVERROR_DEMUXER_NOT_FOUND:
-        return Failure(OCULO_REASON_NOT_VIDEO, error);
-    case AVERROR_EOF:
-    case AVERROR(EIO):
-    case AVERROR(ECONNRESET):
-    case AVERROR(EPIPE):
-        return Failure(OCULO_REASON_CONNECTION_LOST, error);
-    default:
-        return Failure(OCULO_REASON_OTHER, error);
+        case AVERROR(ECONNREFUSED):
+            return Failure(OCULO_REASON_CONNECTION_REFUSED, error);
+        case AVERROR(ETIMEDOUT):
+            return Failure(OCULO_REASON_NO_ANSWER, error);
+        case AVERROR_HTTP_BAD_REQUEST:
+            return StatusFailure(400, protocol);
+        case AVERROR_HTTP_UNAUTHORIZED:
+            return StatusFailure(401, protocol);
+        case AVERROR_HTTP_FORBIDDEN:
+            return StatusFailure(403, protocol);
+        case AVERROR_HTTP_NOT_FOUND:
+            return StatusFailure(404, protocol);
+        case AVERROR_HTTP_SERVER_ERROR:
+            return Failure(OCULO_REASON_SERVER_ERROR, error);
+        case AVERROR_PROTOCOL_NOT_FOUND:
+            return Failure(OCULO_REASON_ADDRESS_NOT_ALLOWED, error);
+        case AVERROR_INVALIDDATA:
+        case AVERROR_STREAM_NOT_FOUND:
+        case AVERROR_DECODER_NOT_FOUND:
+        case AVERROR_DEMUXER_NOT_FOUND:
+            return Failure(OCULO_REASON_NOT_VIDEO, error);
+        case AVERROR_EOF:
+        case AVERROR(EIO):
+        case AVERROR(ECONNRESET):
+        case AVERROR(EPIPE):
+            return Failure(OCULO_REASON_CONNECTION_LOST, error);
+        default:
+            return Failure(OCULO_REASON_OTHER, error);
     }
 }
 
@@ -84,55 +85,57 @@ void WordCameraReason(const CameraFailure& failure, WCHAR* text, size_t chars) {
     const char* detail = failure.szDetail;
     char words[160] = "";
     switch (failure.lReason) {
-    case OCULO_REASON_NONE:
-        break;
-    case OCULO_REASON_CONNECTION_REFUSED:
-        std::snprintf(words, sizeof(words), "Connection refused");
-        break;
-    case OCULO_REASON_NO_ANSWER:
-        std::snprintf(words, sizeof(words), "No answer (time-out)");
-        break;
-    case OCULO_REASON_HOST_NOT_FOUND:
-        std::snprintf(words, sizeof(words), "Host name not found");
-        break;
-    case OCULO_REASON_LOGIN_REFUSED:
-        std::snprintf(words, sizeof(words), "Login refused%s%s%s: check the user name and password",
-                      hasStatus ? " (" : "", status, hasStatus ? ")" : "");
-        break;
-    case OCULO_REASON_NOT_FOUND:
-        std::snprintf(words, sizeof(words), "Not found%s%s%s: check the path", hasStatus ? " (" : "", status,
-                      hasStatus ? ")" : "");
-        break;
-    case OCULO_REASON_SERVER_ERROR:
-        std::snprintf(words, sizeof(words), "Server error%s%s%s", hasStatus ? " (" : "", status, hasStatus ? ")" : "");
-        break;
-    case OCULO_REASON_NOT_VIDEO:
-        if (detail[0]) {
-            std::snprintf(words, sizeof(words), "No decoder for this video (%s)", detail);
-        } else {
-            std::snprintf(words, sizeof(words), "Not a video stream");
-        }
-        break;
-    case OCULO_REASON_PICTURE_TOO_LARGE:
-        std::snprintf(words, sizeof(words), "Picture too large%s%s%s", detail[0] ? " (" : "", detail,
-                      detail[0] ? ")" : "");
-        break;
-    case OCULO_REASON_ADDRESS_NOT_ALLOWED:
-        std::snprintf(words, sizeof(words), "Address not allowed (%s)", detail[0] ? detail : "no camera protocol");
-        break;
-    case OCULO_REASON_CONNECTION_LOST:
-        std::snprintf(words, sizeof(words), "Connection lost");
-        break;
-    default:
-        if (hasStatus) {
-            std::snprintf(words, sizeof(words), "Request refused (%s)", status);
-        } else {
-            char error[64] = "";
-            if (av_strerror(int(failure.lCode), error, sizeof(error)) < 0) error[0] = 0;
-            std::snprintf(words, sizeof(words), "Failed%s%s (%ld)", error[0] ? ": " : "", error,
-                          static_cast<long>(failure.lCode));
-        }
-        break;
+        case OCULO_REASON_NONE:
+            break;
+        case OCULO_REASON_CONNECTION_REFUSED:
+            std::snprintf(words, sizeof(words), "Connection refused");
+            break;
+        case OCULO_REASON_NO_ANSWER:
+            std::snprintf(words, sizeof(words), "No answer (time-out)");
+            break;
+        case OCULO_REASON_HOST_NOT_FOUND:
+            std::snprintf(words, sizeof(words), "Host name not found");
+            break;
+        case OCULO_REASON_LOGIN_REFUSED:
+            std::snprintf(words, sizeof(words), "Login refused%s%s%s: check the user name and password",
+                          hasStatus ? " (" : "", status, hasStatus ? ")" : "");
+            break;
+        case OCULO_REASON_NOT_FOUND:
+            std::snprintf(words, sizeof(words), "Not found%s%s%s: check the path", hasStatus ? " (" : "",
+                          status, hasStatus ? ")" : "");
+            break;
+        case OCULO_REASON_SERVER_ERROR:
+            std::snprintf(words, sizeof(words), "Server error%s%s%s", hasStatus ? " (" : "", status,
+                          hasStatus ? ")" : "");
+            break;
+        case OCULO_REASON_NOT_VIDEO:
+            if (detail[0]) {
+                std::snprintf(words, sizeof(words), "No decoder for this video (%s)", detail);
+            } else {
+                std::snprintf(words, sizeof(words), "Not a video stream");
+            }
+            break;
+        case OCULO_REASON_PICTURE_TOO_LARGE:
+            std::snprintf(words, sizeof(words), "Picture too large%s%s%s", detail[0] ? " (" : "", detail,
+                          detail[0] ? ")" : "");
+            break;
+        case OCULO_REASON_ADDRESS_NOT_ALLOWED:
+            std::snprintf(words, sizeof(words), "Address not allowed (%s)",
+                          detail[0] ? detail : "no camera protocol");
+            break;
+        case OCULO_REASON_CONNECTION_LOST:
+            std::snprintf(words, sizeof(words), "Connection lost");
+            break;
+        default:
+            if (hasStatus) {
+                std::snprintf(words, sizeof(words), "Request refused (%s)", status);
+            } else {
+                char error[64] = "";
+                if (av_strerror(int(failure.lCode), error, sizeof(error)) < 0) error[0] = 0;
+                std::snprintf(words, sizeof(words), "Failed%s%s (%ld)", error[0] ? ": " : "", error,
+                              static_cast<long>(failure.lCode));
+            }
+            break;
     }
     size_t i = 0;
     for (; i + 1 < chars && words[i]; ++i) {

@@ -31,7 +31,9 @@ void CCameraStatus::Picture(LONG width, LONG height) {
     const uint64_t now = ExtendedTickCount();
     CMutexLock hold(m_lock);
     const uint64_t lastSign = m_ullLastPicture > m_ullConnectedAt ? m_ullLastPicture : m_ullConnectedAt;
-    if (m_lState != OCULO_STATE_STREAMING || now - lastSign >= kSilentAfterMs) Enter(OCULO_STATE_STREAMING, now);
+    if (m_lState != OCULO_STATE_STREAMING || now - lastSign >= kSilentAfterMs) {
+        Enter(OCULO_STATE_STREAMING, now);
+    }
     // The camera works: what failed before no longer explains anything.
     m_failure = CameraFailure();
     ++m_ullPictures;
@@ -52,7 +54,8 @@ void CCameraStatus::Waiting(const CameraFailure& failure, bool attemptFailed) {
     CMutexLock hold(m_lock);
     m_failure = failure;
     if (attemptFailed) ++m_dwFailedAttempts;
-    Enter(failure.lReason == OCULO_REASON_LOGIN_REFUSED ? OCULO_STATE_LOGIN_REFUSED : OCULO_STATE_WAITING, now);
+    Enter(failure.lReason == OCULO_REASON_LOGIN_REFUSED ? OCULO_STATE_LOGIN_REFUSED : OCULO_STATE_WAITING,
+          now);
 }
 
 void CCameraStatus::Stopped() {
@@ -84,7 +87,7 @@ void CCameraStatus::Fill(OCULO_STATUS* status) const {
         WordCameraReason(m_failure, s.szReason, sizeof(s.szReason) / sizeof(s.szReason[0]));
         s.ullPictures = m_ullPictures;
         const uint64_t second = now / 1000;
-        s.dwPicturesLastSecond = second == m_ullSecond ? m_dwSecondBefore
+        s.dwPicturesLastSecond = second == m_ullSecond       ? m_dwSecondBefore
                                  : second == m_ullSecond + 1 ? m_dwThisSecond
                                                              : 0;
         s.dwConnections = m_dwConnections;

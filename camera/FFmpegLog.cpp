@@ -74,7 +74,8 @@ void CFFmpegLog::Add(void* context, int level, const char* format, va_list args)
         const int printPrefix = m_iPrintPrefix;
         char piece[1024];
         va_copy(copy, args);
-        const int length = av_log_format_line2(context, level, format, copy, piece, int(sizeof(piece)), &m_iPrintPrefix);
+        const int length =
+            av_log_format_line2(context, level, format, copy, piece, int(sizeof(piece)), &m_iPrintPrefix);
         va_end(copy);
         if (length < 0) return;
         if (size_t(length) < sizeof(piece)) {

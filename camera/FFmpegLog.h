@@ -20,12 +20,12 @@
 // What FFmpeg's messages said about one connection attempt, in the reader's
 // terms. Zero, false or empty: nothing said.
 struct FFmpegFacts {
-    int httpStatus = 0;      // an HTTP answer FFmpeg gave up on (4xx, 5xx)
-    int rtspStatus = 0;      // an RTSP request the camera turned down (4xx, 5xx)
-    int redirectStatus = 0;  // an HTTP redirect (3xx) in an answer
+    int httpStatus = 0;          // an HTTP answer FFmpeg gave up on (4xx, 5xx)
+    int rtspStatus = 0;          // an RTSP request the camera turned down (4xx, 5xx)
+    int redirectStatus = 0;      // an HTTP redirect (3xx) in an answer
     unsigned tooLargeWidth = 0;  // a picture over the decoder's pixel limit
     unsigned tooLargeHeight = 0;
-    bool hostNotFound = false;       // FFmpeg's own name lookup failed
+    bool hostNotFound = false;      // FFmpeg's own name lookup failed
     char refusedProtocol[16] = "";  // a protocol the reader does not allow
 };
 

@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
         std::printf("pictures delivered: %ld\n", static_cast<long>(camera.GetFrameCount()));
         camera.Stop();
     }
-    std::printf("one slot fed %sx%s pictures for %lu s: peak resident memory %.0f MB before the run, %.0f MB after\n",
-                width.c_str(), height.c_str(), static_cast<unsigned long>(seconds), before, PeakResidentMb());
+    std::printf(
+        "one slot fed %sx%s pictures for %lu s: peak resident memory %.0f MB before the run, %.0f MB after\n",
+        width.c_str(), height.c_str(), static_cast<unsigned long>(seconds), before, PeakResidentMb());
     return 0;
 }
