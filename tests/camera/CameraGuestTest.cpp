@@ -248,7 +248,7 @@ TEST_F(CameraGuestTest, NoProxyIsJudgedByTheNameTyped) {
 }
 
 // User info as long as an address may hold reaches a named camera whole.
-TEST_F(CameraGuestTest, LongUserInfoIsKeptWhole) {
+TEST_F(CameraGuestTest, UserInfoOfAnyLengthIsKeptWhole) {
     const std::string user(150, 'u'), password(150, 'p');
     ASSERT_TRUE(server.Start(MjpegServerCommand({"--user", user, "--password", password})));
     CRTSPCamera camera(&recorder);
