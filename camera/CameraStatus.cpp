@@ -70,6 +70,7 @@ void CCameraStatus::Fill(OCULO_STATUS* status) const {
     const size_t size = status->cbSize < sizeof(s) ? status->cbSize : sizeof(s);
     s.cbSize = DWORD(size);
     s.dwVersion = OCULO_STATUS_VERSION;
+    CameraFailure failure;
     {
         CMutexLock hold(m_lock);
         // Read under the lock: no figure written before can be later than it.
@@ -82,9 +83,7 @@ void CCameraStatus::Fill(OCULO_STATUS* status) const {
             since = lastSign + kSilentAfterMs;
         }
         s.ullMsInState = now > since ? now - since : 0;
-        s.lReason = m_failure.lReason;
-        s.lReasonCode = m_failure.lCode;
-        WordCameraReason(m_failure, s.szReason, sizeof(s.szReason) / sizeof(s.szReason[0]));
+        failure = m_failure;
         s.ullPictures = m_ullPictures;
         const uint64_t second = now / 1000;
         s.dwPicturesLastSecond = second == m_ullSecond       ? m_dwSecondBefore
@@ -99,5 +98,8 @@ void CCameraStatus::Fill(OCULO_STATUS* status) const {
         }
         s.ullMsSinceLastPicture = m_ullLastPicture ? now - m_ullLastPicture : OCULO_NO_PICTURE_YET;
     }
+    s.lReason = failure.lReason;
+    s.lReasonCode = failure.lCode;
+    WordCameraReason(failure, s.szReason, sizeof(s.szReason) / sizeof(s.szReason[0]));
     std::memcpy(status, &s, size);
 }
