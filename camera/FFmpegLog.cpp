@@ -26,10 +26,16 @@ bool StartsWith(const char* text, const char* prefix) {
     return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
-// Where the address that begins at `at` (just after "://") ends.
-size_t AuthorityEnd(const std::string& line, size_t at) {
-    const size_t end = line.find_first_of(" \t'\"/?#<>\\", at);
-    return end == std::string::npos ? line.size() : end;
+// Where the user info of the address whose authority begins at `start`
+// (just after "://") ends: at the last '@' before the address's query,
+// fragment or end, as the settings split an address (a password may hold
+// '/' or '@'), or npos when it has none.
+size_t UserInfoEnd(const std::string& text, size_t start) {
+    size_t end = text.find_first_of(" \t'\"<>?#", start);
+    if (end == std::string::npos) end = text.size();
+    if (end == start) return std::string::npos;
+    const size_t at = text.rfind('@', end - 1);
+    return at != std::string::npos && at >= start ? at : std::string::npos;
 }
 
 void ReplaceAll(std::string& line, const std::string& what, const char* with) {
@@ -53,13 +59,22 @@ std::string MaskSecrets(std::string line, const std::string& secret) {
     ReplaceAll(line, secret, "***");
     for (size_t at = line.find("://"); at != std::string::npos; at = line.find("://", at + 3)) {
         const size_t start = at + 3;
-        const size_t end = AuthorityEnd(line, start);
-        const size_t userEnd = line.rfind('@', end == 0 ? 0 : end - 1);
-        if (userEnd == std::string::npos || userEnd < start) continue;
+        const size_t userEnd = UserInfoEnd(line, start);
         const size_t colon = line.find(':', start);
-        if (colon < userEnd) line.replace(colon + 1, userEnd - colon - 1, "***");
+        if (userEnd != std::string::npos && colon < userEnd)
+            line.replace(colon + 1, userEnd - colon - 1, "***");
     }
     return line;
+}
+
+std::string PasswordOf(const std::string& address) {
+    const size_t separator = address.find("://");
+    if (separator == std::string::npos) return std::string();
+    const size_t start = separator + 3;
+    const size_t userEnd = UserInfoEnd(address, start);
+    const size_t colon = address.find(':', start);
+    if (userEnd == std::string::npos || colon >= userEnd) return std::string();
+    return address.substr(colon + 1, userEnd - colon - 1);
 }
 
 void CFFmpegLog::Add(void* context, int level, const char* format, va_list args) {

@@ -286,8 +286,7 @@ bool CRTSPCamera::OpenInput() {
     UrlParts& u = *parts;
     av_url_split(u.scheme, sizeof(u.scheme), u.auth, sizeof(u.auth), u.host, sizeof(u.host), &u.port, u.path,
                  sizeof(u.path), url);
-    const char* colon = std::strchr(u.auth, ':');
-    m_log.SetSecret(colon ? colon + 1 : "");
+    m_log.SetSecret(PasswordOf(url));
 
     if (!u.host[0]) return TryInput(url, nullptr);
     if (IsNumericHost(u.host)) {
