@@ -41,6 +41,13 @@ STDMETHODIMP COculo::QueryInterface(REFIID riid, void** ppv) {
     return GetOwner()->QueryInterface(riid, ppv);
 }
 
+STDMETHODIMP COculo::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
+    if (riid == IID_IOculoStatus) {
+        return GetInterface(static_cast<IOculoStatus*>(this), ppv);
+    }
+    return CSource::NonDelegatingQueryInterface(riid, ppv);
+}
+
 STDMETHODIMP COculo::Pause() {
     CAutoLock lock(&m_cStateLock);
     if (m_State.load() == State_Running && m_pStream) {

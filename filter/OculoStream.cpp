@@ -5,6 +5,8 @@
 #include "camera/RTSPCamera.h"
 #include "filter/Oculo.h"
 
+COculoStream::NewCameraHook COculoStream::s_pfnNewCamera = nullptr;
+
 COculoStream::COculoStream(HRESULT* phr, COculo* pParent, LPCWSTR pPinName)
     : CSourceStream(nullptr, phr, pParent, pPinName),
       m_rtDefaultDuration(FrameDuration(pParent->m_Settings.fps)),
@@ -67,7 +69,8 @@ HRESULT COculoStream::StartCamera() {
         return S_FALSE;
     }
     if (!m_pCamera) {
-        m_pCamera = new (std::nothrow) CRTSPCamera(this);
+        m_pCamera = s_pfnNewCamera ? s_pfnNewCamera(this) : new (std::nothrow) CRTSPCamera(this);
+        m_pStatusCamera.store(m_pCamera, std::memory_order_release);
     }
     if (m_pCamera && m_pCamera->Start(m_pParentFilter->m_Settings.url)) {
         return S_OK;

@@ -26,6 +26,13 @@ struct SlotConfig {
     LONG tShift = 0;
 };
 
+// An empty status structure of this version's size, ready for GetStatus.
+inline OCULO_STATUS SizedStatus() {
+    OCULO_STATUS status = {};
+    status.cbSize = sizeof(status);
+    return status;
+}
+
 class FilterTest : public RegistryFileTest {
 protected:
     void SetUp() override;

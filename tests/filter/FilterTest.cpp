@@ -1,6 +1,7 @@
 // The slot's filter and its pin as objects: names, interfaces, the media
 // type and capability they offer, and what they refuse.
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <new>
 
@@ -78,6 +79,39 @@ TEST_F(FilterTest, NamesAndPinInterfacesFromEveryFilterPointer) {
     pSetup->Release();
 }
 
+// The status interface from the filter's and the pin's every identity,
+// before any run: a stopped camera with no figures, within the caller's size.
+TEST_F(FilterTest, StatusOfAFilterNeverRunFromEveryIdentity) {
+    ASSERT_NO_FATAL_FAILURE(CreateFilter(SlotConfig{}));
+    IUnknown* const identities[] = {m_filter.Get(), m_pOculo->GetNonDelegatingUnknown(), static_cast<IPin*>(m_pPin),
+                                    m_pPin->GetNonDelegatingUnknown()};
+    for (IUnknown* pUnk : identities) {
+        CComRef<IOculoStatus> status;
+        ASSERT_EQ(pUnk->QueryInterface(IID_IOculoStatus, status.PutVoid()), S_OK);
+        // A caller of a later version offers more than this version fills.
+        struct {
+            OCULO_STATUS status;
+            BYTE beyond[16];
+        } larger;
+        std::memset(&larger, 0xA5, sizeof(larger));
+        larger.status.cbSize = sizeof(larger);
+        ASSERT_EQ(status->GetStatus(&larger.status), S_OK);
+        EXPECT_EQ(larger.status.cbSize, sizeof(OCULO_STATUS));
+        EXPECT_EQ(larger.status.dwVersion, DWORD(OCULO_STATUS_VERSION));
+        EXPECT_EQ(larger.status.lState, OCULO_STATE_STOPPED);
+        EXPECT_EQ(larger.status.lReason, OCULO_REASON_NONE);
+        EXPECT_EQ(larger.status.ullPictures, 0u);
+        EXPECT_EQ(larger.status.szReason[0], L'\0');
+        EXPECT_EQ(larger.status.ullMsSinceLastPicture, OCULO_NO_PICTURE_YET);
+        for (BYTE b : larger.beyond) ASSERT_EQ(b, 0xA5);
+
+        OCULO_STATUS small = {};
+        small.cbSize = sizeof(OCULO_STATUS) - 1;
+        EXPECT_EQ(status->GetStatus(&small), E_INVALIDARG);
+        EXPECT_EQ(status->GetStatus(nullptr), E_POINTER);
+    }
+}
+
 TEST_F(FilterTest, PinThatCannotBeMadeIsReportedAndItsInterfacesAreAbsent) {
     ASSERT_NO_FATAL_FAILURE(CreateFilter(SlotConfig{}));
     HRESULT hr = S_OK;
@@ -90,6 +124,9 @@ TEST_F(FilterTest, PinThatCannotBeMadeIsReportedAndItsInterfacesAreAbsent) {
     EXPECT_EQ(pOculo->QueryInterface(IID_IAMStreamConfig, &pv), E_NOINTERFACE);
     EXPECT_EQ(pv, nullptr);
     EXPECT_EQ(pOculo->QueryInterface(IID_IKsPropertySet, &pv), E_NOINTERFACE);
+    OCULO_STATUS status = SizedStatus();
+    EXPECT_EQ(pOculo->GetStatus(&status), S_OK);
+    EXPECT_EQ(status.lState, OCULO_STATE_STOPPED);
     delete pOculo;
 }
 
