@@ -2,7 +2,8 @@
 // slot's settings for its whole life, owns exactly one output pin
 // (COculoStream) and lets clients reach that pin's IAMStreamConfig and
 // IKsPropertySet through the filter's own interface pointers. Its
-// IOculoStatus answers with the pin's.
+// IOculoStatus answers with the pin's; ISpecifyPropertyPages names the
+// slot's property page (filter/OculoPage.h).
 //
 // Threads: host threads. Construction and destruction run on the thread that
 // creates or releases the filter; QueryInterface and GetGraph never wait for
@@ -16,7 +17,7 @@
 
 class COculoStream;
 
-class COculo : public CSource, public IOculoStatus {
+class COculo : public CSource, public IOculoStatus, public ISpecifyPropertyPages {
 public:
     // slot 0..9 indexes the slot table g_Templates for the display name and
     // class id. *phr receives E_OUTOFMEMORY when the pin cannot be made, else
@@ -32,11 +33,14 @@ public:
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
     STDMETHODIMP_(ULONG) AddRef() override { return GetOwner()->AddRef(); }
     STDMETHODIMP_(ULONG) Release() override { return GetOwner()->Release(); }
-    // The filter's identity adds IOculoStatus to CBaseFilter's interfaces.
+    // The filter's identity adds IOculoStatus and ISpecifyPropertyPages to
+    // CBaseFilter's interfaces.
     STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
 
     // IOculoStatus: the pin's camera (a stopped one when there is no pin).
     STDMETHODIMP GetStatus(OCULO_STATUS* pStatus) override;
+    // ISpecifyPropertyPages: the one page of the slot, in task memory.
+    STDMETHODIMP GetPages(CAUUID* pPages) override;
 
     // Tells the pin when the filter leaves the running state, so a sample
     // waiting for its time is held at once.

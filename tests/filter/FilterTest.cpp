@@ -5,6 +5,7 @@
 #include <limits>
 #include <new>
 
+#include "filter/OculoPage.h"
 #include "tests/filter/FilterFixture.h"
 
 namespace {
@@ -110,6 +111,19 @@ TEST_F(FilterTest, StatusOfAFilterNeverRunFromEveryIdentity) {
         EXPECT_EQ(status->GetStatus(&small), E_INVALIDARG);
         EXPECT_EQ(status->GetStatus(nullptr), E_POINTER);
     }
+}
+
+// Applications' "camera settings" buttons ask the filter for its pages.
+TEST_F(FilterTest, PropertyPagesNameTheSlotsPage) {
+    ASSERT_NO_FATAL_FAILURE(CreateFilter(SlotConfig{}));
+    CComRef<ISpecifyPropertyPages> specify;
+    ASSERT_EQ(m_pOculo->GetNonDelegatingUnknown()->QueryInterface(IID_ISpecifyPropertyPages, specify.PutVoid()), S_OK);
+    CAUUID pages = {};
+    ASSERT_EQ(specify->GetPages(&pages), S_OK);
+    ASSERT_EQ(pages.cElems, 1u);
+    EXPECT_TRUE(IsEqualCLSID(pages.pElems[0], CLSID_OculoPage));
+    CoTaskMemFree(pages.pElems);
+    EXPECT_EQ(specify->GetPages(nullptr), E_POINTER);
 }
 
 TEST_F(FilterTest, PinThatCannotBeMadeIsReportedAndItsInterfacesAreAbsent) {

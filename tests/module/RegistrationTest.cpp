@@ -23,6 +23,7 @@ TEST_F(ModuleRegistration, NoSettingsRegisterNothing) {
     EXPECT_EQ(RegisterModule(), S_OK);
     EXPECT_TRUE(ListedSlots().empty());
     for (DWORD slot = 0; slot < g_cSlots; ++slot) EXPECT_FALSE(ClassKeyExists(slot)) << slot;
+    EXPECT_EQ(ClassesRootText(PageClassKeyPath(), nullptr), L"");
 }
 
 TEST_F(ModuleRegistration, ListsExactlyTheUsableSlotsUnderTheirNames) {
@@ -52,6 +53,10 @@ TEST_F(ModuleRegistration, ListsExactlyTheUsableSlotsUnderTheirNames) {
     EXPECT_EQ(ClassesRootText(server, L"ThreadingModel"), L"Both");
     EXPECT_TRUE(EndsWith(ClassesRootText(server, nullptr), ModuleFileName())) << ModulePath();
     for (DWORD slot : {0u, 1u, 3u, 4u, 5u, 6u, 7u, 9u}) EXPECT_FALSE(ClassKeyExists(slot)) << slot;
+    // The slots' property page, served by the same module, in its caller's apartment.
+    const std::wstring page = PageClassKeyPath() + L"\\InprocServer32";
+    EXPECT_EQ(ClassesRootText(page, L"ThreadingModel"), L"Apartment");
+    EXPECT_TRUE(EndsWith(ClassesRootText(page, nullptr), ModuleFileName()));
 }
 
 // Unregistering removes every slot's entries, whatever the settings say now:
@@ -65,9 +70,11 @@ TEST_F(ModuleRegistration, UnregisteringRemovesEverythingOfOurs) {
     disabled.enable = 0;
     WriteSlot(4, disabled);
 
+    ASSERT_NE(ClassesRootText(PageClassKeyPath(), nullptr), L"");
     EXPECT_EQ(UnregisterModule(), S_OK);
     EXPECT_TRUE(ListedSlots().empty());
     for (DWORD slot = 0; slot < g_cSlots; ++slot) EXPECT_FALSE(ClassKeyExists(slot)) << slot;
+    EXPECT_EQ(ClassesRootText(PageClassKeyPath(), nullptr), L"");
     EXPECT_EQ(UnregisterModule(), S_OK);  // again, with nothing there
 }
 
