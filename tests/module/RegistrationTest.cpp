@@ -1,8 +1,12 @@
 // Registering the module the way regsvr32 does, judged the way a host sees
 // the result: the video-input devices listed, and the class keys COM loads
 // the module through.
+#include <fstream>
+#include <set>
+#include <sstream>
 #include <thread>
 
+#include "filter/OculoPage.h"
 #include "module/SlotClasses.h"
 #include "tests/module/ModuleTestSupport.h"
 
@@ -101,6 +105,30 @@ TEST_F(ModuleRegistration, ThreadInTheOtherModeKeepsItsMode) {
     EXPECT_EQ(stillMultithreaded, S_FALSE);
     EXPECT_EQ(UnregisterModule(), S_OK);
     EXPECT_TRUE(ListedSlots().empty());
+}
+
+// The uninstaller removes the classes itself when a module cannot: exactly
+// the module's own, the slots' and their page's.
+TEST(InstallerScript, RemovesExactlyTheModulesClassesWhenTheModuleCannot) {
+    std::ifstream file(OCULO_INSTALLER_SCRIPT);
+    ASSERT_TRUE(file.good()) << OCULO_INSTALLER_SCRIPT;
+    std::stringstream text;
+    text << file.rdbuf();
+    const std::string script = text.str();
+    const size_t begin = script.find("!macro DeleteSlotKeys");
+    const size_t end = script.find("!macroend", begin);
+    ASSERT_NE(end, std::string::npos);
+    std::set<std::string> removed;
+    for (size_t at = script.find('{', begin); at < end; at = script.find('{', at + 1)) {
+        removed.insert(script.substr(at, 38));
+    }
+    std::set<std::string> classes;
+    for (DWORD slot = 0; slot <= g_cSlots; ++slot) {
+        WCHAR guid[39];
+        StringFromGUID2(slot < g_cSlots ? g_SlotClsids[slot] : CLSID_OculoPage, guid, 39);
+        classes.insert(std::string(guid, guid + 38));
+    }
+    EXPECT_EQ(removed, classes);
 }
 
 }  // namespace
