@@ -80,9 +80,9 @@ HRESULT RegisterFilters(BOOL bRegister) {
         }
     }
     // The page goes with the filters that name it: registered beside any
-    // usable slot (a page the frame cannot make fails the registration),
-    // removed with the last of them. A UI object, it lives in its caller's
-    // single-threaded apartment.
+    // usable slot (a page that cannot be registered fails the registration:
+    // the slots' "camera settings" would show nothing), removed after them.
+    // A UI object, it lives in its caller's single-threaded apartment.
     if (bRegister && bAnyUsable) {
         const HRESULT hrPage =
             AMovieSetupRegisterServer(CLSID_OculoPage, kOculoPageName, achTemp, L"Apartment", L"InprocServer32");
