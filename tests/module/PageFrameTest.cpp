@@ -33,28 +33,28 @@ std::wstring TextOf(HWND hwnd) {
 }
 
 // A window of this process, anywhere below a top-level one, with this control id.
+struct ControlSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK MatchControl(HWND child, LPARAM param) {
+    ControlSearch* search = reinterpret_cast<ControlSearch*>(param);
+    if (GetDlgCtrlID(child) != search->id) return TRUE;
+    search->found = child;
+    return FALSE;
+}
+
+BOOL CALLBACK SearchTopLevel(HWND top, LPARAM param) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(top, &pid);
+    if (pid == GetCurrentProcessId()) EnumChildWindows(top, MatchControl, param);
+    return reinterpret_cast<ControlSearch*>(param)->found == nullptr;
+}
+
 HWND FindControl(int id) {
-    struct Search {
-        int id;
-        HWND found;
-    } search = {id, nullptr};
-    EnumWindows(
-        [](HWND top, LPARAM param) -> BOOL {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(top, &pid);
-            if (pid != GetCurrentProcessId()) return TRUE;
-            EnumChildWindows(
-                top,
-                [](HWND child, LPARAM param) -> BOOL {
-                    Search* s = reinterpret_cast<Search*>(param);
-                    if (GetDlgCtrlID(child) != s->id) return TRUE;
-                    s->found = child;
-                    return FALSE;
-                },
-                param);
-            return reinterpret_cast<Search*>(param)->found == nullptr;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ControlSearch search = {id, nullptr};
+    EnumWindows(SearchTopLevel, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -70,15 +70,14 @@ HWND FindTopLevel(const std::wstring& title, HWND not_) {
 }
 
 // Every text in a window's children, one a line (a message box's text, say).
+BOOL CALLBACK AppendText(HWND child, LPARAM param) {
+    *reinterpret_cast<std::wstring*>(param) += TextOf(child) + L"\n";
+    return TRUE;
+}
+
 std::wstring TextsWithin(HWND hwnd) {
     std::wstring texts;
-    EnumChildWindows(
-        hwnd,
-        [](HWND child, LPARAM param) -> BOOL {
-            *reinterpret_cast<std::wstring*>(param) += TextOf(child) + L"\n";
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&texts));
+    EnumChildWindows(hwnd, AppendText, reinterpret_cast<LPARAM>(&texts));
     return texts;
 }
 
