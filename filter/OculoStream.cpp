@@ -10,7 +10,6 @@ COculoStream::NewCameraHook COculoStream::s_pfnNewCamera = nullptr;
 COculoStream::COculoStream(HRESULT* phr, COculo* pParent, LPCWSTR pPinName)
     : CSourceStream(nullptr, phr, pParent, pPinName),
       m_rtDefaultDuration(FrameDuration(pParent->m_Settings.fps)),
-      m_pCamera(nullptr),
       m_pParentFilter(pParent),
       m_rtNextStart(0),
       m_bTypeBuilt(false),
@@ -33,8 +32,7 @@ COculoStream::~COculoStream() {
     if (ThreadExists()) {
         Inactive();
     }
-    delete m_pCamera;
-    m_pCamera = nullptr;
+    m_pCamera.reset();
 }
 
 HRESULT COculoStream::FillBuffer(IMediaSample* pSample) {
@@ -69,8 +67,8 @@ HRESULT COculoStream::StartCamera() {
         return S_FALSE;
     }
     if (!m_pCamera) {
-        m_pCamera = s_pfnNewCamera ? s_pfnNewCamera(this) : new (std::nothrow) CRTSPCamera(this);
-        m_pStatusCamera.store(m_pCamera, std::memory_order_release);
+        m_pCamera.reset(s_pfnNewCamera ? s_pfnNewCamera(this) : new (std::nothrow) CRTSPCamera(this));
+        m_pStatusCamera.store(m_pCamera.get(), std::memory_order_release);
     }
     if (m_pCamera && m_pCamera->Start(m_pParentFilter->m_Settings.url)) {
         return S_OK;

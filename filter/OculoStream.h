@@ -23,6 +23,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 
 #include "camera/IPCameraBase.h"
 #include "filter/FrameStore.h"
@@ -133,7 +134,7 @@ private:
     void SetPlayState(PlayState state);
 
     const REFERENCE_TIME m_rtDefaultDuration;  // FrameDuration of the slot's fps, fixed at construction
-    CIPCameraBase* m_pCamera;        // owned; null until the first stream start
+    std::unique_ptr<CIPCameraBase> m_pCamera;  // null until the first stream start
     // m_pCamera for GetStatus on any thread: set once, by the worker that
     // made the reader; the reader lives as long as the pin.
     std::atomic<CIPCameraBase*> m_pStatusCamera{nullptr};

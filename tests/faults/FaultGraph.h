@@ -3,7 +3,7 @@
 // Linux: the filter itself in the host graph with its rendering sink
 // (tests/filter). Windows: the module as a host loads it (registered, its
 // device bound through the system device enumerator) in the system's own
-// DirectShow, the Sample Grabber passing each sample on (tools/CaptureGraph.h).
+// DirectShow, the Sample Grabber passing each sample on (tools/shared/CaptureGraph.h).
 //
 // Threading: the test thread drives the graph; the callback runs on the
 // filter's streaming thread.

@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "tests/faults/FaultGraph.h"
-#include "tools/CaptureGraph.h"
+#include "tools/shared/CaptureGraph.h"
 
 namespace {
 

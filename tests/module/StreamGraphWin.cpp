@@ -1,5 +1,5 @@
 // The capture graph on Windows: Wine's (or Windows') own DirectShow, built the
-// way capture applications build it (tools/CaptureGraph.h), recording what
+// way capture applications build it (tools/shared/CaptureGraph.h), recording what
 // the Sample Grabber passes on.
 #include <chrono>
 #include <condition_variable>
@@ -12,7 +12,7 @@
 #include "platform/platform.h"
 #include "tests/module/ModuleTestSupport.h"
 #include "tests/module/StreamGraph.h"
-#include "tools/CaptureGraph.h"
+#include "tools/shared/CaptureGraph.h"
 
 // After windows.h, which it needs.
 #include <tlhelp32.h>

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/PngWriter.h"
+#include "tools/shared/PngWriter.h"
 
 namespace {
 

@@ -1,0 +1,18 @@
+// What differs between systems, for the tools: here the stand-in registry,
+// which has one view that every host reads, and no error dialogs to silence.
+#include "tools/shared/DeviceList.h"
+#include "tools/shared/ModuleCalls.h"
+#include "tools/shared/SlotStore.h"
+
+std::vector<RegistryView> SettingsViews() { return {RegistryView{0, ""}}; }
+
+void QuietSystemErrors() {}
+
+// The stand-in's enumerator reads the registry entries.
+HRESULT ListVideoInputDevices(std::vector<CaptureDevice>* devices) { return ListRegisteredVideoInputs(0, devices); }
+
+bool RunSystemRegistrar(int bitness, const std::string& modulePath, bool, std::string* error) {
+    *error = modulePath + " is a " + std::to_string(bitness) + "-bit module; this program is " +
+             std::to_string(OwnBitness()) + "-bit and cannot register it";
+    return false;
+}
