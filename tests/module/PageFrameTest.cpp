@@ -58,17 +58,6 @@ HWND FindControl(int id) {
     return search.found;
 }
 
-// A top-level window of this process whose title is `title`, other than `not`.
-HWND FindTopLevel(const std::wstring& title, HWND not_) {
-    for (HWND hwnd = FindWindowExW(nullptr, nullptr, nullptr, title.c_str()); hwnd;
-         hwnd = FindWindowExW(nullptr, hwnd, nullptr, title.c_str())) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(hwnd, &pid);
-        if (pid == GetCurrentProcessId() && hwnd != not_) return hwnd;
-    }
-    return nullptr;
-}
-
 // Every text in a window's children, one a line (a message box's text, say).
 BOOL CALLBACK AppendText(HWND child, LPARAM param) {
     *reinterpret_cast<std::wstring*>(param) += TextOf(child) + L"\n";
@@ -154,7 +143,7 @@ protected:
         if (GetFileAttributesA(program.c_str()) == INVALID_FILE_ATTRIBUTES) {
             PostMessageW(GetDlgItem(page, IDC_OCULO_CHANGE), BM_CLICK, 0, 0);
             HWND message = nullptr;
-            EXPECT_TRUE(WaitFor([&] { return (message = FindTopLevel(L"Oculo", frame)) != nullptr; }));
+            EXPECT_TRUE(WaitFor([&] { return (message = FindWindowW(L"#32770", L"Oculo")) != nullptr; }));
             if (message) {
                 seen->settingsMessage = TextsWithin(message);
                 PostMessageW(message, WM_COMMAND, IDOK, 0);
