@@ -127,7 +127,11 @@ protected:
     static void WatchPage(const std::wstring& expectedState, PageSeen* seen) {
         HWND status = nullptr;
         EXPECT_TRUE(WaitFor([&] { return (status = FindControl(IDC_OCULO_STATUS)) != nullptr; })) << "no page";
-        if (!status) return;
+        if (!status) {
+            // A frame without our page still ends, so the test does not hang.
+            if (HWND frame = FindWindowW(L"#32770", nullptr)) PostMessageW(frame, WM_CLOSE, 0, 0);
+            return;
+        }
         HWND page = GetParent(status);
         HWND frame = GetAncestor(page, GA_ROOT);
         EXPECT_TRUE(WaitFor([&] { return TextOf(status).rfind(expectedState, 0) == 0; }))
