@@ -2,6 +2,7 @@
 // decoded pictures into the pin's frame store (the pin is the reader's
 // callback, OnFrame); the framework's worker thread pulls samples, each a
 // copy of the store stamped with nominal times, and delivers them downstream.
+// IOculoStatus tells what the reader's camera is doing (filter/CameraStatus.h).
 //
 // Pacing: a sample leaves no earlier than its start time in stream time (the
 // graph's reference clock minus the run start; a monotonic clock counted
@@ -16,8 +17,8 @@
 //
 // Threads: host threads (construction, destruction, negotiation, stream
 // configuration, state changes), the worker thread (OnThreadCreate,
-// FillBuffer, OnThreadDestroy, the status card) and the reader's capture
-// thread (OnFrame).
+// FillBuffer, OnThreadDestroy, the status card), the reader's capture
+// thread (OnFrame), and any thread for GetStatus, which takes no lock.
 // Locks, outermost first: the filter's state lock; the frame lock
 // (CFrameStore), under which nothing else is taken; the camera engine's
 // clock lock. The worker reads the reader's status (GetStatus) holding no
@@ -30,20 +31,24 @@
 #include <atomic>
 #include <memory>
 
+#include "camera/IPCameraBase.h"
 #include "filter/FrameStore.h"
 #include "filter/StatusCard.h"
 #include "framework/SourceStream.h"
 #include "media/AMEvent.h"
 
 class COculo;
-class CIPCameraBase;
 
 // The capability's frame-interval range (100-ns units): 50 down to 0.2 frames
 // per second.
 const REFERENCE_TIME kMinFrameInterval = 200000;
 const REFERENCE_TIME kMaxFrameInterval = 50000000;
 
-class COculoStream : public CSourceStream, public IAMStreamConfig, public IKsPropertySet, public CFrameStore {
+class COculoStream : public CSourceStream,
+                     public IAMStreamConfig,
+                     public IKsPropertySet,
+                     public IOculoStatus,
+                     public CFrameStore {
 public:
     // Reads fps, w and h from the filter's settings; *phr as CSourceStream.
     COculoStream(HRESULT* phr, COculo* pParent, LPCWSTR pPinName);
@@ -51,11 +56,14 @@ public:
     // reaches a pin or store being destroyed.
     ~COculoStream() override;
 
-    // The shared IUnknown of IPin, IQualityControl, IAMStreamConfig and
-    // IKsPropertySet.
+    // The shared IUnknown of IPin, IQualityControl, IAMStreamConfig,
+    // IKsPropertySet and IOculoStatus.
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
     STDMETHODIMP_(ULONG) AddRef() override { return GetOwner()->AddRef(); }
     STDMETHODIMP_(ULONG) Release() override { return GetOwner()->Release(); }
+    // The pin's own identity adds IOculoStatus, so that it is reachable from
+    // the pin's IUnknown too.
+    STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
 
     // Worker thread.
     HRESULT FillBuffer(IMediaSample* pSample) override;
@@ -94,6 +102,14 @@ public:
     // IQualityControl: quality messages have no effect.
     STDMETHODIMP Notify(IBaseFilter* pSender, Quality q) override;
 
+    // IOculoStatus: the reader's status; a stopped camera before the first run.
+    STDMETHODIMP GetStatus(OCULO_STATUS* pStatus) override;
+
+    // Test hook: makes the pin's reader (null, the default: the network
+    // reader). Set it only while no filter exists.
+    typedef CIPCameraBase* (*NewCameraHook)(CIPCameraCallback* pCallback);
+    static NewCameraHook s_pfnNewCamera;
+
     // Frame duration for a frame rate: a rate that is not a finite positive
     // number gives 25 frames per second (400 000); any other is rounded to
     // the nearest 100 ns and clamped into the capability's interval range.
@@ -129,6 +145,9 @@ private:
 
     const REFERENCE_TIME m_rtDefaultDuration;  // FrameDuration of the slot's fps, fixed at construction
     std::unique_ptr<CIPCameraBase> m_pCamera;  // null until the first stream start
+    // m_pCamera for GetStatus on any thread: set once, by the worker that
+    // made the reader; the reader lives as long as the pin.
+    std::atomic<CIPCameraBase*> m_pStatusCamera{nullptr};
     COculo* const m_pParentFilter;   // the owner; not counted
     REFERENCE_TIME m_rtNextStart;    // worker thread only
     bool m_bTypeBuilt;               // under m_cTypeLock

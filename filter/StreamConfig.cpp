@@ -1,6 +1,6 @@
 // The pin's faces for capture clients: IAMStreamConfig (one capability, the
 // slot's size), IKsPropertySet (the read-only pin category), IQualityControl
-// and the QueryInterface that the pin's four interfaces share.
+// and the QueryInterface that the pin's interfaces share.
 #include <cstring>
 #include <utility>
 
@@ -42,6 +42,13 @@ STDMETHODIMP COculoStream::QueryInterface(REFIID riid, void** ppv) {
         return GetInterface(static_cast<IKsPropertySet*>(this), ppv);
     }
     return GetOwner()->QueryInterface(riid, ppv);
+}
+
+STDMETHODIMP COculoStream::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
+    if (riid == IID_IOculoStatus) {
+        return GetInterface(static_cast<IOculoStatus*>(this), ppv);
+    }
+    return CSourceStream::NonDelegatingQueryInterface(riid, ppv);
 }
 
 STDMETHODIMP COculoStream::SetFormat(AM_MEDIA_TYPE* pmt) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "camera/ExtendedTickCount.h"
+#include "camera/RTSPCamera.h"
 #include "media/AMEvent.h"
 #include "tests/filter/FilterFixture.h"
 #include "tests/fixtures/FixtureProcess.h"
@@ -98,6 +99,11 @@ protected:
         }
     }
 
+    void TearDown() override {
+        FilterTest::TearDown();
+        COculoStream::s_pfnNewCamera = nullptr;
+    }
+
     CFixtureProcess m_camera;
     SlotConfig m_config;
     CommandLog m_log;
@@ -110,6 +116,33 @@ void ExpectColour(const std::vector<BYTE>& frame, LONG w, LONG row, LONG column,
     auto near = [](int value, int on) { return on ? value > 140 : value < 70; };
     EXPECT_TRUE(near(p[0], b) && near(p[1], g) && near(p[2], r))
         << "row " << row << ": B" << int(p[0]) << " G" << int(p[1]) << " R" << int(p[2]);
+}
+
+// The network reader, reporting a streaming camera once it has counted a
+// picture: the filter's and the pin's status can then be followed to the
+// reader the pin really runs.
+class CCountingCamera final : public CRTSPCamera {
+public:
+    using CRTSPCamera::CRTSPCamera;
+    void GetStatus(OCULO_STATUS* pStatus) override {
+        CIPCameraBase::GetStatus(pStatus);
+        if (GetFrameCount() > 0) {
+            pStatus->lState = OCULO_STATE_STREAMING;
+            pStatus->ullPictures = ULONGLONG(GetFrameCount());
+        }
+    }
+};
+
+// The first status read from `status` that passes `done`, polled for up to kWaitMs.
+template <class Done>
+OCULO_STATUS StatusOnceDone(IOculoStatus* status, Done done) {
+    OCULO_STATUS s = SizedStatus();
+    for (int i = 0; i < int(kWaitMs / 20); ++i) {
+        s.cbSize = sizeof(s);
+        if (FAILED(status->GetStatus(&s)) || done(s)) break;
+        Sleep(20);
+    }
+    return s;
 }
 
 }  // namespace
@@ -208,6 +241,32 @@ TEST_F(FilterStreamTest, PauseHoldsAfterTheFirstSampleAndStopEndsAWait) {
     EXPECT_EQ(pSink->SampleCount(), 1u);
 }
 
+// Before the run a stopped camera; while it streams, the pictures counted by
+// the reader the pin runs, rising, from the filter as from the pin.
+TEST_F(FilterStreamTest, StatusFromTheFilterAndThePinFollowsTheirReader) {
+    COculoStream::s_pfnNewCamera = [](CIPCameraCallback* pCallback) -> CIPCameraBase* {
+        return new (std::nothrow) CCountingCamera(pCallback);
+    };
+    ASSERT_NO_FATAL_FAILURE(StartStreaming());
+    CComRef<IOculoStatus> fromFilter;
+    CComRef<IOculoStatus> fromPin;
+    ASSERT_EQ(m_filter->QueryInterface(IID_IOculoStatus, fromFilter.PutVoid()), S_OK);
+    ASSERT_EQ(static_cast<IPin*>(m_pPin)->QueryInterface(IID_IOculoStatus, fromPin.PutVoid()), S_OK);
+    auto always = [](const OCULO_STATUS&) { return true; };
+    EXPECT_EQ(StatusOnceDone(fromPin.Get(), always).lState, OCULO_STATE_STOPPED);
+
+    ASSERT_EQ(m_graph->Run(), S_OK);
+    const OCULO_STATUS first =
+        StatusOnceDone(fromFilter.Get(), [](const OCULO_STATUS& s) { return s.ullPictures > 0; });
+    EXPECT_EQ(first.lState, OCULO_STATE_STREAMING);
+    ASSERT_GT(first.ullPictures, 0u);
+    const ULONGLONG before = first.ullPictures;
+    const OCULO_STATUS later =
+        StatusOnceDone(fromPin.Get(), [before](const OCULO_STATUS& s) { return s.ullPictures > before; });
+    EXPECT_GT(later.ullPictures, before);
+    EXPECT_EQ(later.lState, OCULO_STATE_STREAMING);
+}
+
 // A sample callback asks the pin and the filter about themselves while Stop
 // holds the filter's state lock and waits for the worker inside that callback.
 TEST_F(FilterStreamTest, StopWhileTheSinkCallsBackIntoTheFilter) {
@@ -217,8 +276,9 @@ TEST_F(FilterStreamTest, StopWhileTheSinkCallsBackIntoTheFilter) {
     CAMEvent entered(TRUE);
     std::atomic<int> cAnswered{0};
     COculoStream* pPin = m_pPin;
+    COculo* pOculo = m_pOculo;
     IBaseFilter* pFilter = m_filter.Get();
-    m_sink->Recorder()->SetFrameCallback([&, pPin, pFilter](const SinkFrame&) {
+    m_sink->Recorder()->SetFrameCallback([&, pPin, pOculo, pFilter](const SinkFrame&) {
         if (!bArmed.exchange(false)) {
             return;
         }
@@ -251,6 +311,10 @@ TEST_F(FilterStreamTest, StopWhileTheSinkCallsBackIntoTheFilter) {
             cAnswered++;
             CoTaskMemFree(id);
         }
+        OCULO_STATUS status = SizedStatus();
+        if (pPin->GetStatus(&status) == S_OK && pOculo->GetStatus(&status) == S_OK) {
+            cAnswered++;
+        }
     });
     ASSERT_NO_FATAL_FAILURE(Connect());
     LogCommands();
@@ -259,7 +323,7 @@ TEST_F(FilterStreamTest, StopWhileTheSinkCallsBackIntoTheFilter) {
     bArmed = true;
     ASSERT_TRUE(entered.Wait(kWaitMs));
     ExpectReturnsWithin([pFilter] { pFilter->Stop(); }, 10000, "Stop");
-    EXPECT_EQ(cAnswered.load(), 4);
+    EXPECT_EQ(cAnswered.load(), 5);
 }
 
 // The last reference goes while the filter runs and its reader delivers

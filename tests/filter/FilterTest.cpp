@@ -8,6 +8,7 @@
 
 #include "camera/ExtendedTickCount.h"
 
+#include "filter/OculoPage.h"
 #include "tests/filter/FilterFixture.h"
 
 namespace {
@@ -82,6 +83,52 @@ TEST_F(FilterTest, NamesAndPinInterfacesFromEveryFilterPointer) {
     pSetup->Release();
 }
 
+// The status interface from the filter's and the pin's every identity,
+// before any run: a stopped camera with no figures, within the caller's size.
+TEST_F(FilterTest, StatusOfAFilterNeverRunFromEveryIdentity) {
+    ASSERT_NO_FATAL_FAILURE(CreateFilter(SlotConfig{}));
+    IUnknown* const identities[] = {m_filter.Get(), m_pOculo->GetNonDelegatingUnknown(), static_cast<IPin*>(m_pPin),
+                                    m_pPin->GetNonDelegatingUnknown()};
+    for (IUnknown* pUnk : identities) {
+        CComRef<IOculoStatus> status;
+        ASSERT_EQ(pUnk->QueryInterface(IID_IOculoStatus, status.PutVoid()), S_OK);
+        // A caller of a later version offers more than this version fills.
+        struct {
+            OCULO_STATUS status;
+            BYTE beyond[16];
+        } larger;
+        std::memset(&larger, 0xA5, sizeof(larger));
+        larger.status.cbSize = sizeof(larger);
+        ASSERT_EQ(status->GetStatus(&larger.status), S_OK);
+        EXPECT_EQ(larger.status.cbSize, sizeof(OCULO_STATUS));
+        EXPECT_EQ(larger.status.dwVersion, DWORD(OCULO_STATUS_VERSION));
+        EXPECT_EQ(larger.status.lState, OCULO_STATE_STOPPED);
+        EXPECT_EQ(larger.status.lReason, OCULO_REASON_NONE);
+        EXPECT_EQ(larger.status.ullPictures, 0u);
+        EXPECT_EQ(larger.status.szReason[0], L'\0');
+        EXPECT_EQ(larger.status.ullMsSinceLastPicture, OCULO_NO_PICTURE_YET);
+        for (BYTE b : larger.beyond) ASSERT_EQ(b, 0xA5);
+
+        OCULO_STATUS small = {};
+        small.cbSize = sizeof(OCULO_STATUS) - 1;
+        EXPECT_EQ(status->GetStatus(&small), E_INVALIDARG);
+        EXPECT_EQ(status->GetStatus(nullptr), E_POINTER);
+    }
+}
+
+// Applications' "camera settings" buttons ask the filter for its pages.
+TEST_F(FilterTest, PropertyPagesNameTheSlotsPage) {
+    ASSERT_NO_FATAL_FAILURE(CreateFilter(SlotConfig{}));
+    CComRef<ISpecifyPropertyPages> specify;
+    ASSERT_EQ(m_pOculo->GetNonDelegatingUnknown()->QueryInterface(IID_ISpecifyPropertyPages, specify.PutVoid()), S_OK);
+    CAUUID pages = {};
+    ASSERT_EQ(specify->GetPages(&pages), S_OK);
+    ASSERT_EQ(pages.cElems, 1u);
+    EXPECT_TRUE(IsEqualCLSID(pages.pElems[0], CLSID_OculoPage));
+    CoTaskMemFree(pages.pElems);
+    EXPECT_EQ(specify->GetPages(nullptr), E_POINTER);
+}
+
 TEST_F(FilterTest, PinThatCannotBeMadeIsReportedAndItsInterfacesAreAbsent) {
     ASSERT_NO_FATAL_FAILURE(CreateFilter(SlotConfig{}));
     HRESULT hr = S_OK;
@@ -94,6 +141,9 @@ TEST_F(FilterTest, PinThatCannotBeMadeIsReportedAndItsInterfacesAreAbsent) {
     EXPECT_EQ(pOculo->QueryInterface(IID_IAMStreamConfig, &pv), E_NOINTERFACE);
     EXPECT_EQ(pv, nullptr);
     EXPECT_EQ(pOculo->QueryInterface(IID_IKsPropertySet, &pv), E_NOINTERFACE);
+    OCULO_STATUS status = SizedStatus();
+    EXPECT_EQ(pOculo->GetStatus(&status), S_OK);
+    EXPECT_EQ(status.lState, OCULO_STATE_STOPPED);
     delete pOculo;
 }
 

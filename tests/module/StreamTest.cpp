@@ -14,6 +14,8 @@
 #include "tests/fixtures/FixtureProcess.h"
 #include "tests/module/ModuleTestSupport.h"
 #include "tests/module/StreamGraph.h"
+// After the platform: the status header needs its COM types.
+#include "include/OculoStatus.h"
 
 namespace {
 
@@ -68,6 +70,18 @@ private:
     bool m_bFinished = false;
     std::thread m_thread;  // last: it uses the members above
 };
+
+// What a client reads through the status interface of a filter or pin.
+HRESULT ReadStatus(IUnknown* pObject, OCULO_STATUS* pStatus) {
+    IOculoStatus* pInterface = nullptr;
+    HRESULT hr = pObject->QueryInterface(IID_IOculoStatus, reinterpret_cast<void**>(&pInterface));
+    if (FAILED(hr)) return hr;
+    *pStatus = OCULO_STATUS{};
+    pStatus->cbSize = sizeof(*pStatus);
+    hr = pInterface->GetStatus(pStatus);
+    pInterface->Release();
+    return hr;
+}
 
 DWORD MillisecondsOf(const std::function<void()>& action) {
     const auto begin = std::chrono::steady_clock::now();
@@ -165,6 +179,19 @@ TEST_F(ModuleStream, DeliversTheSlotsPictureUprightCroppedAndTimed) {
               S_OK);
     EXPECT_TRUE(IsEqualGUID(category, PIN_CATEGORY_CAPTURE));
     pProperties->Release();
+    // The camera status, from the capture pin and from its filter: stopped
+    // before the first run.
+    PIN_INFO info = {};
+    ASSERT_EQ(pPin->QueryPinInfo(&info), S_OK);
+    for (IUnknown* pObject : {static_cast<IUnknown*>(pPin), static_cast<IUnknown*>(info.pFilter)}) {
+        OCULO_STATUS status;
+        EXPECT_EQ(ReadStatus(pObject, &status), S_OK);
+        EXPECT_EQ(status.cbSize, sizeof(status));
+        EXPECT_EQ(status.dwVersion, DWORD(OCULO_STATUS_VERSION));
+        EXPECT_EQ(status.lState, OCULO_STATE_STOPPED);
+        EXPECT_EQ(status.ullMsSinceLastPicture, OCULO_NO_PICTURE_YET);
+    }
+    info.pFilter->Release();
     pPin->Release();
 
     ASSERT_EQ(graph.Run(), S_OK);
