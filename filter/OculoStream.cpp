@@ -5,8 +5,6 @@
 #include "camera/RTSPCamera.h"
 #include "filter/Oculo.h"
 
-COculoStream::NewCameraHook COculoStream::s_pfnNewCamera = nullptr;
-
 COculoStream::COculoStream(HRESULT* phr, COculo* pParent, LPCWSTR pPinName)
     : CSourceStream(nullptr, phr, pParent, pPinName),
       m_rtDefaultDuration(FrameDuration(pParent->m_Settings.fps)),
@@ -71,7 +69,7 @@ HRESULT COculoStream::StartCamera() {
         return S_FALSE;
     }
     if (!m_pCamera) {
-        m_pCamera.reset(s_pfnNewCamera ? s_pfnNewCamera(this) : new (std::nothrow) CRTSPCamera(this));
+        m_pCamera.reset(new (std::nothrow) CRTSPCamera(this));
         m_pStatusCamera.store(m_pCamera.get(), std::memory_order_release);
     }
     if (m_pCamera && m_pCamera->Start(m_pParentFilter->m_Settings.url)) {

@@ -105,11 +105,6 @@ public:
     // IOculoStatus: the reader's status; a stopped camera before the first run.
     STDMETHODIMP GetStatus(OCULO_STATUS* pStatus) override;
 
-    // Test hook: makes the pin's reader (null, the default: the network
-    // reader). Set it only while no filter exists.
-    typedef CIPCameraBase* (*NewCameraHook)(CIPCameraCallback* pCallback);
-    static NewCameraHook s_pfnNewCamera;
-
     // Frame duration for a frame rate: a rate that is not a finite positive
     // number gives 25 frames per second (400 000); any other is rounded to
     // the nearest 100 ns and clamped into the capability's interval range.

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "camera/ExtendedTickCount.h"
-#include "camera/RTSPCamera.h"
 #include "media/AMEvent.h"
 #include "tests/filter/FilterFixture.h"
 #include "tests/fixtures/FixtureProcess.h"
@@ -99,11 +98,6 @@ protected:
         }
     }
 
-    void TearDown() override {
-        FilterTest::TearDown();
-        COculoStream::s_pfnNewCamera = nullptr;
-    }
-
     CFixtureProcess m_camera;
     SlotConfig m_config;
     CommandLog m_log;
@@ -117,21 +111,6 @@ void ExpectColour(const std::vector<BYTE>& frame, LONG w, LONG row, LONG column,
     EXPECT_TRUE(near(p[0], b) && near(p[1], g) && near(p[2], r))
         << "row " << row << ": B" << int(p[0]) << " G" << int(p[1]) << " R" << int(p[2]);
 }
-
-// The network reader, reporting a streaming camera once it has counted a
-// picture: the filter's and the pin's status can then be followed to the
-// reader the pin really runs.
-class CCountingCamera final : public CRTSPCamera {
-public:
-    using CRTSPCamera::CRTSPCamera;
-    void GetStatus(OCULO_STATUS* pStatus) override {
-        CIPCameraBase::GetStatus(pStatus);
-        if (GetFrameCount() > 0) {
-            pStatus->lState = OCULO_STATE_STREAMING;
-            pStatus->ullPictures = ULONGLONG(GetFrameCount());
-        }
-    }
-};
 
 // The first status read from `status` that passes `done`, polled for up to kWaitMs.
 template <class Done>
@@ -244,9 +223,6 @@ TEST_F(FilterStreamTest, PauseHoldsAfterTheFirstSampleAndStopEndsAWait) {
 // Before the run a stopped camera; while it streams, the pictures counted by
 // the reader the pin runs, rising, from the filter as from the pin.
 TEST_F(FilterStreamTest, StatusFromTheFilterAndThePinFollowsTheirReader) {
-    COculoStream::s_pfnNewCamera = [](CIPCameraCallback* pCallback) -> CIPCameraBase* {
-        return new (std::nothrow) CCountingCamera(pCallback);
-    };
     ASSERT_NO_FATAL_FAILURE(StartStreaming());
     CComRef<IOculoStatus> fromFilter;
     CComRef<IOculoStatus> fromPin;
