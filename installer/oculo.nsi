@@ -115,7 +115,7 @@ Section "Oculo"
     ; Slots kept from an earlier install become devices again at once.
     !insertmacro RegisterAll ""
     ${If} $Failed == 1
-        MessageBox MB_ICONEXCLAMATION "A module could not be registered (see the details). Applications will not list Oculo's cameras until it is: run $\"oculo-config register$\" in its folder as administrator." /SD IDOK
+        MessageBox MB_ICONEXCLAMATION "A module could not be registered (see the details). Applications will not list Oculo's cameras until it is: run $\"oculo-config register$\" (in either folder) as administrator." /SD IDOK
         SetErrorLevel 3
     ${EndIf}
 SectionEnd

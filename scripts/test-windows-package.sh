@@ -4,7 +4,8 @@
 #   oculo-setup.exe /S: both modules registered (class keys in both registry
 #   views) for a slot configured before, listed as a device by the tools of
 #   both bitnesses, captured by oculo-grab.exe of both bitnesses (when the
-#   package has it); Uninstall.exe /S: no device, no class keys, no files, the
+#   package has it); oculo-config unregister and register in one folder act
+#   on both modules; Uninstall.exe /S: no device, no class keys, no files, the
 #   settings kept; Uninstall.exe /S /PURGE: the settings gone too (and the
 #   keys of a module deleted before it).
 #   The .zip: install.cmd copies it to Program Files and registers it there,
@@ -149,6 +150,14 @@ check "both modules registered the slot (class keys in both views)" class_keys_i
 check "the 64-bit tools list the slot's device" listed_by "$PROGRAM_DIR/x64"
 check "the 32-bit tools list the slot's device" listed_by "$PROGRAM_DIR/x86"
 grab_both "$PROGRAM_DIR"
+
+echo "--- oculo-config in either folder acts on both modules"
+win "$PROGRAM_DIR/x64/oculo-config.exe" unregister >/dev/null
+check "oculo-config unregister in x64 unregisters both modules" no_class_keys
+win "$PROGRAM_DIR/x86/oculo-config.exe" register >/dev/null
+check "oculo-config register in x86 registers both modules" class_keys_in_both
+check "then the tools of both bitnesses list the slot's device" \
+    eval 'listed_by "$PROGRAM_DIR/x64" && listed_by "$PROGRAM_DIR/x86"'
 
 echo "--- Uninstall.exe /S"
 win "$PROGRAM_DIR/Uninstall.exe" /S
