@@ -1,0 +1,96 @@
+// Oculo Settings' Save on Linux, against a registry of each test's own: it
+// stores exactly the dialog's values and registers the module so that the
+// devices are the usable slots; a refused write keeps the changes.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "tests/platform/RegistryFixture.h"
+#include "tools/oculo-settings/SlotTable.h"
+#include "tools/shared/DeviceList.h"
+
+namespace {
+
+const DWORD kSlot = 3;
+
+class SettingsSave : public RegistryFileTest {
+protected:
+    // The slot's values as the dialog would give them.
+    void Edit(const std::wstring& name, const std::wstring& address) {
+        SlotForm form = FormFromValues(SlotValues());
+        form.name = name;
+        form.address = address;
+        form.user = L"viewer";
+        form.password = L"p@ss";
+        form.bStatusCard = false;
+        SlotFormErrors errors;
+        ASSERT_TRUE(CheckForm(form, m_table.Values(kSlot), &m_values, &m_settings, &errors)) << errors.address;
+        m_table.Edit(kSlot, m_values, m_settings);
+    }
+    SaveOutcome Save() { return m_table.Save(SettingsViews(), {OCULO_TEST_MODULE}); }
+    std::vector<std::wstring> DeviceNames() {
+        std::vector<CaptureDevice> devices;
+        EXPECT_EQ(ListRegisteredVideoInputs(0, &devices), S_OK);
+        std::vector<std::wstring> names;
+        for (const CaptureDevice& device : devices) {
+            if (DeviceSlot(device) == int(kSlot)) names.push_back(device.friendlyName);
+        }
+        return names;
+    }
+
+    CSlotTable m_table;
+    SlotValues m_values;
+    std::vector<SlotSetting> m_settings;
+};
+
+}  // namespace
+
+TEST_F(SettingsSave, StoresTheValuesAndListsExactlyTheUsableSlots) {
+    m_table.Load();
+    Edit(L"Cam\u00e9ra \u6771\u4eac", L"rtsp://127.0.0.1:9/live");
+    EXPECT_TRUE(m_table.IsChanged(kSlot));
+    SaveOutcome outcome = Save();
+    ASSERT_TRUE(outcome.bSaved && outcome.bRegistered) << std::string(outcome.message.begin(), outcome.message.end());
+    EXPECT_FALSE(m_table.AnyChanged());
+    EXPECT_TRUE(LoadSlotValues(kSlot) == m_values);  // the name in any language, the encoded login, the card off
+    EXPECT_EQ(DeviceNames(), std::vector<std::wstring>{L"Cam\u00e9ra \u6771\u4eac"});
+
+    Edit(L"Yard", L"rtsp://127.0.0.1:9/live");
+    ASSERT_TRUE(Save().bRegistered);
+    EXPECT_EQ(DeviceNames(), std::vector<std::wstring>{L"Yard"});
+
+    // Only the frame rate: the devices stay as they are, nothing is registered.
+    SlotForm form = FormFromValues(m_table.Values(kSlot));
+    form.fps = L"5";
+    SlotFormErrors errors;
+    ASSERT_TRUE(CheckForm(form, m_table.Values(kSlot), &m_values, &m_settings, &errors));
+    m_table.Edit(kSlot, m_values, m_settings);
+    outcome = Save();
+    EXPECT_TRUE(outcome.bSaved && !outcome.bRegistered);
+    EXPECT_FLOAT_EQ(LoadSlotValues(kSlot).fps, 5.0f);
+
+    m_table.Clear(kSlot);
+    ASSERT_TRUE(Save().bRegistered);
+    EXPECT_FALSE(LoadSlotValues(kSlot).bStored);
+    EXPECT_TRUE(DeviceNames().empty());
+    EXPECT_EQ(Save().message, L"Nothing to save.");
+}
+
+TEST_F(SettingsSave, ARefusedWriteChangesNothingAndKeepsTheChanges) {
+    m_table.Load();
+    Edit(L"Door", L"http://127.0.0.1:9/");
+    // A registry that cannot be written: its folder is a plain file.
+    const std::string blocked = m_folder + "/plain-file";
+    WriteFile("");
+    ASSERT_EQ(std::system(("touch '" + blocked + "'").c_str()), 0);
+    setenv("OCULO_REGISTRY", (blocked + "/registry.reg").c_str(), 1);
+    const SaveOutcome refused = Save();
+    EXPECT_FALSE(refused.bSaved);
+    EXPECT_EQ(refused.message.find(L"Not saved: "), 0u);
+    EXPECT_TRUE(m_table.IsChanged(kSlot));
+
+    setenv("OCULO_REGISTRY", m_file.c_str(), 1);
+    EXPECT_EQ(FileText(), "");
+    EXPECT_TRUE(Save().bSaved);
+    EXPECT_EQ(LoadSlotValues(kSlot).name, L"Door");
+}
