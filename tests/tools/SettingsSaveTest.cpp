@@ -1,11 +1,15 @@
-// Oculo Settings' Save on Linux, against a registry of each test's own: it
-// stores exactly the dialog's values and registers the module so that the
-// devices are the usable slots; a refused write keeps the changes.
+// Oculo Settings' Save and Test on Linux, against a registry of each test's
+// own: Save stores exactly the dialog's values and registers the module so
+// that the devices are the usable slots; a refused write keeps the changes;
+// Test shows the camera's picture upright, cropped, and stops promptly.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
+#include "camera/ExtendedTickCount.h"
+#include "tests/fixtures/FixtureProcess.h"
 #include "tests/platform/RegistryFixture.h"
+#include "tools/oculo-settings/CameraPreview.h"
 #include "tools/oculo-settings/SlotTable.h"
 #include "tools/shared/DeviceList.h"
 
@@ -93,4 +97,50 @@ TEST_F(SettingsSave, ARefusedWriteChangesNothingAndKeepsTheChanges) {
     EXPECT_EQ(FileText(), "");
     EXPECT_TRUE(Save().bSaved);
     EXPECT_EQ(LoadSlotValues(kSlot).name, L"Door");
+}
+
+TEST(CameraPreview, ShowsTheCameraUprightWithItsCropAndStopsPromptly) {
+    CFixtureProcess camera;
+    ASSERT_TRUE(camera.Start(MjpegServerCommand({"--width", "320", "--height", "240"})));
+    SlotValues values;
+    values.url = L"http://127.0.0.1:" + std::to_wstring(camera.Port()) + L"/";
+    values.w = 160;
+    values.h = 120;
+    // The store's pixel (x from the left, y from the top) as B, G, R.
+    auto pixel = [](const std::vector<BYTE>& picture, LONG w, LONG h, LONG x, LONG y) {
+        const BYTE* p = picture.data() + size_t(h - 1 - y) * size_t(CFrameStore::StoreStride(w)) + size_t(x) * 3;
+        return (p[2] > 200 ? 4 : p[2] < 50 ? 0 : 9) + (p[1] > 200 ? 2 : p[1] < 50 ? 0 : 9) + (p[0] > 200 ? 1 : 0);
+    };
+    auto waitFor = [&](CCameraPreview& preview, int topLeft, int bottomRight) {
+        std::vector<BYTE> picture;
+        LONG w = 0, h = 0;
+        for (const uint64_t since = ExtendedTickCount(); ExtendedTickCount() - since < 15000; Sleep(20)) {
+            if (preview.CopyPicture(&picture, &w, &h) && pixel(picture, w, h, w / 4, h / 4) == topLeft &&
+                pixel(picture, w, h, 3 * w / 4, 3 * h / 4) == bottomRight) {
+                return w == values.w && h == values.h;
+            }
+        }
+        return false;
+    };
+
+    CCameraPreview preview;
+    ASSERT_TRUE(preview.Start(values));
+    EXPECT_TRUE(waitFor(preview, 4 /* red */, 7 /* white */));
+    // The bottom right quadrant alone: columns 160 to 320, rows 0 to 120 from the bottom.
+    values.crop_l = 160;
+    values.crop_r = 320;
+    values.crop_t = 0;
+    values.crop_b = 120;
+    ASSERT_TRUE(preview.Start(values));
+    EXPECT_TRUE(waitFor(preview, 7, 7));
+
+    OCULO_STATUS status;
+    preview.GetStatus(&status);
+    EXPECT_EQ(status.dwVersion, DWORD(OCULO_STATUS_VERSION));
+    const uint64_t since = ExtendedTickCount();
+    preview.Stop();
+    EXPECT_LT(ExtendedTickCount() - since, 1500u);
+    preview.GetStatus(&status);
+    EXPECT_EQ(status.lState, OCULO_STATE_STOPPED);
+    EXPECT_EQ(DescribePreviewStatus(status), L"Stopped");
 }

@@ -1,10 +1,15 @@
-// A slot's edit dialog: its fields, and each refusal beside its field.
+// A slot's edit dialog: its fields, each refusal beside its field, and the
+// Test, which draws the camera's picture into the preview on every tick of a
+// timer with the camera's status under it.
+#include "tools/oculo-settings/CameraPreview.h"
 #include "tools/oculo-settings/SettingsDialogs.h"
 #include "tools/oculo-settings/SettingsIds.h"
 #include "tools/shared/ConsoleText.h"
 
 namespace {
 
+const UINT_PTR kPreviewTimer = 1;
+const UINT kPreviewTickMs = 100;
 const COLORREF kRefusalColour = RGB(176, 0, 0);
 
 struct TextField {
@@ -34,10 +39,19 @@ const RefusalField kRefusalFields[] = {
 };
 
 struct EditState {
+    EditState(DWORD slot_, const SlotValues& before_, bool bTest, SlotValues* values_,
+              std::vector<SlotSetting>* settings_)
+        : slot(slot_), before(before_), bTestAtOnce(bTest), values(values_), settings(settings_) {}
+
     const DWORD slot;
     const SlotValues before;
+    const bool bTestAtOnce;
     SlotValues* const values;  // the caller's: the result of OK
     std::vector<SlotSetting>* const settings;
+    CCameraPreview preview;
+    std::vector<BYTE> picture;  // the store as last copied; empty: none
+    LONG width = 0;
+    LONG height = 0;
 };
 
 EditState* StateOf(HWND dialog) { return reinterpret_cast<EditState*>(GetWindowLongPtrW(dialog, DWLP_USER)); }
@@ -75,6 +89,73 @@ bool CheckFields(HWND dialog, SlotValues* values, std::vector<SlotSetting>* sett
     return bAccepted;
 }
 
+void ShowCameraStatus(HWND dialog) {
+    OCULO_STATUS status;
+    StateOf(dialog)->preview.GetStatus(&status);
+    const std::wstring text = DescribePreviewStatus(status);
+    if (WindowText(GetDlgItem(dialog, IDC_CAMERA_STATUS)) != text) SetDlgItemTextW(dialog, IDC_CAMERA_STATUS, text.c_str());
+}
+
+void StopTest(HWND dialog) {
+    EditState* state = StateOf(dialog);
+    if (!state->preview.IsRunning()) return;
+    KillTimer(dialog, kPreviewTimer);
+    state->preview.Stop();
+    state->picture.clear();
+    SetDlgItemTextW(dialog, IDC_TEST, L"&Test");
+    ShowCameraStatus(dialog);
+    InvalidateRect(GetDlgItem(dialog, IDC_PREVIEW), nullptr, FALSE);
+}
+
+void StartTest(HWND dialog) {
+    EditState* state = StateOf(dialog);
+    SlotValues values;
+    std::vector<SlotSetting> settings;
+    if (!CheckFields(dialog, &values, &settings)) return;
+    if (!state->preview.Start(values)) {
+        SetDlgItemTextW(dialog, IDC_CAMERA_STATUS, L"The picture size is too large to show.");
+        return;
+    }
+    SetDlgItemTextW(dialog, IDC_TEST, L"&Stop test");
+    SetTimer(dialog, kPreviewTimer, kPreviewTickMs, nullptr);
+    ShowCameraStatus(dialog);
+}
+
+void OnPreviewTick(HWND dialog) {
+    EditState* state = StateOf(dialog);
+    if (!state->preview.CopyPicture(&state->picture, &state->width, &state->height)) state->picture.clear();
+    InvalidateRect(GetDlgItem(dialog, IDC_PREVIEW), nullptr, FALSE);
+    ShowCameraStatus(dialog);
+}
+
+// The store's picture, bottom-up BGR as the pin delivers it, scaled to fit
+// the preview with its proportions kept.
+void DrawPreview(HWND dialog, const DRAWITEMSTRUCT& item) {
+    EditState* state = StateOf(dialog);
+    const RECT& area = item.rcItem;
+    FillRect(item.hDC, &area, static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH)));
+    if (state->picture.empty() || state->width <= 0 || state->height <= 0) return;
+    const LONG areaW = area.right - area.left;
+    const LONG areaH = area.bottom - area.top;
+    LONG drawW = areaW;
+    LONG drawH = LONG(int64_t(areaW) * state->height / state->width);
+    if (drawH > areaH) {
+        drawH = areaH;
+        drawW = LONG(int64_t(areaH) * state->width / state->height);
+    }
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = state->width;
+    info.bmiHeader.biHeight = state->height;  // positive: bottom row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    SetStretchBltMode(item.hDC, HALFTONE);
+    SetBrushOrgEx(item.hDC, 0, 0, nullptr);
+    StretchDIBits(item.hDC, area.left + (areaW - drawW) / 2, area.top + (areaH - drawH) / 2, drawW, drawH, 0, 0,
+                  state->width, state->height, state->picture.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+}
+
 void OnInit(HWND dialog, EditState* state) {
     SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
     const std::wstring title = L"Camera in slot " + std::to_wstring(state->slot) + L" - Oculo Settings";
@@ -84,6 +165,7 @@ void OnInit(HWND dialog, EditState* state) {
         SendMessageW(sizes, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(size.c_str()));
     }
     WriteForm(dialog, FormFromValues(state->before));
+    if (state->bTestAtOnce) StartTest(dialog);
 }
 
 void OnCommand(HWND dialog, WORD id, WORD code) {
@@ -95,13 +177,22 @@ void OnCommand(HWND dialog, WORD id, WORD code) {
             if (MoveLoginToFields(&form)) WriteForm(dialog, form);
             return;
         }
+        case IDC_TEST:
+            if (StateOf(dialog)->preview.IsRunning()) {
+                StopTest(dialog);
+            } else {
+                StartTest(dialog);
+            }
+            return;
         case IDOK: {
             EditState* state = StateOf(dialog);
             if (!CheckFields(dialog, state->values, state->settings)) return;
+            StopTest(dialog);
             EndDialog(dialog, IDOK);
             return;
         }
         case IDCANCEL:
+            StopTest(dialog);
             EndDialog(dialog, IDCANCEL);
             return;
     }
@@ -115,6 +206,13 @@ INT_PTR CALLBACK EditProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         case WM_COMMAND:
             OnCommand(dialog, LOWORD(wParam), HIWORD(wParam));
             return TRUE;
+        case WM_TIMER:
+            if (wParam == kPreviewTimer) OnPreviewTick(dialog);
+            return TRUE;
+        case WM_DRAWITEM:
+            if (wParam != IDC_PREVIEW) return FALSE;
+            DrawPreview(dialog, *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            return TRUE;
         case WM_CTLCOLORSTATIC: {
             const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
             for (const RefusalField& refusal : kRefusalFields) {
@@ -126,6 +224,10 @@ INT_PTR CALLBACK EditProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
             }
             return FALSE;
         }
+        case WM_DESTROY:
+            // However the dialog ends, the camera stops with it.
+            if (StateOf(dialog) != nullptr) StopTest(dialog);
+            return FALSE;
     }
     return FALSE;
 }
@@ -140,9 +242,9 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-bool EditSlot(HWND owner, DWORD slot, const SlotValues& before, SlotValues* values,
+bool EditSlot(HWND owner, DWORD slot, const SlotValues& before, bool bTest, SlotValues* values,
               std::vector<SlotSetting>* settings) {
-    EditState state{slot, before, values, settings};
+    EditState state(slot, before, bTest, values, settings);
     const INT_PTR result = DialogBoxParamW(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE)),
                                            MAKEINTRESOURCEW(IDD_EDIT), owner, EditProc,
                                            reinterpret_cast<LPARAM>(&state));

@@ -7,10 +7,11 @@
 #define IDC_SLOT_LIST 1001
 #define IDC_EDIT_SLOT 1002
 #define IDC_CLEAR_SLOT 1003
+#define IDC_TEST_SLOT 1004
 #define IDC_SAVE 1005
 #define IDC_MESSAGE 1006
 
-// A slot's edit dialog. OK and Cancel are IDOK and IDCANCEL;
+// A slot's edit dialog, with its Test. OK and Cancel are IDOK and IDCANCEL;
 // each *_ERROR text shows why the field beside it is refused.
 #define IDD_EDIT 200
 #define IDC_NAME 2001
@@ -33,3 +34,6 @@
 #define IDC_SHIFT_ERROR 2018
 #define IDC_ENABLED 2019
 #define IDC_STATUS_CARD 2020
+#define IDC_TEST 2021
+#define IDC_PREVIEW 2022
+#define IDC_CAMERA_STATUS 2023

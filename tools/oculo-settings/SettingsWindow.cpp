@@ -1,5 +1,5 @@
-// The main window: the ten slots in a list, Edit, Clear, Save and Close.
-// Changes stay in the window (marked "not saved") until Save.
+// The main window: the ten slots in a list, Edit, Clear, Test, Save and
+// Close. Changes stay in the window (marked "not saved") until Save.
 #include "platform/platform.h"
 // After the platform, which brings in the SDK's base headers.
 #include <commctrl.h>
@@ -76,7 +76,7 @@ void InitList(HWND window) {
     SelectSlot(window, 0);
 }
 
-void EditSelected(HWND window) {
+void EditSelected(HWND window, bool bTest) {
     const int slot = SelectedSlot(window);
     if (slot < 0) {
         SayMessage(window, L"Select a slot first.");
@@ -85,7 +85,7 @@ void EditSelected(HWND window) {
     CSlotTable* table = TableOf(window);
     SlotValues values;
     std::vector<SlotSetting> settings;
-    if (!EditSlot(window, DWORD(slot), table->Values(DWORD(slot)), &values, &settings)) return;
+    if (!EditSlot(window, DWORD(slot), table->Values(DWORD(slot)), bTest, &values, &settings)) return;
     table->Edit(DWORD(slot), values, settings);
     ShowRow(window, DWORD(slot));
     if (table->IsChanged(DWORD(slot))) SayMessage(window, L"Slot " + std::to_wstring(slot) + L" changed: Save keeps it.");
@@ -128,7 +128,7 @@ void Close(HWND window) {
 INT_PTR OnNotify(HWND window, const NMHDR& header) {
     if (header.idFrom != IDC_SLOT_LIST) return FALSE;
     switch (header.code) {
-        case NM_DBLCLK: EditSelected(window); return TRUE;
+        case NM_DBLCLK: EditSelected(window, false); return TRUE;
         case LVN_KEYDOWN:
             if (reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE) ClearSelected(window);
             return TRUE;
@@ -146,7 +146,8 @@ INT_PTR CALLBACK SettingsProc(HWND window, UINT message, WPARAM wParam, LPARAM l
             return OnNotify(window, *reinterpret_cast<const NMHDR*>(lParam));
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
-                case IDC_EDIT_SLOT: EditSelected(window); return TRUE;
+                case IDC_EDIT_SLOT: EditSelected(window, false); return TRUE;
+                case IDC_TEST_SLOT: EditSelected(window, true); return TRUE;
                 case IDC_CLEAR_SLOT: ClearSelected(window); return TRUE;
                 case IDC_SAVE: Save(window); return TRUE;
                 case IDCANCEL: Close(window); return TRUE;
