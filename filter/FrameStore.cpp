@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -78,10 +79,7 @@ void SampleRow(BYTE* out, const BYTE* in, Columns column, LONG wordColumns, LONG
 
 }  // namespace
 
-CFrameStore::~CFrameStore() {
-    _aligned_free(m_pFrameStore);
-    delete[] m_pColumnOffsets;
-}
+CFrameStore::~CFrameStore() = default;
 
 LONG CFrameStore::StoreStride(LONG width) {
     if (width <= 0 || PaddedRow(width) > kMaxStoreBytes) return 0;
@@ -96,24 +94,19 @@ LONG CFrameStore::StoreBytes(LONG width, LONG height) {
 
 void CFrameStore::ResizeFrameStore(LONG width, LONG height) {
     if (m_pFrameStore && width == m_iStoreWidth && height == m_iStoreHeight) return;
-    _aligned_free(m_pFrameStore);
-    m_pFrameStore = nullptr;
-    delete[] m_pColumnOffsets;
-    m_pColumnOffsets = nullptr;
+    m_pFrameStore.reset();
+    m_pColumnOffsets.reset();
     m_iStoreWidth = width;
     m_iStoreHeight = height;
 
     const LONG bytes = StoreBytes(width, height);
     if (bytes == 0) return;
-    m_pColumnOffsets = new (std::nothrow) LONG[size_t(width)];
-    BYTE* store = static_cast<BYTE*>(_aligned_malloc((size_t(bytes) + 31) & ~size_t(31), kStoreAlignment));
-    if (!m_pColumnOffsets || !store) {
-        _aligned_free(store);
-        delete[] m_pColumnOffsets;
-        m_pColumnOffsets = nullptr;
-        return;
-    }
-    m_pFrameStore = store;
+    std::unique_ptr<LONG[]> offsets(new (std::nothrow) LONG[size_t(width)]);
+    std::unique_ptr<BYTE, AlignedFree> store(
+        static_cast<BYTE*>(_aligned_malloc((size_t(bytes) + 31) & ~size_t(31), kStoreAlignment)));
+    if (!offsets || !store) return;
+    m_pColumnOffsets = std::move(offsets);
+    m_pFrameStore = std::move(store);
     // Applications show the first samples: black, not old heap contents.
     FillBlack();
 }
@@ -127,14 +120,14 @@ void CFrameStore::SetCropBounds(LONG left, LONG top, LONG right, LONG bottom) {
 }
 
 void CFrameStore::FillBlack() {
-    std::memset(m_pFrameStore, 0, size_t(StoreBytes(m_iStoreWidth, m_iStoreHeight)));
+    std::memset(m_pFrameStore.get(), 0, size_t(StoreBytes(m_iStoreWidth, m_iStoreHeight)));
 }
 
 LONG CFrameStore::CopyStore(BYTE* target, LONG targetBytes) {
     CAutoLock hold(&m_cFrameLock);
     const LONG bytes = StoreBytes(m_iStoreWidth, m_iStoreHeight);
     if (!m_pFrameStore || !target || bytes == 0 || targetBytes < bytes) return 0;
-    std::memcpy(target, m_pFrameStore, size_t(bytes));
+    std::memcpy(target, m_pFrameStore.get(), size_t(bytes));
     return bytes;
 }
 
@@ -168,7 +161,7 @@ bool CFrameStore::OnFrame(const BYTE* pixels, LONG srcW, LONG srcH) {
         }
     }
     const LONG step = !bWholeRows && ww % W == 0 ? (ww / W) * 3 : 0;
-    const TableColumns table{m_pColumnOffsets};
+    const TableColumns table{m_pColumnOffsets.get()};
     const StepColumns fixed{x0 * 3, step};
 
     const size_t rowBytes = size_t(W) * 3;
@@ -176,7 +169,7 @@ bool CFrameStore::OnFrame(const BYTE* pixels, LONG srcW, LONG srcH) {
     LONG previousY = -1;
     for (LONG i = 0; i < H; ++i) {
         const LONG y = sourceRow(i);
-        BYTE* out = m_pFrameStore + size_t(i) * outStride;
+        BYTE* out = m_pFrameStore.get() + size_t(i) * outStride;
         if (y == previousY) {  // stretched vertically: same source row as the row below
             std::memcpy(out, out - outStride, rowBytes);
             continue;

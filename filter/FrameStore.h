@@ -13,6 +13,8 @@
 // thread, which may be waiting in OnFrame for the lock.
 #pragma once
 
+#include <memory>
+
 #include "camera/IPCameraCallback.h"
 #include "media/CritSec.h"
 #include "platform/platform.h"
@@ -42,9 +44,13 @@ public:
     static LONG StoreBytes(LONG width, LONG height);
 
 protected:
+    struct AlignedFree {
+        void operator()(BYTE* p) const { _aligned_free(p); }
+    };
+
     CCritSec m_cFrameLock;          // guards the store's contents
     // _aligned_malloc, 32-byte aligned; null: no store.
-    BYTE* m_pFrameStore PT_GUARDED_BY(m_cFrameLock) = nullptr;
+    std::unique_ptr<BYTE, AlignedFree> m_pFrameStore PT_GUARDED_BY(m_cFrameLock);
     LONG m_iStoreWidth = 0;
     LONG m_iStoreHeight = 0;
 
@@ -57,5 +63,5 @@ private:
     LONG m_iCropBottom GUARDED_BY(m_cFrameLock) = 0;
     // Per-picture table: source byte offset within a row for each store
     // column (m_iStoreWidth entries).
-    LONG* m_pColumnOffsets GUARDED_BY(m_cFrameLock) PT_GUARDED_BY(m_cFrameLock) = nullptr;
+    std::unique_ptr<LONG[]> m_pColumnOffsets GUARDED_BY(m_cFrameLock);
 };

@@ -8,7 +8,6 @@
 COculoStream::COculoStream(HRESULT* phr, COculo* pParent, LPCWSTR pPinName)
     : CSourceStream(nullptr, phr, pParent, pPinName),
       m_rtDefaultDuration(FrameDuration(pParent->m_Settings.fps)),
-      m_pCamera(nullptr),
       m_pParentFilter(pParent),
       m_rtNextStart(0),
       m_bTypeBuilt(false),
@@ -31,8 +30,7 @@ COculoStream::~COculoStream() {
     if (ThreadExists()) {
         Inactive();
     }
-    delete m_pCamera;
-    m_pCamera = nullptr;
+    m_pCamera.reset();
 }
 
 HRESULT COculoStream::FillBuffer(IMediaSample* pSample) {
@@ -67,7 +65,7 @@ HRESULT COculoStream::StartCamera() {
         return S_FALSE;
     }
     if (!m_pCamera) {
-        m_pCamera = new (std::nothrow) CRTSPCamera(this);
+        m_pCamera.reset(new (std::nothrow) CRTSPCamera(this));
     }
     if (m_pCamera && m_pCamera->Start(m_pParentFilter->m_Settings.url)) {
         return S_OK;

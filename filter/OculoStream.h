@@ -21,6 +21,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 
 #include "filter/FrameStore.h"
 #include "framework/SourceStream.h"
@@ -116,7 +117,7 @@ private:
     void SetPlayState(PlayState state);
 
     const REFERENCE_TIME m_rtDefaultDuration;  // FrameDuration of the slot's fps, fixed at construction
-    CIPCameraBase* m_pCamera;        // owned; null until the first stream start
+    std::unique_ptr<CIPCameraBase> m_pCamera;  // null until the first stream start
     COculo* const m_pParentFilter;   // the owner; not counted
     REFERENCE_TIME m_rtNextStart;    // worker thread only
     bool m_bTypeBuilt;               // under m_cTypeLock

@@ -6,6 +6,7 @@
 
 #include "filter/Oculo.h"
 #include "filter/OculoStream.h"
+#include "platform/ComRef.h"
 
 namespace {
 
@@ -61,13 +62,11 @@ STDMETHODIMP COculoStream::SetFormat(AM_MEDIA_TYPE* pmt) {
         std::swap(static_cast<AM_MEDIA_TYPE&>(m_mt), static_cast<AM_MEDIA_TYPE&>(type));
     }
     // The store already has this size: it stays as it is.
-    IPin* pPeer = nullptr;
-    if (SUCCEEDED(ConnectedTo(&pPeer)) && pPeer) {
-        pPeer->Release();
-        IFilterGraph* pGraph = m_pParentFilter->GetGraph();
-        if (pGraph) {
-            pGraph->Reconnect(static_cast<IPin*>(this));
-            pGraph->Release();
+    if (IsConnected()) {
+        CComRef<IFilterGraph> graph;
+        graph.Attach(m_pParentFilter->GetGraph());
+        if (graph) {
+            graph->Reconnect(static_cast<IPin*>(this));
         }
     }
     return S_OK;

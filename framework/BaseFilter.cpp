@@ -1,9 +1,11 @@
 #include "framework/BaseFilter.h"
 
 #include <new>
+#include <utility>
 
 #include "framework/BasePin.h"
 #include "framework/EnumPins.h"
+#include "platform/ComRef.h"
 
 CBaseFilter::CBaseFilter(LPCWSTR pName, LPUNKNOWN pUnk, CCritSec* pLock, REFCLSID clsid)
     : CUnknown(pName, pUnk),
@@ -12,13 +14,11 @@ CBaseFilter::CBaseFilter(LPCWSTR pName, LPUNKNOWN pUnk, CCritSec* pLock, REFCLSI
       m_tStart(0),
       m_clsid(clsid),
       m_pLock(pLock),
-      m_pName(nullptr),
       m_pGraph(nullptr),
       m_pSink(nullptr),
       m_PinVersion(1) {}
 
 CBaseFilter::~CBaseFilter() {
-    delete[] m_pName;
     IReferenceClock* pClock = m_pClock.exchange(nullptr);
     if (pClock) {
         pClock->Release();
@@ -156,7 +156,7 @@ STDMETHODIMP CBaseFilter::QueryFilterInfo(FILTER_INFO* pInfo) {
     }
     CAutoLock lock(&m_cInfoLock);
     if (m_pName) {
-        lstrcpynW(pInfo->achName, m_pName, MAX_FILTER_NAME);
+        lstrcpynW(pInfo->achName, m_pName.get(), MAX_FILTER_NAME);
     } else {
         pInfo->achName[0] = L'\0';
     }
@@ -169,32 +169,29 @@ STDMETHODIMP CBaseFilter::QueryFilterInfo(FILTER_INFO* pInfo) {
 
 STDMETHODIMP CBaseFilter::JoinFilterGraph(IFilterGraph* pGraph, LPCWSTR pName) {
     CAutoLock lock(m_pLock);
-    IMediaEventSink* pSink = nullptr;
-    if (pGraph && SUCCEEDED(pGraph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&pSink))) &&
-        pSink) {
+    {
         // Held without a reference: the graph outlives its filters.
-        pSink->Release();
-    } else {
-        pSink = nullptr;
+        CComRef<IMediaEventSink> sink;
+        if (pGraph && FAILED(pGraph->QueryInterface(IID_IMediaEventSink, sink.PutVoid()))) {
+            sink.Detach();  // what a failed query left is no reference
+        }
+        m_pSink = sink.Get();
     }
-    m_pSink = pSink;
 
-    WCHAR* pNewName = nullptr;
+    std::unique_ptr<WCHAR[]> name;
     if (pName) {
         const size_t cch = wcslen(pName) + 1;
-        pNewName = new (std::nothrow) WCHAR[cch];
-        if (pNewName) {
-            memcpy(pNewName, pName, cch * sizeof(WCHAR));
+        name.reset(new (std::nothrow) WCHAR[cch]);
+        if (name) {
+            memcpy(name.get(), pName, cch * sizeof(WCHAR));
         }
     }
-    WCHAR* pOldName = nullptr;
     {
         CAutoLock infoLock(&m_cInfoLock);
         m_pGraph = pGraph;
-        pOldName = m_pName;
-        m_pName = pNewName;
+        std::swap(m_pName, name);
     }
-    delete[] pOldName;
+    // name holds the old name now: freed here, outside the lock.
     return S_OK;
 }
 

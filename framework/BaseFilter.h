@@ -16,6 +16,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 
 #include "framework/Setup.h"
 #include "framework/Unknown.h"
@@ -72,12 +73,14 @@ public:
 
 protected:
     std::atomic<FILTER_STATE> m_State;           // written under *m_pLock; read anywhere
-    std::atomic<IReferenceClock*> m_pClock;      // one reference held; set under *m_pLock
+    // One reference held; set under *m_pLock. An atomic raw pointer, not a
+    // CComRef: StreamTime reads it on worker threads without the lock.
+    std::atomic<IReferenceClock*> m_pClock;
     std::atomic<REFERENCE_TIME> m_tStart;        // set by Run under *m_pLock
     CLSID m_clsid;                               // fixed at construction
     CCritSec* m_pLock;                           // the filter's state lock, not owned
     CCritSec m_cInfoLock;                        // guards m_pName and m_pGraph; innermost
-    WCHAR* m_pName GUARDED_BY(m_cInfoLock);      // owned
+    std::unique_ptr<WCHAR[]> m_pName GUARDED_BY(m_cInfoLock);
     IFilterGraph* m_pGraph GUARDED_BY(m_cInfoLock);  // no reference: the graph holds the filter
     std::atomic<IMediaEventSink*> m_pSink;       // no reference, as for the graph
     LONG m_PinVersion;                           // fixed at 1 by this class

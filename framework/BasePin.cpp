@@ -4,6 +4,7 @@
 
 #include "framework/BaseFilter.h"
 #include "framework/EnumMediaTypes.h"
+#include "platform/ComRef.h"
 
 namespace {
 
@@ -24,7 +25,6 @@ HRESULT MapTypeRefusal(HRESULT hr) {
 CBasePin::CBasePin(LPCWSTR pObjectName, CBaseFilter* pFilter, CCritSec* pLock, HRESULT* phr, LPCWSTR pName,
                    PIN_DIRECTION dir)
     : CUnknown(pObjectName, nullptr),
-      m_pName(nullptr),
       m_Connected(nullptr),
       m_dir(dir),
       m_pLock(pLock),
@@ -39,9 +39,9 @@ CBasePin::CBasePin(LPCWSTR pObjectName, CBaseFilter* pFilter, CCritSec* pLock, H
       m_dRate(1.0) {
     if (pName) {
         const size_t cch = wcslen(pName) + 1;
-        m_pName = new (std::nothrow) WCHAR[cch];
+        m_pName.reset(new (std::nothrow) WCHAR[cch]);
         if (m_pName) {
-            memcpy(m_pName, pName, cch * sizeof(WCHAR));
+            memcpy(m_pName.get(), pName, cch * sizeof(WCHAR));
         }
     }
 }
@@ -49,8 +49,7 @@ CBasePin::CBasePin(LPCWSTR pObjectName, CBaseFilter* pFilter, CCritSec* pLock, H
 CBasePin::~CBasePin() {
     // A pin whose filter dies while still connected owes the peer its reference.
     DropPeer();
-    delete[] m_pName;
-    // m_mt frees its own format block and object reference.
+    // m_pName and m_mt free themselves (m_mt its format block and object reference).
 }
 
 STDMETHODIMP CBasePin::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
@@ -139,14 +138,14 @@ HRESULT CBasePin::AgreeMediaType(IPin* pReceivePin, const CMediaType* pmt) {
     }
     HRESULT hrFailure = VFW_E_NO_ACCEPTABLE_TYPES;
     for (int pass = 0; pass < 2; pass++) {
-        IEnumMediaTypes* pEnum = nullptr;
+        CComRef<IEnumMediaTypes> types;
         const bool bPeersTurn = (pass == 0) != m_bTryMyTypesFirst;
-        HRESULT hr = bPeersTurn ? pReceivePin->EnumMediaTypes(&pEnum) : EnumMediaTypes(&pEnum);
-        if (FAILED(hr) || !pEnum) {
+        HRESULT hr = bPeersTurn ? pReceivePin->EnumMediaTypes(types.Put()) : EnumMediaTypes(types.Put());
+        if (FAILED(hr) || !types) {
+            types.Detach();  // what a failed call left is no reference
             continue;
         }
-        hr = TryMediaTypes(pReceivePin, pmt, pEnum);
-        pEnum->Release();
+        hr = TryMediaTypes(pReceivePin, pmt, types.Get());
         if (SUCCEEDED(hr)) {
             return S_OK;
         }
@@ -309,7 +308,7 @@ STDMETHODIMP CBasePin::QueryPinInfo(PIN_INFO* pInfo) {
         pInfo->pFilter->AddRef();
     }
     if (m_pName) {
-        lstrcpynW(pInfo->achName, m_pName, MAX_PIN_NAME);
+        lstrcpynW(pInfo->achName, m_pName.get(), MAX_PIN_NAME);
     } else {
         pInfo->achName[0] = L'\0';
     }

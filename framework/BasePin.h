@@ -23,6 +23,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 
 #include "framework/Unknown.h"
 #include "media/CritSec.h"
@@ -79,14 +80,16 @@ public:
     BOOL IsConnected() const { return m_Connected.load() != nullptr; }
     IPin* GetConnected() const { return m_Connected.load(); }
     BOOL IsStopped() const;
-    LPWSTR Name() const { return m_pName; }
+    LPWSTR Name() const { return m_pName.get(); }
     REFERENCE_TIME CurrentStartTime() const { return m_tStart; }
     REFERENCE_TIME CurrentStopTime() const { return m_tStop; }
     double CurrentRate() const { return m_dRate; }
 
 protected:
-    WCHAR* m_pName;                     // owned; fixed at construction
-    std::atomic<IPin*> m_Connected;     // the peer, one reference; changed under *m_pLock
+    std::unique_ptr<WCHAR[]> m_pName;   // fixed at construction
+    // The peer, one reference; changed under *m_pLock. An atomic raw
+    // pointer, not a CComRef: streaming threads read it without the lock.
+    std::atomic<IPin*> m_Connected;
     PIN_DIRECTION m_dir;                // fixed at construction
     CCritSec* m_pLock;                  // the filter's state lock, not owned (see m_mt)
     bool m_bRunTimeError;               // streaming error seen; cleared by Inactive

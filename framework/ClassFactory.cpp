@@ -20,29 +20,6 @@ CClassFactory::CClassFactory(const CFactoryTemplate* pTemplate) : CBaseObject(L"
 
 LONG CClassFactory::ServerLocks() { return InterlockedExchangeAdd(&g_cServerLocks, 0); }
 
-STDMETHODIMP CClassFactory::QueryInterface(REFIID riid, void** ppv) {
-    if (ppv == nullptr) {
-        return E_POINTER;
-    }
-    *ppv = nullptr;
-    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IClassFactory)) {
-        *ppv = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) CClassFactory::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_cRef)); }
-
-STDMETHODIMP_(ULONG) CClassFactory::Release() {
-    LONG count = InterlockedDecrement(&m_cRef);
-    if (count == 0) {
-        delete this;
-    }
-    return static_cast<ULONG>(count);
-}
-
 STDMETHODIMP CClassFactory::CreateInstance(LPUNKNOWN pUnkOuter, REFIID riid, void** ppv) {
     if (ppv == nullptr) {
         return E_POINTER;
@@ -95,7 +72,6 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
         return E_OUTOFMEMORY;
     }
     *ppv = static_cast<IClassFactory*>(pFactory);
-    pFactory->AddRef();
     return S_OK;
 }
 

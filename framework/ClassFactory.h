@@ -10,6 +10,7 @@
 
 #include "framework/Setup.h"
 #include "framework/Unknown.h"
+#include "platform/ComObject.h"
 
 // Builds one object for a class: pUnk is the outer object or null; a failure
 // may be reported through *phr while an object is still returned.
@@ -36,14 +37,12 @@ extern CFactoryTemplate g_Templates[];
 extern int g_cTemplates;
 
 // The IClassFactory handed out by DllGetClassObject: one new factory per call,
-// bound to one template row. Counts itself as a live object of the module.
-class CClassFactory final : public IClassFactory, public CBaseObject {
+// bound to one template row, created with the one reference it hands out.
+// Counts itself as a live object of the module.
+class CClassFactory final : public CComObject<ComInterface<IClassFactory, IID_IClassFactory>>, public CBaseObject {
 public:
     explicit CClassFactory(const CFactoryTemplate* pTemplate);
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
     STDMETHODIMP CreateInstance(LPUNKNOWN pUnkOuter, REFIID riid, void** ppv) override;
     STDMETHODIMP LockServer(BOOL fLock) override;
 
@@ -51,10 +50,9 @@ public:
     static LONG ServerLocks();
 
 private:
-    ~CClassFactory() = default;
+    ~CClassFactory() override = default;
 
     const CFactoryTemplate* const m_pTemplate;  // a row of g_Templates; not owned
-    LONG volatile m_cRef = 0;                   // interlocked access only
 };
 
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv);

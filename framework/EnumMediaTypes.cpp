@@ -7,8 +7,7 @@
 #include "media/MediaType.h"
 
 CEnumMediaTypes::CEnumMediaTypes(CBasePin* pPin, CEnumMediaTypes* pEnumMediaTypes)
-    : m_Position(0), m_pPin(pPin), m_Version(0), m_cRef(1) {
-    static_cast<IPin*>(m_pPin)->AddRef();
+    : m_Position(0), m_pPin(pPin), m_Version(0) {
     if (pEnumMediaTypes) {
         m_Position = pEnumMediaTypes->m_Position;
         m_Version = pEnumMediaTypes->m_Version;
@@ -17,30 +16,7 @@ CEnumMediaTypes::CEnumMediaTypes(CBasePin* pPin, CEnumMediaTypes* pEnumMediaType
     }
 }
 
-CEnumMediaTypes::~CEnumMediaTypes() { static_cast<IPin*>(m_pPin)->Release(); }
-
-STDMETHODIMP CEnumMediaTypes::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv) {
-        return E_POINTER;
-    }
-    if (riid == IID_IEnumMediaTypes || riid == IID_IUnknown) {
-        *ppv = static_cast<IEnumMediaTypes*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) CEnumMediaTypes::AddRef() { return static_cast<ULONG>(++m_cRef); }
-
-STDMETHODIMP_(ULONG) CEnumMediaTypes::Release() {
-    const LONG cRef = --m_cRef;
-    if (cRef == 0) {
-        delete this;
-    }
-    return static_cast<ULONG>(cRef);
-}
+CEnumMediaTypes::~CEnumMediaTypes() = default;
 
 bool CEnumMediaTypes::AreWeOutOfSync() const { return m_pPin->GetMediaTypeVersion() != m_Version; }
 
@@ -113,6 +89,6 @@ STDMETHODIMP CEnumMediaTypes::Clone(IEnumMediaTypes** ppEnum) {
         *ppEnum = nullptr;
         return VFW_E_ENUM_OUT_OF_SYNC;
     }
-    *ppEnum = new (std::nothrow) CEnumMediaTypes(m_pPin, this);
+    *ppEnum = new (std::nothrow) CEnumMediaTypes(m_pPin.Get(), this);
     return *ppEnum ? S_OK : E_OUTOFMEMORY;
 }

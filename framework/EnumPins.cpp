@@ -6,8 +6,7 @@
 #include "framework/BasePin.h"
 
 CEnumPins::CEnumPins(CBaseFilter* pFilter, CEnumPins* pEnumPins)
-    : m_Position(0), m_PinCount(0), m_pFilter(pFilter), m_Version(0), m_cRef(1) {
-    static_cast<IBaseFilter*>(m_pFilter)->AddRef();
+    : m_Position(0), m_PinCount(0), m_pFilter(pFilter), m_Version(0) {
     if (pEnumPins) {
         m_Position = pEnumPins->m_Position;
         m_PinCount = pEnumPins->m_PinCount;
@@ -21,33 +20,8 @@ CEnumPins::CEnumPins(CBaseFilter* pFilter, CEnumPins* pEnumPins)
     }
 }
 
-CEnumPins::~CEnumPins() {
-    m_PinCache.RemoveAll();
-    static_cast<IBaseFilter*>(m_pFilter)->Release();
-}
-
-STDMETHODIMP CEnumPins::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv) {
-        return E_POINTER;
-    }
-    if (riid == IID_IEnumPins || riid == IID_IUnknown) {
-        *ppv = static_cast<IEnumPins*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) CEnumPins::AddRef() { return static_cast<ULONG>(++m_cRef); }
-
-STDMETHODIMP_(ULONG) CEnumPins::Release() {
-    const LONG cRef = --m_cRef;
-    if (cRef == 0) {
-        delete this;
-    }
-    return static_cast<ULONG>(cRef);
-}
+// The cache empties first; the filter's reference goes after, with the members.
+CEnumPins::~CEnumPins() { m_PinCache.RemoveAll(); }
 
 bool CEnumPins::AreWeOutOfSync() const { return m_pFilter->GetPinVersion() != m_Version; }
 
@@ -85,8 +59,7 @@ STDMETHODIMP CEnumPins::Next(ULONG cPins, IPin** ppPins, ULONG* pcFetched) {
             // The pins changed under us without a new version. The caller
             // does not release what a failing call returns: take it back.
             for (ULONG i = 0; i < cFetched; i++) {
-                ppPins[i]->Release();
-                ppPins[i] = nullptr;
+                ReleaseAndClear(ppPins[i]);
             }
             return VFW_E_ENUM_OUT_OF_SYNC;
         }
@@ -131,6 +104,6 @@ STDMETHODIMP CEnumPins::Clone(IEnumPins** ppEnum) {
         *ppEnum = nullptr;
         return VFW_E_ENUM_OUT_OF_SYNC;
     }
-    *ppEnum = new (std::nothrow) CEnumPins(m_pFilter, this);
+    *ppEnum = new (std::nothrow) CEnumPins(m_pFilter.Get(), this);
     return *ppEnum ? S_OK : E_OUTOFMEMORY;
 }

@@ -4,32 +4,25 @@
 // cache of pins already handed out since the last Reset, never returns a pin
 // twice.
 //
-// Lifetime: created with one reference; holds one reference on the filter
-// (so the filter, and the module, stay while it lives). Not a CUnknown.
+// Lifetime: created with one reference (CComObject); holds one reference on
+// the filter (so the filter, and the module, stay while it lives). Not a
+// CUnknown.
 // Threads: no lock of its own; one client at a time per enumerator. The
 // filter's GetPinCount/GetPin take the filter lock per call. Release may come
 // from any thread.
 #pragma once
 
-#include <atomic>
-
 #include "media/PointerList.h"
-#include "platform/platform.h"
+#include "platform/ComObject.h"
+#include "platform/ComRef.h"
 
 class CBaseFilter;
 class CBasePin;
 
-class CEnumPins final : public IEnumPins {
+class CEnumPins final : public CComObject<ComInterface<IEnumPins, IID_IEnumPins>> {
 public:
     // From pEnumPins (a clone) when given: same position, version and cache.
     CEnumPins(CBaseFilter* pFilter, CEnumPins* pEnumPins);
-    virtual ~CEnumPins();
-    CEnumPins(const CEnumPins&) = delete;
-    CEnumPins& operator=(const CEnumPins&) = delete;
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     STDMETHODIMP Next(ULONG cPins, IPin** ppPins, ULONG* pcFetched) override;
     STDMETHODIMP Skip(ULONG cPins) override;
@@ -37,13 +30,13 @@ public:
     STDMETHODIMP Clone(IEnumPins** ppEnum) override;
 
 private:
+    ~CEnumPins() override;
     bool AreWeOutOfSync() const;
     void Resync();
 
     int m_Position;                      // index of the next pin
     int m_PinCount;                      // the filter's count when last synchronised
-    CBaseFilter* const m_pFilter;        // one reference held
+    const CComRef<CBaseFilter> m_pFilter;
     LONG m_Version;                      // the filter's pin version when last synchronised
-    std::atomic<LONG> m_cRef;
     CPointerList<CBasePin> m_PinCache;   // pins handed out since the last Reset
 };

@@ -2,6 +2,7 @@
 
 #include "framework/Source.h"
 #include "media/IntToWstr.h"
+#include "platform/ComRef.h"
 
 namespace {
 
@@ -178,24 +179,25 @@ HRESULT CSourceStream::DoBufferProcessingLoop() {
             Reply(com == CMD_RUN || com == CMD_PAUSE ? S_OK : static_cast<DWORD>(E_UNEXPECTED));
             continue;
         }
-        IMediaSample* pSample = nullptr;
-        HRESULT hr = GetDeliveryBuffer(&pSample, nullptr, nullptr, 0);
-        if (FAILED(hr) || !pSample) {
+        CComRef<IMediaSample> sample;
+        HRESULT hr = GetDeliveryBuffer(sample.Put(), nullptr, nullptr, 0);
+        if (FAILED(hr) || !sample) {
+            sample.Detach();  // what a failed call left is no reference
             // Decommitted or out of buffers: look for the stop again shortly.
             Sleep(1);
             continue;
         }
-        hr = FillBuffer(pSample);
+        hr = FillBuffer(sample.Get());
         if (hr == S_OK) {
-            hr = Deliver(pSample);
-            pSample->Release();
+            hr = Deliver(sample.Get());
             if (hr != S_OK) {
                 // The downstream pin asks us to stop (S_FALSE) or failed.
                 return S_OK;
             }
             continue;
         }
-        pSample->Release();
+        // The sample goes back to its allocator before the end of the stream goes out.
+        sample.Reset();
         DeliverEndOfStream();
         if (hr == S_FALSE) {
             return S_OK;

@@ -14,25 +14,6 @@ REFERENCE_TIME CHostClock::Now() {
     return std::chrono::duration_cast<Units>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-STDMETHODIMP CHostClock::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IReferenceClock) {
-        *ppv = static_cast<IReferenceClock*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) CHostClock::AddRef() { return ++m_cRef; }
-
-STDMETHODIMP_(ULONG) CHostClock::Release() {
-    ULONG count = --m_cRef;
-    if (count == 0) delete this;
-    return count;
-}
-
 STDMETHODIMP CHostClock::GetTime(REFERENCE_TIME* pTime) {
     if (!pTime) return E_POINTER;
     *pTime = Now();

@@ -2,21 +2,15 @@
 // units. Any thread may call any method; GetTime takes no lock.
 #pragma once
 
-#include <atomic>
+#include "platform/ComObject.h"
 
-#include "platform/platform.h"
-
-class CHostClock final : public IReferenceClock {
+class CHostClock final : public CComObject<ComInterface<IReferenceClock, IID_IReferenceClock>> {
 public:
     // A new clock with one reference for the caller.
     static HRESULT Create(CHostClock** ppClock);
 
     // The current reference time, for host code that does not go through COM.
     static REFERENCE_TIME Now();
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     STDMETHODIMP GetTime(REFERENCE_TIME* pTime) override;
     // Advise requests are not served: nothing in the system asks for them.
@@ -28,7 +22,5 @@ public:
 
 private:
     CHostClock() = default;
-    ~CHostClock() = default;
-
-    std::atomic<ULONG> m_cRef{1};
+    ~CHostClock() override = default;
 };

@@ -24,15 +24,16 @@ void ForEachPin(IBaseFilter* pFilter, Fn fn) {
     }
 }
 
-// The filter that owns the pin connected to this output pin, with a reference.
-IBaseFilter* DownstreamFilter(IPin* pPin) {
+// The filter that owns the pin connected to this output pin, or empty.
+CComRef<IBaseFilter> DownstreamFilter(IPin* pPin) {
+    CComRef<IBaseFilter> filter;
     PIN_DIRECTION dir;
-    if (FAILED(pPin->QueryDirection(&dir)) || dir != PINDIR_OUTPUT) return nullptr;
+    if (FAILED(pPin->QueryDirection(&dir)) || dir != PINDIR_OUTPUT) return filter;
     CComRef<IPin> peer;
-    if (pPin->ConnectedTo(peer.Put()) != S_OK || !peer) return nullptr;
+    if (pPin->ConnectedTo(peer.Put()) != S_OK || !peer) return filter;
     PIN_INFO info{};
-    if (FAILED(peer->QueryPinInfo(&info))) return nullptr;
-    return info.pFilter;
+    if (SUCCEEDED(peer->QueryPinInfo(&info))) filter.Attach(info.pFilter);
+    return filter;
 }
 
 std::wstring FourDigits(int n) {
@@ -46,43 +47,16 @@ std::wstring FourDigits(int n) {
 HRESULT CHostGraph::Create(CHostGraph** ppGraph) {
     if (!ppGraph) return E_POINTER;
     *ppGraph = nullptr;
-    CHostGraph* graph = new (std::nothrow) CHostGraph();
+    CComRef<CHostGraph> graph;
+    graph.Attach(new (std::nothrow) CHostGraph());
     if (!graph) return E_OUTOFMEMORY;
-    HRESULT hr = CHostClock::Create(&graph->m_pClock);
-    if (FAILED(hr)) {
-        graph->Release();
-        return hr;
-    }
-    *ppGraph = graph;
+    HRESULT hr = CHostClock::Create(graph->m_clock.Put());
+    if (FAILED(hr)) return hr;
+    *ppGraph = graph.Detach();
     return S_OK;
 }
 
-CHostGraph::~CHostGraph() {
-    Teardown();
-    if (m_pClock) m_pClock->Release();
-}
-
-STDMETHODIMP CHostGraph::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IFilterGraph) {
-        *ppv = static_cast<IFilterGraph*>(this);
-    } else if (riid == IID_IMediaEventSink) {
-        *ppv = static_cast<IMediaEventSink*>(this);
-    } else {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) CHostGraph::AddRef() { return ++m_cRef; }
-
-STDMETHODIMP_(ULONG) CHostGraph::Release() {
-    ULONG count = --m_cRef;
-    if (count == 0) delete this;
-    return count;
-}
+CHostGraph::~CHostGraph() { Teardown(); }
 
 std::wstring CHostGraph::UniqueName(LPCWSTR pName) const {
     std::wstring base = pName ? pName : L"Filter";
@@ -111,38 +85,38 @@ HRESULT CHostGraph::AddFilterNamed(IBaseFilter* pFilter, LPCWSTR pName) {
     {
         CMutexLock hold(m_lock);
         for (const Entry& e : m_filters)
-            if (e.pFilter == pFilter) return E_INVALIDARG;
+            if (e.filter.Get() == pFilter) return E_INVALIDARG;
         name = UniqueName(pName);
         m_filters.reserve(m_filters.size() + 1);  // so that adding cannot fail once the filter joined
     }
     if (name.empty()) return VFW_E_DUPLICATE_NAME;
     HRESULT hr = pFilter->JoinFilterGraph(this, name.c_str());
     if (FAILED(hr)) return hr;
-    hr = pFilter->SetSyncSource(m_pClock);
+    hr = pFilter->SetSyncSource(m_clock.Get());
     if (FAILED(hr)) {
         pFilter->JoinFilterGraph(nullptr, nullptr);
         return hr;
     }
     bool renamed = pName && name != pName;
     CMutexLock hold(m_lock);
-    pFilter->AddRef();
-    m_filters.push_back(Entry{pFilter, std::move(name)});
+    m_filters.push_back(Entry{CComRef<IBaseFilter>(pFilter), std::move(name)});
     return renamed ? VFW_S_DUPLICATE_NAME : S_OK;
 }
 
 STDMETHODIMP CHostGraph::RemoveFilter(IBaseFilter* pFilter) {
     if (!pFilter) return E_POINTER;
+    CComRef<IBaseFilter> removed;  // the graph's reference, dropped once the filter is detached
     {
         CMutexLock hold(m_lock);
         auto it = std::find_if(m_filters.begin(), m_filters.end(),
-                               [&](const Entry& e) { return e.pFilter == pFilter; });
+                               [&](const Entry& e) { return e.filter.Get() == pFilter; });
         if (it == m_filters.end()) return VFW_E_NOT_FOUND;
         if (m_state != State_Stopped) return VFW_E_NOT_STOPPED;
+        removed = std::move(it->filter);
         m_filters.erase(it);
     }
     DisconnectPins(pFilter);
     Detach(pFilter);
-    pFilter->Release();
     return S_OK;
 }
 
@@ -156,11 +130,7 @@ STDMETHODIMP CHostGraph::FindFilterByName(LPCWSTR pName, IBaseFilter** ppFilter)
     *ppFilter = nullptr;
     CMutexLock hold(m_lock);
     for (const Entry& e : m_filters) {
-        if (e.name == pName) {
-            *ppFilter = e.pFilter;
-            e.pFilter->AddRef();
-            return S_OK;
-        }
+        if (e.name == pName) return e.filter.CopyTo(ppFilter);
     }
     return VFW_E_NOT_FOUND;
 }
@@ -200,13 +170,11 @@ STDMETHODIMP CHostGraph::Disconnect(IPin* ppin) {
 }
 
 STDMETHODIMP CHostGraph::SetDefaultSyncSource() {
-    std::vector<IBaseFilter*> filters = SnapshotDownstreamFirst();
     HRESULT result = S_OK;
-    for (IBaseFilter* f : filters) {
-        HRESULT hr = f->SetSyncSource(m_pClock);
+    for (const CComRef<IBaseFilter>& f : SnapshotDownstreamFirst()) {
+        HRESULT hr = f->SetSyncSource(m_clock.Get());
         if (FAILED(hr) && SUCCEEDED(result)) result = hr;
     }
-    ReleaseAll(filters);
     return result;
 }
 
@@ -221,32 +189,28 @@ STDMETHODIMP CHostGraph::Notify(LONG EventCode, LONG_PTR EventParam1, LONG_PTR E
     return S_OK;
 }
 
-std::vector<IBaseFilter*> CHostGraph::SnapshotDownstreamFirst() const {
-    std::vector<IBaseFilter*> filters;
+CHostGraph::Filters CHostGraph::SnapshotDownstreamFirst() const {
+    Filters filters;
     {
         CMutexLock hold(m_lock);
         filters.reserve(m_filters.size());
-        for (const Entry& e : m_filters) {
-            e.pFilter->AddRef();
-            filters.push_back(e.pFilter);
-        }
+        for (const Entry& e : m_filters) filters.emplace_back(e.filter.Get());
     }
     // Edges from each filter to the member filters its output pins feed.
     const size_t n = filters.size();
     std::vector<std::vector<size_t>> downstream(n);
     for (size_t i = 0; i < n; ++i) {
-        ForEachPin(filters[i], [&](IPin* pin) {
-            IBaseFilter* peer = DownstreamFilter(pin);
+        ForEachPin(filters[i].Get(), [&](IPin* pin) {
+            CComRef<IBaseFilter> peer = DownstreamFilter(pin);
             if (!peer) return;
             for (size_t j = 0; j < n; ++j)
-                if (filters[j] == peer && j != i) downstream[i].push_back(j);
-            peer->Release();
+                if (filters[j].Get() == peer.Get() && j != i) downstream[i].push_back(j);
         });
     }
     // Depth-first post-order puts every filter after all it feeds. The
     // explicit stack keeps a long chain from exhausting the thread's stack;
     // the visited marks end cycles.
-    std::vector<IBaseFilter*> ordered;
+    Filters ordered;
     std::vector<bool> visited(n, false);
     for (size_t root = 0; root < n; ++root) {
         if (visited[root]) continue;
@@ -261,7 +225,7 @@ std::vector<IBaseFilter*> CHostGraph::SnapshotDownstreamFirst() const {
                     stack.push_back({child, 0});
                 }
             } else {
-                ordered.push_back(filters[node]);
+                ordered.push_back(std::move(filters[node]));
                 stack.pop_back();
             }
         }
@@ -269,13 +233,8 @@ std::vector<IBaseFilter*> CHostGraph::SnapshotDownstreamFirst() const {
     return ordered;
 }
 
-void CHostGraph::ReleaseAll(std::vector<IBaseFilter*>& filters) {
-    for (IBaseFilter* f : filters) f->Release();
-    filters.clear();
-}
-
-void CHostGraph::StopAll(const std::vector<IBaseFilter*>& filters, HRESULT* pFirstFailure) {
-    for (IBaseFilter* f : filters) {
+void CHostGraph::StopAll(const Filters& filters, HRESULT* pFirstFailure) {
+    for (const CComRef<IBaseFilter>& f : filters) {
         HRESULT hr = f->Stop();
         if (FAILED(hr) && pFirstFailure && SUCCEEDED(*pFirstFailure)) *pFirstFailure = hr;
     }
@@ -286,16 +245,14 @@ void CHostGraph::StopAll(const std::vector<IBaseFilter*>& filters, HRESULT* pFir
 // Tells every filter, downstream first; on the first refusal stops them all
 // again (so no filter is left paused or running) and returns it.
 HRESULT CHostGraph::ChangeAll(FILTER_STATE target, REFERENCE_TIME tStart) {
-    std::vector<IBaseFilter*> filters = SnapshotDownstreamFirst();
-    for (IBaseFilter* f : filters) {
+    const Filters filters = SnapshotDownstreamFirst();
+    for (const CComRef<IBaseFilter>& f : filters) {
         HRESULT hr = target == State_Running ? f->Run(tStart) : f->Pause();
         if (FAILED(hr)) {
             StopAll(filters, nullptr);
-            ReleaseAll(filters);
             return hr;
         }
     }
-    ReleaseAll(filters);
     CMutexLock hold(m_lock);
     m_state = target;
     return S_OK;
@@ -318,10 +275,8 @@ HRESULT CHostGraph::Run() {
 }
 
 HRESULT CHostGraph::Stop() {
-    std::vector<IBaseFilter*> filters = SnapshotDownstreamFirst();
     HRESULT result = S_OK;
-    StopAll(filters, &result);
-    ReleaseAll(filters);
+    StopAll(SnapshotDownstreamFirst(), &result);
     return result;
 }
 
@@ -351,10 +306,11 @@ HRESULT CHostGraph::Teardown() {
         CMutexLock hold(m_lock);
         filters.swap(m_filters);
     }
-    for (Entry& e : filters) DisconnectPins(e.pFilter);
+    for (Entry& e : filters) DisconnectPins(e.filter.Get());
+    // Each filter goes as soon as it is detached, before the next is told.
     for (Entry& e : filters) {
-        Detach(e.pFilter);
-        e.pFilter->Release();
+        Detach(e.filter.Get());
+        e.filter.Reset();
     }
     return result;
 }
@@ -412,18 +368,12 @@ IPin* CHostGraph::LastReconnectPin() const {
 }
 
 IPin* FindOutputPin(IBaseFilter* pFilter) {
-    IEnumPins* pEnum = nullptr;
-    if (pFilter == nullptr || FAILED(pFilter->EnumPins(&pEnum))) return nullptr;
-    IPin* pFound = nullptr;
-    IPin* pPin = nullptr;
-    while (pFound == nullptr && pEnum->Next(1, &pPin, nullptr) == S_OK) {
+    if (pFilter == nullptr) return nullptr;
+    CComRef<IPin> found;
+    ForEachPin(pFilter, [&](IPin* pin) {
         PIN_DIRECTION direction = PINDIR_INPUT;
-        if (SUCCEEDED(pPin->QueryDirection(&direction)) && direction == PINDIR_OUTPUT) {
-            pFound = pPin;
-        } else {
-            pPin->Release();
-        }
-    }
-    pEnum->Release();
-    return pFound;
+        if (!found && SUCCEEDED(pin->QueryDirection(&direction)) && direction == PINDIR_OUTPUT)
+            found = CComRef<IPin>(pin);
+    });
+    return found.Detach();
 }

@@ -11,14 +11,14 @@
 // call the graph back with its locks held.
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
 #include <string>
 #include <vector>
 
 #include "host/HostClock.h"
+#include "platform/ComObject.h"
+#include "platform/ComRef.h"
 #include "platform/Mutex.h"
-#include "platform/platform.h"
 
 // One event as a filter notified it.
 struct HostEvent {
@@ -27,15 +27,12 @@ struct HostEvent {
     LONG_PTR lParam2;
 };
 
-class CHostGraph final : public IFilterGraph, public IMediaEventSink {
+// One identity: IFilterGraph's.
+class CHostGraph final : public CComObject<ComInterface<IFilterGraph, IID_IFilterGraph>,
+                                           ComInterface<IMediaEventSink, IID_IMediaEventSink>> {
 public:
     // A new stopped graph with its own clock, one reference for the caller.
     static HRESULT Create(CHostGraph** ppGraph);
-
-    // IUnknown (one identity: IFilterGraph's).
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     // IFilterGraph.
     STDMETHODIMP AddFilter(IBaseFilter* pFilter, LPCWSTR pName) override;
@@ -68,7 +65,7 @@ public:
     HRESULT Teardown();
 
     // The graph's clock (no reference added; valid while the graph lives).
-    CHostClock* Clock() const { return m_pClock; }
+    CHostClock* Clock() const { return m_clock.Get(); }
     // The start time handed to the filters by the last Run.
     REFERENCE_TIME RunStart() const;
     // Offset added to the clock's time for Run's start time (default 10 ms).
@@ -90,27 +87,26 @@ public:
     IPin* LastReconnectPin() const;
 
 private:
+    using Filters = std::vector<CComRef<IBaseFilter>>;
     struct Entry {
-        IBaseFilter* pFilter;  // one reference held
+        CComRef<IBaseFilter> filter;
         std::wstring name;
     };
 
     CHostGraph() = default;
-    ~CHostGraph();
+    ~CHostGraph() override;
 
     HRESULT AddFilterNamed(IBaseFilter* pFilter, LPCWSTR pName);  // AddFilter's work; may throw bad_alloc
-    // The member filters with a reference each, downstream ones first.
-    std::vector<IBaseFilter*> SnapshotDownstreamFirst() const;
+    // The member filters, downstream ones first.
+    Filters SnapshotDownstreamFirst() const;
     std::wstring UniqueName(LPCWSTR pName) const REQUIRES(m_lock);
-    void StopAll(const std::vector<IBaseFilter*>& filters, HRESULT* pFirstFailure);
+    void StopAll(const Filters& filters, HRESULT* pFirstFailure);
     // Pause (or Run at tStart) every filter; all stopped again on a failure.
     HRESULT ChangeAll(FILTER_STATE target, REFERENCE_TIME tStart);
-    static void ReleaseAll(std::vector<IBaseFilter*>& filters);
     static void DisconnectPins(IBaseFilter* pFilter);
     void Detach(IBaseFilter* pFilter);
 
-    std::atomic<ULONG> m_cRef{1};
-    CHostClock* m_pClock = nullptr;  // one reference; set in Create, never changed
+    CComRef<CHostClock> m_clock;  // set in Create, never changed
 
     mutable CMutex m_lock;
     std::vector<Entry> m_filters GUARDED_BY(m_lock);

@@ -1,8 +1,9 @@
 #include "host/RenderSink.h"
 
 #include <new>
+#include <utility>
 
-#include "host/HostEnum.h"
+#include "platform/ComRef.h"
 
 namespace {
 
@@ -10,19 +11,16 @@ namespace {
 const CLSID kClsidRenderSink = {0x6f0d2c51, 0x3b7e, 0x4a1c, {0x9e, 0x42, 0x5d, 0x18, 0xa7, 0x3c, 0x0b, 0x91}};
 
 // Enumerates the sink's one pin; holds a reference on the filter.
-class CSinkPinEnum final : public CHostEnum<IEnumPins> {
+class CSinkPinEnum final : public CComObject<ComInterface<IEnumPins, IID_IEnumPins>> {
 public:
-    CSinkPinEnum(CRenderSink* pFilter, ULONG position)
-        : CHostEnum<IEnumPins>(IID_IEnumPins), m_pFilter(pFilter), m_position(position) {
-        m_pFilter->AddRef();
-    }
+    CSinkPinEnum(CRenderSink* pFilter, ULONG position) : m_filter(pFilter), m_position(position) {}
 
     STDMETHODIMP Next(ULONG cPins, IPin** ppPins, ULONG* pcFetched) override {
         if (!ppPins) return E_POINTER;
         if (!pcFetched && cPins != 1) return E_INVALIDARG;
         ULONG fetched = 0;
         if (cPins > 0 && m_position < kPins) {
-            ppPins[0] = m_pFilter->InputPin();
+            ppPins[0] = m_filter->InputPin();
             ppPins[0]->AddRef();
             ++m_position;
             fetched = 1;
@@ -45,16 +43,16 @@ public:
     }
     STDMETHODIMP Clone(IEnumPins** ppEnum) override {
         if (!ppEnum) return E_POINTER;
-        *ppEnum = new (std::nothrow) CSinkPinEnum(m_pFilter, m_position);
+        *ppEnum = new (std::nothrow) CSinkPinEnum(m_filter.Get(), m_position);
         return *ppEnum ? S_OK : E_OUTOFMEMORY;
     }
 
 private:
-    ~CSinkPinEnum() override { m_pFilter->Release(); }
+    ~CSinkPinEnum() override = default;
 
     static const ULONG kPins = 1;
-    CRenderSink* m_pFilter;  // one reference
-    ULONG m_position;        // used by one thread at a time, as enumerators are
+    const CComRef<CRenderSink> m_filter;
+    ULONG m_position;  // used by one thread at a time, as enumerators are
 };
 
 }  // namespace
@@ -65,34 +63,11 @@ HRESULT CRenderSink::Create(CRenderSink** ppSink) {
     return *ppSink ? S_OK : E_OUTOFMEMORY;
 }
 
-CRenderSink::CRenderSink() : m_pin(*this) {}
-
-CRenderSink::~CRenderSink() {
-    if (m_pClock) m_pClock->Release();
-}
+CRenderSink::CRenderSink() : m_pin(*this, m_stream, m_recorder) {}
 
 FILTER_STATE CRenderSink::State() const {
-    CMutexLock hold(m_lock);
-    return m_state;
-}
-
-STDMETHODIMP CRenderSink::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IBaseFilter || riid == IID_IMediaFilter || riid == IID_IPersist) {
-        *ppv = static_cast<IBaseFilter*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) CRenderSink::AddRef() { return ++m_cRef; }
-
-STDMETHODIMP_(ULONG) CRenderSink::Release() {
-    ULONG count = --m_cRef;
-    if (count == 0) delete this;
-    return count;
+    CMutexLock hold(m_stream.lock);
+    return m_stream.state;
 }
 
 STDMETHODIMP CRenderSink::GetClassID(CLSID* pClassID) {
@@ -103,64 +78,60 @@ STDMETHODIMP CRenderSink::GetClassID(CLSID* pClassID) {
 
 STDMETHODIMP CRenderSink::Stop() {
     {
-        CMutexLock hold(m_lock);
-        m_state = State_Stopped;
-        ++m_cStopGeneration;
-        m_bCompletePending = false;
-        m_pin.OnStopLocked();
+        CMutexLock hold(m_stream.lock);
+        m_stream.state = State_Stopped;
+        ++m_stream.cStopGeneration;
+        m_stream.bCompletePending = false;
+        m_stream.bEndOfStream = false;
+        m_stream.bFlushing = false;
     }
-    m_stateChanged.notify_all();
+    m_stream.stateChanged.notify_all();
     return S_OK;
 }
 
 STDMETHODIMP CRenderSink::Pause() {
     {
-        CMutexLock hold(m_lock);
-        m_state = State_Paused;
+        CMutexLock hold(m_stream.lock);
+        m_stream.state = State_Paused;
     }
-    m_stateChanged.notify_all();
+    m_stream.stateChanged.notify_all();
     return S_OK;
 }
 
 STDMETHODIMP CRenderSink::Run(REFERENCE_TIME tStart) {
     bool notify;
     {
-        CMutexLock hold(m_lock);
-        m_rtStart = tStart;
-        m_state = State_Running;
-        notify = m_bCompletePending;
-        m_bCompletePending = false;
+        CMutexLock hold(m_stream.lock);
+        m_stream.rtStart = tStart;
+        m_stream.state = State_Running;
+        notify = m_stream.bCompletePending;
+        m_stream.bCompletePending = false;
     }
-    m_stateChanged.notify_all();
+    m_stream.stateChanged.notify_all();
     if (notify) NotifyComplete();
     return S_OK;
 }
 
 STDMETHODIMP CRenderSink::GetState(DWORD, FILTER_STATE* State) {
     if (!State) return E_POINTER;
-    CMutexLock hold(m_lock);
-    *State = m_state;
+    CMutexLock hold(m_stream.lock);
+    *State = m_stream.state;
     return S_OK;
 }
 
 STDMETHODIMP CRenderSink::SetSyncSource(IReferenceClock* pClock) {
-    IReferenceClock* old;
-    if (pClock) pClock->AddRef();
+    CComRef<IReferenceClock> clock(pClock);
     {
-        CMutexLock hold(m_lock);
-        old = m_pClock;
-        m_pClock = pClock;
+        CMutexLock hold(m_stream.lock);
+        std::swap(clock, m_stream.clock);
     }
-    if (old) old->Release();
+    // clock holds the old one now: released here, outside the lock.
     return S_OK;
 }
 
 STDMETHODIMP CRenderSink::GetSyncSource(IReferenceClock** pClock) {
-    if (!pClock) return E_POINTER;
-    CMutexLock hold(m_lock);
-    *pClock = m_pClock;
-    if (m_pClock) m_pClock->AddRef();
-    return S_OK;
+    CMutexLock hold(m_stream.lock);
+    return m_stream.clock.CopyTo(pClock);
 }
 
 STDMETHODIMP CRenderSink::EnumPins(IEnumPins** ppEnum) {
@@ -182,7 +153,7 @@ STDMETHODIMP CRenderSink::FindPin(LPCWSTR Id, IPin** ppPin) {
 
 STDMETHODIMP CRenderSink::QueryFilterInfo(FILTER_INFO* pInfo) {
     if (!pInfo) return E_POINTER;
-    CMutexLock hold(m_lock);
+    CMutexLock hold(m_stream.lock);
     size_t n = m_name.size() < MAX_FILTER_NAME - 1 ? m_name.size() : MAX_FILTER_NAME - 1;
     m_name.copy(pInfo->achName, n);
     pInfo->achName[n] = L'\0';
@@ -192,16 +163,12 @@ STDMETHODIMP CRenderSink::QueryFilterInfo(FILTER_INFO* pInfo) {
 }
 
 STDMETHODIMP CRenderSink::JoinFilterGraph(IFilterGraph* pGraph, LPCWSTR pName) {
-    IMediaEventSink* pSink = nullptr;
-    if (pGraph && SUCCEEDED(pGraph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&pSink))) &&
-        pSink) {
-        pSink->Release();  // held without a reference, like the graph itself
-    } else {
-        pSink = nullptr;
-    }
-    CMutexLock hold(m_lock);
+    // The event sink is held without a reference, like the graph itself.
+    CComRef<IMediaEventSink> sink;
+    if (pGraph && FAILED(pGraph->QueryInterface(IID_IMediaEventSink, sink.PutVoid()))) sink.Detach();
+    CMutexLock hold(m_stream.lock);
     m_pGraph = pGraph;
-    m_pEventSink = pSink;
+    m_pEventSink = sink.Get();
     try {
         m_name = pName ? pName : L"";
     } catch (const std::bad_alloc&) {
@@ -218,7 +185,7 @@ STDMETHODIMP CRenderSink::QueryVendorInfo(LPWSTR* pVendorInfo) {
 void CRenderSink::NotifyComplete() {
     IMediaEventSink* pSink;
     {
-        CMutexLock hold(m_lock);
+        CMutexLock hold(m_stream.lock);
         pSink = m_pEventSink;
     }
     if (pSink) pSink->Notify(EC_COMPLETE, S_OK, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)));

@@ -1,7 +1,8 @@
 // The host's rendering sink filter: one input pin (CRenderSinkPin) that
-// renders what an upstream filter delivers. The filter holds the state
-// (stopped, paused, running), the run start, the clock and its graph
-// membership; the pin does the rendering.
+// renders what an upstream filter delivers, and a recorder (CSinkRecorder)
+// of what it rendered. The filter holds the state (stopped, paused,
+// running), the run start, the clock (in SinkStreamState, which the pin
+// shares) and its graph membership; the pin does the rendering.
 //
 // Lifetime: created with one reference for the caller; the pin counts on the
 // filter. The graph is held without a reference (the graph outlives its
@@ -9,33 +10,29 @@
 //
 // Threading: state changes and graph calls come from the application
 // thread; the pin's streaming calls from the upstream worker thread; the
-// accessors from any thread. m_lock guards the members below and the pin's
-// state; m_stateChanged is signalled on every state change and flush so a
-// Receive waiting for its time returns at once. No outside object is called
-// with m_lock held, except the clock's GetTime.
+// accessors from any thread. The stream state's lock also guards the
+// graph membership below. No outside object is called with it held, except
+// the clock's GetTime.
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
 #include <string>
 
 #include "host/RenderSinkPin.h"
-#include "platform/Mutex.h"
-#include "platform/platform.h"
+#include "host/SinkRecorder.h"
+#include "host/SinkStreamState.h"
+#include "platform/ComObject.h"
 
-class CRenderSink final : public IBaseFilter {
+class CRenderSink final
+    : public CComObject<ComInterface<IBaseFilter, IID_IBaseFilter, IID_IMediaFilter, IID_IPersist>> {
 public:
     static HRESULT Create(CRenderSink** ppSink);
 
-    // The input pin, without a reference (it lives as long as the filter).
+    // The input pin and the recorder, without a reference (they live as
+    // long as the filter).
     CRenderSinkPin* Pin() { return &m_pin; }
     IPin* InputPin() { return static_cast<IPin*>(&m_pin); }
+    CSinkRecorder* Recorder() { return &m_recorder; }
     FILTER_STATE State() const;
-
-    // IUnknown.
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     // IPersist, IMediaFilter.
     STDMETHODIMP GetClassID(CLSID* pClassID) override;
@@ -57,23 +54,17 @@ private:
     friend class CRenderSinkPin;
 
     CRenderSink();
-    ~CRenderSink();
+    ~CRenderSink() override = default;
 
     // Tells the graph the stream is complete (EC_COMPLETE); no lock held.
-    void NotifyComplete();
+    void NotifyComplete() EXCLUDES(m_stream.lock);
 
-    std::atomic<ULONG> m_cRef{1};
+    SinkStreamState m_stream;
+    // No references: the graph outlives its filters.
+    IFilterGraph* m_pGraph GUARDED_BY(m_stream.lock) = nullptr;
+    IMediaEventSink* m_pEventSink GUARDED_BY(m_stream.lock) = nullptr;  // the graph's
+    std::wstring m_name GUARDED_BY(m_stream.lock);
 
-    mutable CMutex m_lock;                   // the sink's one lock
-    std::condition_variable m_stateChanged;  // state change, flush or stop; waited on with m_lock
-    FILTER_STATE m_state GUARDED_BY(m_lock) = State_Stopped;
-    uint64_t m_cStopGeneration GUARDED_BY(m_lock) = 0;  // raised by Stop; a waiting Receive gives up
-    REFERENCE_TIME m_rtStart GUARDED_BY(m_lock) = 0;    // from Run
-    IReferenceClock* m_pClock GUARDED_BY(m_lock) = nullptr;      // one reference
-    IFilterGraph* m_pGraph GUARDED_BY(m_lock) = nullptr;         // no reference: the graph outlives its filters
-    IMediaEventSink* m_pEventSink GUARDED_BY(m_lock) = nullptr;  // the graph's, no reference
-    std::wstring m_name GUARDED_BY(m_lock);
-    bool m_bCompletePending GUARDED_BY(m_lock) = false;  // end of stream while paused: notify on Run
-
+    CSinkRecorder m_recorder;
     CRenderSinkPin m_pin;  // last: it refers to the members above
 };

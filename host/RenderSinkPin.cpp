@@ -1,21 +1,20 @@
 #include "host/RenderSinkPin.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <new>
+#include <utility>
 
-#include "host/HostEnum.h"
 #include "host/RenderSink.h"
+#include "platform/ComObject.h"
 
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
 // The sink has no preferred types: its enumerator is always empty.
-class CEmptyTypeEnum final : public CHostEnum<IEnumMediaTypes> {
+class CEmptyTypeEnum final : public CComObject<ComInterface<IEnumMediaTypes, IID_IEnumMediaTypes>> {
 public:
-    CEmptyTypeEnum() : CHostEnum<IEnumMediaTypes>(IID_IEnumMediaTypes) {}
     STDMETHODIMP Next(ULONG cMediaTypes, AM_MEDIA_TYPE** ppMediaTypes, ULONG* pcFetched) override {
         if (!ppMediaTypes) return E_POINTER;
         if (!pcFetched && cMediaTypes != 1) return E_INVALIDARG;
@@ -60,174 +59,75 @@ bool FormatIsSound(const AM_MEDIA_TYPE* pmt) {
 
 }  // namespace
 
-CRenderSinkPin::CRenderSinkPin(CRenderSink& filter)
-    : m_filter(filter), m_acceptMajor(MEDIATYPE_Video), m_acceptSubtype(GUID_NULL) {}
-
-CRenderSinkPin::~CRenderSinkPin() {
-    if (m_pConnected) m_pConnected->Release();
-    if (m_pNotifiedAllocator) m_pNotifiedAllocator->Release();
-    if (m_pOwnAllocator) m_pOwnAllocator->Release();
-}
+CRenderSinkPin::CRenderSinkPin(CRenderSink& filter, SinkStreamState& stream, CSinkRecorder& recorder)
+    : m_filter(filter), m_stream(stream), m_recorder(recorder), m_acceptMajor(MEDIATYPE_Video),
+      m_acceptSubtype(GUID_NULL) {}
 
 // --- Configuration ---
 
 void CRenderSinkPin::AcceptAnyType() {
-    CMutexLock hold(m_filter.m_lock);
+    CMutexLock hold(m_stream.lock);
     m_bAcceptAny = true;
 }
 
 void CRenderSinkPin::AcceptOnly(REFGUID major, REFGUID subtype) {
-    CMutexLock hold(m_filter.m_lock);
+    CMutexLock hold(m_stream.lock);
     m_bAcceptAny = false;
     m_acceptMajor = major;
     m_acceptSubtype = subtype;
 }
 
 void CRenderSinkPin::SetOfferAllocator(bool bOffer) {
-    CMutexLock hold(m_filter.m_lock);
+    CMutexLock hold(m_stream.lock);
     m_bOfferAllocator = bOffer;
 }
 
 void CRenderSinkPin::SetAllocatorRequirements(const ALLOCATOR_PROPERTIES* pProps) {
-    CMutexLock hold(m_filter.m_lock);
+    CMutexLock hold(m_stream.lock);
     m_bHaveRequirements = pProps != nullptr;
     if (pProps) m_requirements = *pProps;
 }
 
 void CRenderSinkPin::SetRenderMode(SinkRenderMode mode) {
     {
-        CMutexLock hold(m_filter.m_lock);
+        CMutexLock hold(m_stream.lock);
         m_mode = mode;
     }
-    m_filter.m_stateChanged.notify_all();
+    m_stream.stateChanged.notify_all();
 }
 
 void CRenderSinkPin::SetMaxWait(DWORD dwMilliseconds) {
-    CMutexLock hold(m_filter.m_lock);
+    CMutexLock hold(m_stream.lock);
     m_dwMaxWaitMs = dwMilliseconds;
 }
 
 void CRenderSinkPin::FailReceiveAfter(uint64_t n, HRESULT hr) {
-    CMutexLock hold(m_filter.m_lock);
+    CMutexLock hold(m_stream.lock);
     m_bFailAfter = true;
     m_cFailAfter = n;
     m_hrFail = hr;
 }
 
-void CRenderSinkPin::KeepLastFrame(bool bKeep) {
-    CMutexLock hold(m_filter.m_lock);
-    m_bKeepLastFrame = bKeep;
-    if (!bKeep) m_lastFrame.clear();
-}
-
-void CRenderSinkPin::SetMaxRecords(size_t n) {
-    CMutexLock hold(m_filter.m_lock);
-    m_cMaxRecords = n;
-}
-
-void CRenderSinkPin::SetFrameCallback(std::function<void(const SinkFrame&)> callback) {
-    std::shared_ptr<std::function<void(const SinkFrame&)>> p;
-    if (callback) p = std::make_shared<std::function<void(const SinkFrame&)>>(std::move(callback));
-    CMutexLock hold(m_filter.m_lock);
-    m_pCallback = std::move(p);
-}
-
-// --- Results ---
-
-uint64_t CRenderSinkPin::SampleCount() const {
-    CMutexLock hold(m_filter.m_lock);
-    return m_cRendered;
-}
-
-uint64_t CRenderSinkPin::RefusedCount() const {
-    CMutexLock hold(m_filter.m_lock);
-    return m_cRefused;
-}
-
-uint64_t CRenderSinkPin::RejectedCount() const {
-    CMutexLock hold(m_filter.m_lock);
-    return m_cRejected;
-}
-
-uint64_t CRenderSinkPin::BadLengthCount() const {
-    CMutexLock hold(m_filter.m_lock);
-    return m_cBadLength;
-}
-
-std::vector<SinkSample> CRenderSinkPin::Samples() const {
-    CMutexLock hold(m_filter.m_lock);
-    return m_samples;
-}
-
-std::vector<BYTE> CRenderSinkPin::LastFrame() const {
-    CMutexLock hold(m_filter.m_lock);
-    return m_lastFrame;
-}
-
-uint64_t CRenderSinkPin::EndOfStreamCount() const {
-    CMutexLock hold(m_filter.m_lock);
-    return m_cEndOfStream;
-}
-
-uint64_t CRenderSinkPin::BeginFlushCount() const {
-    CMutexLock hold(m_filter.m_lock);
-    return m_cBeginFlush;
-}
-
-uint64_t CRenderSinkPin::EndFlushCount() const {
-    CMutexLock hold(m_filter.m_lock);
-    return m_cEndFlush;
-}
-
-std::vector<SinkSegment> CRenderSinkPin::Segments() const {
-    CMutexLock hold(m_filter.m_lock);
-    return m_segments;
-}
-
-template <class Pred>
-bool CRenderSinkPin::WaitForProgress(DWORD dwTimeoutMs, Pred reached) const {
-    CMutexLock hold(m_filter.m_lock);
-    ++m_cWaiters;
-    const bool done = m_progress.wait_for(hold.Native(), std::chrono::milliseconds(dwTimeoutMs), reached);
-    --m_cWaiters;
-    return done;
-}
-
-bool CRenderSinkPin::WaitForSamples(uint64_t n, DWORD dwTimeoutMs) const {
-    return WaitForProgress(dwTimeoutMs, [&]() { return m_cRendered >= n; });
-}
-
-bool CRenderSinkPin::WaitForEndOfStream(DWORD dwTimeoutMs) const {
-    return WaitForProgress(dwTimeoutMs, [&]() { return m_cEndOfStream > 0; });
-}
-
-void CRenderSinkPin::ResetCounts() {
-    CMutexLock hold(m_filter.m_lock);
-    m_cRendered = m_cRefused = m_cRejected = m_cBadLength = 0;
-    m_cEndOfStream = m_cBeginFlush = m_cEndFlush = 0;
-    m_samples.clear();
-    m_segments.clear();
-    m_lastFrame.clear();
-}
+// --- The connection ---
 
 IMemAllocator* CRenderSinkPin::NotifiedAllocator() const {
-    CMutexLock hold(m_filter.m_lock);
-    return m_pNotifiedAllocator;
+    CMutexLock hold(m_stream.lock);
+    return m_notifiedAllocator.Get();
 }
 
 bool CRenderSinkPin::NotifiedReadOnly() const {
-    CMutexLock hold(m_filter.m_lock);
+    CMutexLock hold(m_stream.lock);
     return m_bReadOnly;
 }
 
 bool CRenderSinkPin::UsesOwnAllocator() const {
-    CMutexLock hold(m_filter.m_lock);
-    return m_pOwnAllocator && m_pNotifiedAllocator == m_pOwnAllocator;
+    CMutexLock hold(m_stream.lock);
+    return m_ownAllocator && m_notifiedAllocator.Get() == m_ownAllocator.Get();
 }
 
 bool CRenderSinkPin::GetConnectedType(AM_MEDIA_TYPE* pHeader, std::vector<BYTE>* pFormat) const {
-    CMutexLock hold(m_filter.m_lock);
-    if (!m_pConnected) return false;
+    CMutexLock hold(m_stream.lock);
+    if (!m_connected) return false;
     if (pHeader) *pHeader = m_mt;
     if (pFormat) *pFormat = m_format;
     return true;
@@ -236,17 +136,9 @@ bool CRenderSinkPin::GetConnectedType(AM_MEDIA_TYPE* pHeader, std::vector<BYTE>*
 // --- IUnknown ---
 
 STDMETHODIMP CRenderSinkPin::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IPin) {
-        *ppv = static_cast<IPin*>(this);
-    } else if (riid == IID_IMemInputPin) {
-        *ppv = static_cast<IMemInputPin*>(this);
-    } else {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
+    using Pin = ComInterface<IPin, IID_IPin>;
+    using MemInput = ComInterface<IMemInputPin, IID_IMemInputPin>;
+    return QueryComInterface<Pin, MemInput>(this, riid, ppv);
 }
 
 STDMETHODIMP_(ULONG) CRenderSinkPin::AddRef() { return m_filter.AddRef(); }
@@ -278,55 +170,46 @@ STDMETHODIMP CRenderSinkPin::ReceiveConnection(IPin* pConnector, const AM_MEDIA_
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    CMutexLock hold(m_filter.m_lock);
-    if (m_pConnected) return VFW_E_ALREADY_CONNECTED;
-    if (m_filter.m_state != State_Stopped) return VFW_E_NOT_STOPPED;
+    CMutexLock hold(m_stream.lock);
+    if (m_connected) return VFW_E_ALREADY_CONNECTED;
+    if (m_stream.state != State_Stopped) return VFW_E_NOT_STOPPED;
     if (!Accepts(pmt)) return VFW_E_TYPE_NOT_ACCEPTED;
     m_mt = *pmt;
     m_mt.pbFormat = nullptr;
     m_mt.pUnk = nullptr;
     m_format.swap(format);
-    m_pConnected = pConnector;
-    m_pConnected->AddRef();
+    m_connected = CComRef<IPin>(pConnector);
     return S_OK;
 }
 
-void CRenderSinkPin::ReleaseConnectionLocked(IPin** ppPeer, IMemAllocator** ppAllocator) {
-    *ppPeer = m_pConnected;
-    *ppAllocator = m_pNotifiedAllocator;
-    m_pConnected = nullptr;
-    m_pNotifiedAllocator = nullptr;
-    m_bReadOnly = false;
-}
-
 STDMETHODIMP CRenderSinkPin::Disconnect() {
-    IPin* pPeer;
-    IMemAllocator* pAllocator;
+    // Released outside the lock, peer first: the last release may run the
+    // peer's destructor.
+    CComRef<IPin> peer;
+    CComRef<IMemAllocator> allocator;
     {
-        CMutexLock hold(m_filter.m_lock);
-        if (m_filter.m_state != State_Stopped) return VFW_E_NOT_STOPPED;
-        if (!m_pConnected) return S_FALSE;
-        ReleaseConnectionLocked(&pPeer, &pAllocator);
+        CMutexLock hold(m_stream.lock);
+        if (m_stream.state != State_Stopped) return VFW_E_NOT_STOPPED;
+        if (!m_connected) return S_FALSE;
+        peer = std::move(m_connected);
+        allocator = std::move(m_notifiedAllocator);
+        m_bReadOnly = false;
     }
-    // Released outside the lock: the last release may run the peer's destructor.
-    pPeer->Release();
-    if (pAllocator) pAllocator->Release();
+    peer.Reset();
     return S_OK;
 }
 
 STDMETHODIMP CRenderSinkPin::ConnectedTo(IPin** pPin) {
     if (!pPin) return E_POINTER;
-    CMutexLock hold(m_filter.m_lock);
-    *pPin = m_pConnected;
-    if (!m_pConnected) return VFW_E_NOT_CONNECTED;
-    m_pConnected->AddRef();
-    return S_OK;
+    CMutexLock hold(m_stream.lock);
+    m_connected.CopyTo(pPin);
+    return m_connected ? S_OK : VFW_E_NOT_CONNECTED;
 }
 
 STDMETHODIMP CRenderSinkPin::ConnectionMediaType(AM_MEDIA_TYPE* pmt) {
     if (!pmt) return E_POINTER;
-    CMutexLock hold(m_filter.m_lock);
-    if (!m_pConnected) {
+    CMutexLock hold(m_stream.lock);
+    if (!m_connected) {
         *pmt = AM_MEDIA_TYPE{};
         pmt->bFixedSizeSamples = TRUE;
         pmt->lSampleSize = 1;
@@ -369,7 +252,7 @@ STDMETHODIMP CRenderSinkPin::QueryId(LPWSTR* Id) {
 
 STDMETHODIMP CRenderSinkPin::QueryAccept(const AM_MEDIA_TYPE* pmt) {
     if (!pmt) return E_POINTER;
-    CMutexLock hold(m_filter.m_lock);
+    CMutexLock hold(m_stream.lock);
     return Accepts(pmt) ? S_OK : S_FALSE;
 }
 
@@ -384,18 +267,14 @@ STDMETHODIMP CRenderSinkPin::QueryInternalConnections(IPin**, ULONG*) { return E
 STDMETHODIMP CRenderSinkPin::EndOfStream() {
     bool notify = false;
     {
-        CMutexLock hold(m_filter.m_lock);
-        ++m_cEndOfStream;
+        CMutexLock hold(m_stream.lock);
+        m_recorder.Count(&SinkCounts::endOfStream);
         // Stopped (a source's last word racing the stop) or flushing: nothing to complete.
-        if (m_bFlushing || m_filter.m_state == State_Stopped) {
-            if (m_cWaiters > 0) m_progress.notify_all();
-            return S_OK;
-        }
-        m_bEndOfStream = true;
+        if (m_stream.bFlushing || m_stream.state == State_Stopped) return S_OK;
+        m_stream.bEndOfStream = true;
         // As a renderer does: complete while running; while paused, once run.
-        if (m_filter.m_state == State_Running) notify = true;
-        else m_filter.m_bCompletePending = true;
-        if (m_cWaiters > 0) m_progress.notify_all();
+        if (m_stream.state == State_Running) notify = true;
+        else m_stream.bCompletePending = true;
     }
     if (notify) m_filter.NotifyComplete();
     return S_OK;
@@ -403,33 +282,27 @@ STDMETHODIMP CRenderSinkPin::EndOfStream() {
 
 STDMETHODIMP CRenderSinkPin::BeginFlush() {
     {
-        CMutexLock hold(m_filter.m_lock);
-        ++m_cBeginFlush;
-        m_bFlushing = true;
-        ++m_cFlushGeneration;
-        m_bEndOfStream = false;
-        m_filter.m_bCompletePending = false;
+        CMutexLock hold(m_stream.lock);
+        m_recorder.Count(&SinkCounts::beginFlush);
+        m_stream.bFlushing = true;
+        ++m_stream.cFlushGeneration;
+        m_stream.bEndOfStream = false;
+        m_stream.bCompletePending = false;
     }
-    m_filter.m_stateChanged.notify_all();
+    m_stream.stateChanged.notify_all();
     return S_OK;
 }
 
 STDMETHODIMP CRenderSinkPin::EndFlush() {
-    CMutexLock hold(m_filter.m_lock);
-    ++m_cEndFlush;
-    m_bFlushing = false;
-    m_bEndOfStream = false;
+    CMutexLock hold(m_stream.lock);
+    m_recorder.Count(&SinkCounts::endFlush);
+    m_stream.bFlushing = false;
+    m_stream.bEndOfStream = false;
     return S_OK;
 }
 
 STDMETHODIMP CRenderSinkPin::NewSegment(REFERENCE_TIME tStart, REFERENCE_TIME tStop, double dRate) {
-    CMutexLock hold(m_filter.m_lock);
-    try {
-        m_segments.push_back(SinkSegment{tStart, tStop, dRate});
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    return S_OK;
+    return m_recorder.NewSegment(SinkSegment{tStart, tStop, dRate});
 }
 
 // --- IMemInputPin ---
@@ -437,72 +310,61 @@ STDMETHODIMP CRenderSinkPin::NewSegment(REFERENCE_TIME tStart, REFERENCE_TIME tS
 STDMETHODIMP CRenderSinkPin::GetAllocator(IMemAllocator** ppAllocator) {
     if (!ppAllocator) return E_POINTER;
     *ppAllocator = nullptr;
-    CMutexLock hold(m_filter.m_lock);
+    CMutexLock hold(m_stream.lock);
     if (!m_bOfferAllocator) return VFW_E_NO_ALLOCATOR;
-    if (!m_pOwnAllocator) {
+    if (!m_ownAllocator) {
         HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                                      reinterpret_cast<void**>(&m_pOwnAllocator));
+                                      m_ownAllocator.PutVoid());
         if (FAILED(hr)) {
-            m_pOwnAllocator = nullptr;
+            m_ownAllocator.Detach();  // what a failed call left is no reference
             return hr;
         }
-        if (!m_pOwnAllocator) return E_UNEXPECTED;
+        if (!m_ownAllocator) return E_UNEXPECTED;
     }
-    *ppAllocator = m_pOwnAllocator;
-    m_pOwnAllocator->AddRef();
-    return S_OK;
+    return m_ownAllocator.CopyTo(ppAllocator);
 }
 
 STDMETHODIMP CRenderSinkPin::NotifyAllocator(IMemAllocator* pAllocator, BOOL bReadOnly) {
     if (!pAllocator) return E_POINTER;
-    pAllocator->AddRef();
-    IMemAllocator* old;
+    CComRef<IMemAllocator> allocator(pAllocator);
     {
-        CMutexLock hold(m_filter.m_lock);
-        old = m_pNotifiedAllocator;
-        m_pNotifiedAllocator = pAllocator;
+        CMutexLock hold(m_stream.lock);
+        std::swap(allocator, m_notifiedAllocator);
         m_bReadOnly = bReadOnly != FALSE;
     }
-    if (old) old->Release();
+    // allocator holds the old one now: released here, outside the lock.
     return S_OK;
 }
 
 STDMETHODIMP CRenderSinkPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES* pProps) {
     if (!pProps) return E_POINTER;
-    CMutexLock hold(m_filter.m_lock);
+    CMutexLock hold(m_stream.lock);
     if (!m_bHaveRequirements) return E_NOTIMPL;
     *pProps = m_requirements;
     return S_OK;
 }
 
-REFERENCE_TIME CRenderSinkPin::StreamTimeNow() const {
-    REFERENCE_TIME now = 0;
-    if (!m_filter.m_pClock || FAILED(m_filter.m_pClock->GetTime(&now))) return 0;
-    return now - m_filter.m_rtStart;
-}
-
 HRESULT CRenderSinkPin::WaitUntilDue(CMutexLock& hold, const SinkSample& info) {
-    const uint64_t stopGeneration = m_filter.m_cStopGeneration;
-    const uint64_t flushGeneration = m_cFlushGeneration;
+    const uint64_t stopGeneration = m_stream.cStopGeneration;
+    const uint64_t flushGeneration = m_stream.cFlushGeneration;
     SteadyClock::time_point giveUp{};  // set on the first wait: the fast path reads no clock
     for (;;) {
-        if (m_filter.m_state == State_Stopped || m_filter.m_cStopGeneration != stopGeneration)
-            return VFW_E_WRONG_STATE;
-        if (m_bFlushing || m_cFlushGeneration != flushGeneration) return S_FALSE;
+        if (m_stream.state == State_Stopped || m_stream.cStopGeneration != stopGeneration) return VFW_E_WRONG_STATE;
+        if (m_stream.bFlushing || m_stream.cFlushGeneration != flushGeneration) return S_FALSE;
         if (m_mode == SinkRenderMode::AsFastAsPossible) return S_OK;
         if (giveUp == SteadyClock::time_point{}) giveUp = SteadyClock::now() + std::chrono::milliseconds(m_dwMaxWaitMs);
         SteadyClock::time_point wake = giveUp;
-        if (m_filter.m_state == State_Running) {
-            if (FAILED(info.hrTime) || !m_filter.m_pClock) return S_OK;
+        if (m_stream.state == State_Running) {
+            if (FAILED(info.hrTime) || !m_stream.clock) return S_OK;
             REFERENCE_TIME remaining;
-            if (__builtin_sub_overflow(info.rtStart, StreamTimeNow(), &remaining)) remaining = INT64_MAX;
+            if (__builtin_sub_overflow(info.rtStart, m_stream.StreamTimeNow(), &remaining)) remaining = INT64_MAX;
             if (remaining <= 0) return S_OK;
             // Capped first: a sample time far in the future must not overflow the deadline.
             const REFERENCE_TIME cap = static_cast<REFERENCE_TIME>(m_dwMaxWaitMs) * 10000;
             if (remaining < cap) wake = SteadyClock::now() + std::chrono::microseconds(remaining / 10 + 1);
         }
         if (SteadyClock::now() >= giveUp) return S_OK;  // rendered late rather than never
-        m_filter.m_stateChanged.wait_until(hold.Native(), wake);
+        m_stream.stateChanged.wait_until(hold.Native(), wake);
     }
 }
 
@@ -510,39 +372,29 @@ STDMETHODIMP CRenderSinkPin::Receive(IMediaSample* pSample) {
     if (!pSample) return E_POINTER;
     BYTE* pData = nullptr;
     SinkSample info = ReadSample(pSample, &pData);
-    std::shared_ptr<std::function<void(const SinkFrame&)>> callback;
+    std::shared_ptr<const SinkFrameCallback> callback;
     LONG cbData = 0;
     {
-        CMutexLock hold(m_filter.m_lock);
-        if (!m_pConnected) return VFW_E_NOT_CONNECTED;
-        if (m_bFailAfter && m_cRendered >= m_cFailAfter) {
-            ++m_cRefused;
+        CMutexLock hold(m_stream.lock);
+        if (!m_connected) return VFW_E_NOT_CONNECTED;
+        if (m_bFailAfter && m_recorder.SampleCount() >= m_cFailAfter) {
+            m_recorder.Count(&SinkCounts::refused);
             return m_hrFail;
         }
-        if (m_bEndOfStream) {
-            ++m_cRejected;
+        if (m_stream.bEndOfStream) {
+            m_recorder.Count(&SinkCounts::rejected);
             return VFW_E_SAMPLE_REJECTED_EOS;
         }
         HRESULT hr = WaitUntilDue(hold, info);
         if (hr != S_OK) {
-            ++m_cRejected;
+            m_recorder.Count(&SinkCounts::rejected);
             return hr;
         }
-        // The clock is read only for someone who will see the record.
-        const bool bRecorded = m_samples.size() < m_cMaxRecords;
-        if (bRecorded || m_pCallback) info.rtRendered = StreamTimeNow();
-        if (!info.bLengthValid) ++m_cBadLength;
+        if (m_recorder.WantsRenderTime()) info.rtRendered = m_stream.StreamTimeNow();
         // Never read past the buffer, whatever length the sample claims.
         cbData = pData ? std::max<LONG>(0, std::min(info.lActual, info.lSize)) : 0;
-        try {
-            if (bRecorded) m_samples.push_back(info);
-            if (m_bKeepLastFrame) m_lastFrame.assign(pData, pData + cbData);
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        }
-        ++m_cRendered;
-        callback = m_pCallback;
-        if (m_cWaiters > 0) m_progress.notify_all();
+        hr = m_recorder.Rendered(info, pData, cbData, &callback);
+        if (FAILED(hr)) return hr;
     }
     if (callback) (*callback)(SinkFrame{pData, cbData, &info});
     return S_OK;
@@ -560,11 +412,6 @@ STDMETHODIMP CRenderSinkPin::ReceiveMultiple(IMediaSample** pSamples, LONG nSamp
 }
 
 STDMETHODIMP CRenderSinkPin::ReceiveCanBlock() {
-    CMutexLock hold(m_filter.m_lock);
+    CMutexLock hold(m_stream.lock);
     return m_mode == SinkRenderMode::AtSampleTime ? S_OK : S_FALSE;
-}
-
-void CRenderSinkPin::OnStopLocked() {
-    m_bEndOfStream = false;
-    m_bFlushing = false;
 }

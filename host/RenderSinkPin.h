@@ -1,9 +1,9 @@
 // The rendering sink's one input pin ("In"): accepts a connection from an
 // output pin, offers its own allocator or none, and renders what arrives:
 // each sample at its start time on the clock (relative to the run start), or
-// as fast as possible. It counts and records every sample, keeps a copy of
-// the last frame, hands frames to an optional callback, and can be told to
-// refuse Receive after N samples. For tests and tools on Linux.
+// as fast as possible. What it renders, and every streaming call, it reports
+// to the sink's recorder (CSinkRecorder). It can be told to refuse Receive
+// after N samples. For tests and tools on Linux.
 //
 // Lifetime: the pin lives inside its filter (CRenderSink) and counts on it:
 // AddRef/Release on the pin are the filter's.
@@ -11,20 +11,19 @@
 // Threading: the connection methods and the configuration setters come from
 // the application thread while the filter is stopped; Receive, EndOfStream
 // and the flush calls from the upstream filter's streaming thread; the
-// accessors and waits from any thread. Everything below is guarded by the
-// filter's one lock (CRenderSink::m_lock), which is never held while calling
-// into the peer, the graph or the frame callback (the clock's GetTime is the
-// one outside call made under it). Receive waits on the filter's state
-// condition, so Stop, Pause and BeginFlush end its wait at once.
+// accessors from any thread. The pin's members are guarded by the sink's
+// one lock (SinkStreamState::lock), which is never held while calling into
+// the peer, the graph or the frame callback (the clock's GetTime is the one
+// outside call made under it). Receive waits on the sink's state condition,
+// so Stop, Pause and BeginFlush end its wait at once.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <functional>
-#include <memory>
 #include <vector>
 
-#include "platform/Mutex.h"
+#include "host/SinkRecorder.h"
+#include "host/SinkStreamState.h"
+#include "platform/ComRef.h"
 #include "platform/platform.h"
 
 class CRenderSink;
@@ -42,37 +41,9 @@ enum class SinkRenderMode {
     AsFastAsPossible
 };
 
-// What one rendered sample carried.
-struct SinkSample {
-    HRESULT hrTime;              // GetTime's answer: S_OK, VFW_S_NO_STOP_TIME or a failure
-    REFERENCE_TIME rtStart;      // valid when hrTime succeeded
-    REFERENCE_TIME rtStop;
-    bool bSyncPoint;
-    bool bDiscontinuity;
-    bool bPreroll;
-    LONG lActual;                // GetActualDataLength
-    LONG lSize;                  // GetSize
-    bool bLengthValid;           // 0 <= lActual <= lSize and a data pointer
-    REFERENCE_TIME rtRendered;   // stream time when rendered (clock - run start); 0 without a clock
-};
-
-// Handed to the frame callback; pData is valid only during the call.
-struct SinkFrame {
-    const BYTE* pData;
-    LONG cbData;
-    const SinkSample* pInfo;
-};
-
-struct SinkSegment {
-    REFERENCE_TIME rtStart;
-    REFERENCE_TIME rtStop;
-    double dRate;
-};
-
 class CRenderSinkPin final : public IPin, public IMemInputPin {
 public:
-    explicit CRenderSinkPin(CRenderSink& filter);
-    ~CRenderSinkPin();
+    CRenderSinkPin(CRenderSink& filter, SinkStreamState& stream, CSinkRecorder& recorder);
     CRenderSinkPin(const CRenderSinkPin&) = delete;
     CRenderSinkPin& operator=(const CRenderSinkPin&) = delete;
 
@@ -93,26 +64,8 @@ public:
     void SetMaxWait(DWORD dwMilliseconds);
     // After n rendered samples, every Receive answers hr (S_FALSE or a failure).
     void FailReceiveAfter(uint64_t n, HRESULT hr);
-    void KeepLastFrame(bool bKeep);
-    // At most this many SinkSample records are kept (counting goes on).
-    void SetMaxRecords(size_t n);
-    void SetFrameCallback(std::function<void(const SinkFrame&)> callback);
 
-    // --- Results ---
-    uint64_t SampleCount() const;
-    uint64_t RefusedCount() const;  // Receive answered by FailReceiveAfter
-    uint64_t RejectedCount() const; // Receive refused for the state (stopped, flushing, after end of stream)
-    uint64_t BadLengthCount() const;
-    std::vector<SinkSample> Samples() const;
-    std::vector<BYTE> LastFrame() const;
-    uint64_t EndOfStreamCount() const;
-    uint64_t BeginFlushCount() const;
-    uint64_t EndFlushCount() const;
-    std::vector<SinkSegment> Segments() const;
-    // Waits until at least n samples were rendered, at most dwTimeoutMs.
-    bool WaitForSamples(uint64_t n, DWORD dwTimeoutMs) const;
-    bool WaitForEndOfStream(DWORD dwTimeoutMs) const;
-    void ResetCounts();
+    // --- The connection ---
     // The allocator that the upstream pin notified (identity only), its
     // read-only flag, and whether it is the one this pin offered.
     IMemAllocator* NotifiedAllocator() const;
@@ -152,64 +105,32 @@ public:
     STDMETHODIMP ReceiveCanBlock() override;
 
 private:
-    friend class CRenderSink;
-
-    // The functions below that need the filter's lock (REQUIRES in words)
-    // cannot say so to the lock checks: this header cannot name the lock, as
-    // the filter, which holds the pin by value, is incomplete here. For the
-    // same reason the pin's own members below are unchecked. The filter's
-    // members the pin reads are checked where the pin takes the lock, and
-    // the two functions that read them here are left out.
-    bool Accepts(const AM_MEDIA_TYPE* pmt) const;  // REQUIRES: lock held
+    bool Accepts(const AM_MEDIA_TYPE* pmt) const REQUIRES(m_stream.lock);
     // Holds the sample until it is due. S_OK: render it; otherwise the
-    // answer to Receive. REQUIRES: lock held (through hold).
-    HRESULT WaitUntilDue(CMutexLock& hold, const SinkSample& info) NO_THREAD_SAFETY_ANALYSIS;
-    REFERENCE_TIME StreamTimeNow() const NO_THREAD_SAFETY_ANALYSIS;  // REQUIRES: lock held
-    // Waits on m_progress until reached() holds, at most dwTimeoutMs; takes the lock.
-    template <class Pred>
-    bool WaitForProgress(DWORD dwTimeoutMs, Pred reached) const;
-    // Called by the filter under its lock when it stops.
-    void OnStopLocked();
-    void ReleaseConnectionLocked(IPin** ppPeer, IMemAllocator** ppAllocator);
+    // answer to Receive.
+    HRESULT WaitUntilDue(CMutexLock& hold, const SinkSample& info) REQUIRES(m_stream.lock);
 
-    CRenderSink& m_filter;  // owner; the pin lives inside it
+    CRenderSink& m_filter;        // owner; the pin lives inside it
+    SinkStreamState& m_stream;    // the filter's
+    CSinkRecorder& m_recorder;    // the filter's
 
-    // Guarded by the filter's lock.
-    IPin* m_pConnected = nullptr;            // one reference while connected
-    AM_MEDIA_TYPE m_mt{};                    // connection type; pbFormat and pUnk unused (kept null)
-    std::vector<BYTE> m_format;              // the connection type's format block
-    IMemAllocator* m_pOwnAllocator = nullptr;      // one reference once created
-    IMemAllocator* m_pNotifiedAllocator = nullptr; // one reference while connected
-    bool m_bReadOnly = false;
+    // Destroyed bottom up: a pin that dies connected drops its peer first.
+    CComRef<IMemAllocator> m_ownAllocator GUARDED_BY(m_stream.lock);       // created on the first GetAllocator
+    CComRef<IMemAllocator> m_notifiedAllocator GUARDED_BY(m_stream.lock);  // while connected
+    bool m_bReadOnly GUARDED_BY(m_stream.lock) = false;
+    CComRef<IPin> m_connected GUARDED_BY(m_stream.lock);
+    AM_MEDIA_TYPE m_mt GUARDED_BY(m_stream.lock) = {};  // connection type; pbFormat and pUnk unused (kept null)
+    std::vector<BYTE> m_format GUARDED_BY(m_stream.lock);  // the connection type's format block
 
-    bool m_bAcceptAny = false;
-    GUID m_acceptMajor;
-    GUID m_acceptSubtype;
-    bool m_bOfferAllocator = false;
-    bool m_bHaveRequirements = false;
-    ALLOCATOR_PROPERTIES m_requirements{};
-    SinkRenderMode m_mode = SinkRenderMode::AtSampleTime;
-    DWORD m_dwMaxWaitMs = 30000;
-    bool m_bFailAfter = false;
-    uint64_t m_cFailAfter = 0;
-    HRESULT m_hrFail = S_OK;
-    bool m_bKeepLastFrame = true;
-    size_t m_cMaxRecords = 100000;
-    std::shared_ptr<std::function<void(const SinkFrame&)>> m_pCallback;
-
-    bool m_bFlushing = false;
-    bool m_bEndOfStream = false;
-    uint64_t m_cFlushGeneration = 0;  // raised by BeginFlush; a waiting Receive gives up
-    uint64_t m_cRendered = 0;
-    uint64_t m_cRefused = 0;
-    uint64_t m_cRejected = 0;
-    uint64_t m_cBadLength = 0;
-    uint64_t m_cEndOfStream = 0;
-    uint64_t m_cBeginFlush = 0;
-    uint64_t m_cEndFlush = 0;
-    std::vector<SinkSample> m_samples;
-    std::vector<BYTE> m_lastFrame;
-    std::vector<SinkSegment> m_segments;
-    mutable int m_cWaiters = 0;                      // threads in WaitFor...
-    mutable std::condition_variable m_progress;      // a sample rendered or end of stream
+    bool m_bAcceptAny GUARDED_BY(m_stream.lock) = false;
+    GUID m_acceptMajor GUARDED_BY(m_stream.lock);
+    GUID m_acceptSubtype GUARDED_BY(m_stream.lock);
+    bool m_bOfferAllocator GUARDED_BY(m_stream.lock) = false;
+    bool m_bHaveRequirements GUARDED_BY(m_stream.lock) = false;
+    ALLOCATOR_PROPERTIES m_requirements GUARDED_BY(m_stream.lock) = {};
+    SinkRenderMode m_mode GUARDED_BY(m_stream.lock) = SinkRenderMode::AtSampleTime;
+    DWORD m_dwMaxWaitMs GUARDED_BY(m_stream.lock) = 30000;
+    bool m_bFailAfter GUARDED_BY(m_stream.lock) = false;
+    uint64_t m_cFailAfter GUARDED_BY(m_stream.lock) = 0;
+    HRESULT m_hrFail GUARDED_BY(m_stream.lock) = S_OK;
 };

@@ -1,6 +1,7 @@
 #include "media/Allocator.h"
 
 #include <new>
+#include <utility>
 
 #include "platform/ComRef.h"
 
@@ -34,9 +35,6 @@ CBaseAllocator::CBaseAllocator(LPCWSTR pName, LPUNKNOWN pUnk, HRESULT* phr, BOOL
 CBaseAllocator::~CBaseAllocator() {
     if (m_hSem != nullptr) {
         CloseHandle(m_hSem);
-    }
-    if (m_pNotify != nullptr) {
-        m_pNotify->Release();
     }
 }
 
@@ -194,7 +192,7 @@ STDMETHODIMP CBaseAllocator::ReleaseBuffer(IMediaSample* pBuffer) {
             m_bDecommitInProgress = FALSE;
             dropSelf = true;
         }
-        notify = CComRef<IMemAllocatorNotifyCallbackTemp>(m_pNotify);
+        notify = CComRef<IMemAllocatorNotifyCallbackTemp>(m_pNotify.Get());
     }
     if (notify) {
         notify->NotifyRelease();
@@ -206,17 +204,12 @@ STDMETHODIMP CBaseAllocator::ReleaseBuffer(IMediaSample* pBuffer) {
 }
 
 STDMETHODIMP CBaseAllocator::SetNotify(IMemAllocatorNotifyCallbackTemp* pNotify) {
-    IMemAllocatorNotifyCallbackTemp* pOld = nullptr;
+    // The old callback is released after the lock, once the new one is counted.
+    CComRef<IMemAllocatorNotifyCallbackTemp> old;
     {
         CAutoLock lock(this);
-        if (pNotify != nullptr) {
-            pNotify->AddRef();
-        }
-        pOld = m_pNotify;
-        m_pNotify = pNotify;
-    }
-    if (pOld != nullptr) {
-        pOld->Release();
+        old = std::move(m_pNotify);
+        m_pNotify = CComRef<IMemAllocatorNotifyCallbackTemp>(pNotify);
     }
     return S_OK;
 }

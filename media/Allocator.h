@@ -15,6 +15,7 @@
 #include "framework/Unknown.h"
 #include "media/CritSec.h"
 #include "media/MediaSample.h"
+#include "platform/ComRef.h"
 
 class CBaseAllocator : public CUnknown, public IMemAllocatorCallbackTemp, public CCritSec {
 public:
@@ -61,7 +62,7 @@ protected:
     BOOL m_bChanged GUARDED_BY(this) = FALSE;              // properties changed since the last Alloc
     BOOL m_bCommitted GUARDED_BY(this) = FALSE;
     BOOL m_bDecommitInProgress GUARDED_BY(this) = FALSE;   // completes when the last lent sample returns
-    IMemAllocatorNotifyCallbackTemp* m_pNotify GUARDED_BY(this) = nullptr;  // counted
+    CComRef<IMemAllocatorNotifyCallbackTemp> m_pNotify GUARDED_BY(this);
     const BOOL m_fEnableReleaseCallback;
 
 private:

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/ComRef.h"
+
 namespace {
 
 // Format blocks of two records are equal; a record that claims a block but
@@ -177,11 +179,7 @@ void FreeMediaType(AM_MEDIA_TYPE& mt) {
         mt.cbFormat = 0;
         mt.pbFormat = nullptr;
     }
-    if (mt.pUnk != nullptr) {
-        IUnknown* pUnk = mt.pUnk;
-        mt.pUnk = nullptr;
-        pUnk->Release();
-    }
+    ReleaseAndClear(mt.pUnk);
 }
 
 AM_MEDIA_TYPE* CreateMediaType(const AM_MEDIA_TYPE* pSrc) {

@@ -1,6 +1,7 @@
 // Registration of the usable slots as video-input devices.
 #include "module/InstanceSettings.h"
 #include "module/Module.h"
+#include "platform/ComRef.h"
 
 namespace {
 
@@ -14,30 +15,27 @@ HRESULT LastErrorAsFailure() { return static_cast<HRESULT>(0x80070000u | (GetLas
 
 // Registers (or removes) one slot's device entry with a filter mapper of its own.
 HRESULT MapSlot(const CFactoryTemplate& slot, bool bUsable, BOOL bRegister) {
-    IFilterMapper2* pFm2 = nullptr;
+    CComRef<IFilterMapper2> mapper;
     HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                                  reinterpret_cast<void**>(&pFm2));
+                                  mapper.PutVoid());
     if (FAILED(hr)) {
         return hr;
     }
     if (bRegister) {
         if (bUsable) {
-            IMoniker* pMoniker = nullptr;
-            hr = pFm2->RegisterFilter(*slot.m_ClsID, slot.m_Name, &pMoniker, &CLSID_VideoInputDeviceCategory, nullptr,
-                                      &g_rf2Oculo);
-            if (pMoniker != nullptr) {
-                pMoniker->Release();  // a mapper may hand back the entry's moniker: not needed
-            }
+            // A mapper may hand back the entry's moniker: not needed.
+            CComRef<IMoniker> moniker;
+            hr = mapper->RegisterFilter(*slot.m_ClsID, slot.m_Name, moniker.Put(), &CLSID_VideoInputDeviceCategory,
+                                        nullptr, &g_rf2Oculo);
         } else {
             hr = S_OK;
         }
     } else {
-        hr = pFm2->UnregisterFilter(&CLSID_VideoInputDeviceCategory, nullptr, *slot.m_ClsID);
+        hr = mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, nullptr, *slot.m_ClsID);
         if (IsNotThere(hr)) {
             hr = S_OK;
         }
     }
-    pFm2->Release();
     return hr;
 }
 

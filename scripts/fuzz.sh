@@ -7,7 +7,7 @@
 # build/fuzz/fuzz/findings/ and ends that target's run. Prints executions
 # and findings per target; fails when any target found something.
 #   fuzz.sh [seconds] [target...]     targets: registry_format settings
-#                                     frame_store pin_types camera
+#                                     text reg_file frame_store pin_types camera
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -19,7 +19,7 @@ case "$SECONDS_EACH" in
     ''|*[!0-9]*) echo "usage: $0 [seconds] [target...]" >&2; exit 2 ;;
 esac
 TARGETS=("$@")
-[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(registry_format settings frame_store pin_types camera)
+[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(registry_format settings text reg_file frame_store pin_types camera)
 
 cmake --preset fuzz >/dev/null || exit 1
 cmake --build --preset fuzz -j2 || exit 1

@@ -147,8 +147,8 @@ void BM_DeliveryLoop(benchmark::State& state) {
     }
     sink->Pin()->SetRenderMode(SinkRenderMode::AsFastAsPossible);
     sink->Pin()->SetOfferAllocator(false);
-    sink->Pin()->KeepLastFrame(false);
-    sink->Pin()->SetMaxRecords(0);
+    sink->Recorder()->KeepLastFrame(false);
+    sink->Recorder()->SetMaxRecords(0);
 
     CBenchSource* pSource = nullptr;
     CBenchStream* pStream = MakeBenchSource(state, &pSource);
@@ -193,8 +193,8 @@ void BM_SinkReceive(benchmark::State& state) {
         return;
     }
     sink->Pin()->SetRenderMode(SinkRenderMode::AsFastAsPossible);
-    sink->Pin()->KeepLastFrame(false);
-    sink->Pin()->SetMaxRecords(0);
+    sink->Recorder()->KeepLastFrame(false);
+    sink->Recorder()->SetMaxRecords(0);
     CBenchSource* pSource = nullptr;
     CBenchStream* pStream = MakeBenchSource(state, &pSource);
     if (!pStream) {

@@ -62,11 +62,11 @@ public:
             return false;
         }
         m_pPin = static_cast<COculoStream*>(static_cast<COculo*>(m_filter.Get())->GetPin(0));
-        CRenderSinkPin* pSink = m_sink->Pin();
-        pSink->SetRenderMode(SinkRenderMode::AsFastAsPossible);
-        pSink->KeepLastFrame(false);
-        pSink->SetMaxRecords(0);
-        pSink->SetFrameCallback([this](const SinkFrame& frame) {
+        m_sink->Pin()->SetRenderMode(SinkRenderMode::AsFastAsPossible);
+        CSinkRecorder* pRecorder = m_sink->Recorder();
+        pRecorder->KeepLastFrame(false);
+        pRecorder->SetMaxRecords(0);
+        pRecorder->SetFrameCallback([this](const SinkFrame& frame) {
             for (LONG i = 0; i < frame.cbData && !m_bPicture.load(std::memory_order_relaxed); i += 997) {
                 if (frame.pData[i] > 16) m_bPicture = true;
             }
@@ -98,7 +98,7 @@ public:
         m_graph->Stop();
         return WallMs() - t0;
     }
-    uint64_t Samples() const { return m_sink->Pin()->SampleCount(); }
+    uint64_t Samples() const { return m_sink->Recorder()->SampleCount(); }
 
 private:
     BenchSlot m_slot;

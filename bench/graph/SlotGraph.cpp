@@ -32,12 +32,12 @@ bool CSlotGraph::Make(const std::vector<BenchSlot>& slots) {
         slot.filter.Attach(CreateSlotFilter(settings));
         if (!slot.filter || FAILED(CRenderSink::Create(slot.sink.Put()))) return false;
         slot.pin = static_cast<COculoStream*>(static_cast<COculo*>(slot.filter.Get())->GetPin(0));
-        CRenderSinkPin* pSink = slot.sink->Pin();
-        pSink->SetRenderMode(SinkRenderMode::AsFastAsPossible);
-        pSink->KeepLastFrame(false);
-        pSink->SetMaxRecords(0);
+        slot.sink->Pin()->SetRenderMode(SinkRenderMode::AsFastAsPossible);
+        CSinkRecorder* pRecorder = slot.sink->Recorder();
+        pRecorder->KeepLastFrame(false);
+        pRecorder->SetMaxRecords(0);
         std::atomic<bool>* picture = slot.picture.get();
-        pSink->SetFrameCallback([picture](const SinkFrame& frame) {
+        pRecorder->SetFrameCallback([picture](const SinkFrame& frame) {
             for (LONG i = 0; i < frame.cbData && !picture->load(std::memory_order_relaxed); i += 997) {
                 if (frame.pData[i] > 16) *picture = true;
             }

@@ -28,7 +28,7 @@ public:
     bool WaitForPictures(double timeoutMs) const;
 
     size_t Size() const { return m_slots.size(); }
-    uint64_t Samples(size_t i) const { return m_slots[i].sink->Pin()->SampleCount(); }
+    uint64_t Samples(size_t i) const { return m_slots[i].sink->Recorder()->SampleCount(); }
     COculoStream* Pin(size_t i) const { return m_slots[i].pin; }
 
 private:

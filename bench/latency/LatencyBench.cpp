@@ -153,12 +153,12 @@ Figures Measure(const std::string& name, const std::string& url, int cameraW, in
         return figures;
     }
     IPin* pOut = static_cast<IPin*>(static_cast<COculo*>(filter.Get())->GetPin(0));
-    CRenderSinkPin* pSink = sink->Pin();
-    pSink->SetRenderMode(SinkRenderMode::AsFastAsPossible);
-    pSink->KeepLastFrame(false);
-    pSink->SetMaxRecords(0);
+    sink->Pin()->SetRenderMode(SinkRenderMode::AsFastAsPossible);
+    CSinkRecorder* pRecorder = sink->Recorder();
+    pRecorder->KeepLastFrame(false);
+    pRecorder->SetMaxRecords(0);
     const int stride = (kWidth * 3 + 3) & ~3;
-    pSink->SetFrameCallback([&](const SinkFrame& frame) {
+    pRecorder->SetFrameCallback([&](const SinkFrame& frame) {
         const uint64_t now = MonotonicUs();
         uint64_t code = 0;
         if (frame.cbData >= stride * kHeight &&

@@ -6,7 +6,7 @@
 #include "platform/RegKey.h"
 #include "platform/posix/FilterMapper.h"
 #include "platform/posix/InprocServers.h"
-#include "platform/posix/RegistryDocument.h"
+#include "text/Unicode.h"
 
 namespace oculo::posix {
 namespace {
@@ -35,7 +35,7 @@ std::string RegisteredServer(REFCLSID clsid) {
     LONG status = RegQueryValueExW(server.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(path), &size);
     server.Close();
     if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::string();
-    return WideToUtf8(path);  // terminated: the buffer has one WCHAR to spare
+    return text::WideToUtf8(path);  // terminated: the buffer has one WCHAR to spare
 }
 
 HRESULT GetClassObject(REFCLSID clsid, IClassFactory** factory) {

@@ -14,10 +14,11 @@
 // IFilterMapper::RegisterFilter writes HKCR\Filter\{clsid} (default value:
 // the name) and "Merit" under HKCR\CLSID\{clsid}. Everything else the
 // mappers offer answers E_NOTIMPL.
-#include <atomic>
 #include <new>
 #include <vector>
 
+#include "platform/ComObject.h"
+#include "platform/ComRef.h"
 #include "platform/RegKey.h"
 #include "platform/posix/FilterMapper.h"
 
@@ -109,34 +110,7 @@ HRESULT WriteInstance(const std::wstring& path, LPCWSTR name, REFCLSID filter, c
     return FromWin32(status);
 }
 
-// Counting shared by the mapper objects; each is created with one reference.
-template <class Interface>
-class Counted : public Interface {
-public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (riid != IID_IUnknown && riid != InterfaceId()) return E_NOINTERFACE;
-        AddRef();
-        *object = static_cast<Interface*>(this);
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG count = --m_cRef;
-        if (count == 0) delete this;
-        return count;
-    }
-
-protected:
-    virtual ~Counted() = default;
-    virtual REFIID InterfaceId() const = 0;
-
-private:
-    std::atomic<ULONG> m_cRef{1};
-};
-
-class FilterMapper2 final : public Counted<IFilterMapper2> {
+class FilterMapper2 final : public CComObject<ComInterface<IFilterMapper2, IID_IFilterMapper2>> {
 public:
     STDMETHODIMP CreateCategory(REFCLSID, DWORD, LPCWSTR) override { return E_NOTIMPL; }
 
@@ -167,12 +141,9 @@ public:
                                      const CLSID*) override {
         return E_NOTIMPL;
     }
-
-private:
-    REFIID InterfaceId() const override { return IID_IFilterMapper2; }
 };
 
-class FilterMapper final : public Counted<IFilterMapper> {
+class FilterMapper final : public CComObject<ComInterface<IFilterMapper, IID_IFilterMapper>> {
 public:
     STDMETHODIMP RegisterFilter(CLSID clsid, LPCWSTR name, DWORD merit) override {
         if (!name) return E_POINTER;
@@ -216,9 +187,6 @@ public:
     STDMETHODIMP EnumMatchingFilters(IEnumRegFilters**, DWORD, BOOL, CLSID, CLSID, BOOL, BOOL, CLSID, CLSID) override {
         return E_NOTIMPL;
     }
-
-private:
-    REFIID InterfaceId() const override { return IID_IFilterMapper; }
 };
 
 // A class object that lives as long as the process and creates mappers.
@@ -236,11 +204,10 @@ public:
         if (!object) return E_POINTER;
         *object = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        Mapper* mapper = new (std::nothrow) Mapper();
+        CComRef<Mapper> mapper;
+        mapper.Attach(new (std::nothrow) Mapper());
         if (!mapper) return E_OUTOFMEMORY;
-        HRESULT result = mapper->QueryInterface(riid, object);
-        mapper->Release();
-        return result;
+        return mapper->QueryInterface(riid, object);
     }
     STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 };

@@ -61,7 +61,5 @@ private:
 
 // Case folding used for key and value names.
 std::wstring FoldCase(const std::wstring& text);
-std::wstring Utf8ToWide(const std::string& text);
-std::string WideToUtf8(const std::wstring& text);
 
 }  // namespace oculo::posix

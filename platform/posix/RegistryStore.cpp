@@ -145,7 +145,10 @@ LONG RegistryStore::Save(const std::string& path, const RegistryDocument& docume
     std::string temporary = path + ".XXXXXX";
     int fd = mkstemp(&temporary[0]);
     if (fd < 0) return ErrorFromErrno(errno);
-    fchmod(fd, 0644);
+    // The file holds cameras' passwords: readable by its owner only, as
+    // mkstemp made it, or as its owner set the file this one replaces.
+    struct stat old;
+    fchmod(fd, stat(path.c_str(), &old) == 0 ? (old.st_mode & 0777) : 0600);
     bool written = WriteAll(fd, document.Serialize()) && fsync(fd) == 0;
     int error = errno;
     close(fd);

@@ -6,7 +6,8 @@
 // A change runs as one transaction under an exclusive
 // lock on "<file>.lock" against a fresh read, and is written to a temporary
 // file that replaces the registry by rename, so nothing another writer did is
-// lost and no reader sees half a file.
+// lost and no reader sees half a file. The file holds cameras' passwords: it
+// is created readable by its owner only, and a rewrite keeps the mode it had.
 #pragma once
 
 #include <functional>

@@ -6,45 +6,9 @@
 #include <string>
 
 #include "platform/posix/winapi.h"
+#include "text/Unicode.h"
 
 namespace {
-
-constexpr char32_t kReplacement = 0xFFFD;
-
-bool IsScalar(char32_t c) { return c < 0xD800 || (c > 0xDFFF && c <= 0x10FFFF); }
-
-// Decodes one UTF-8 sequence at text[*at] (length bytes in all); malformed
-// input yields U+FFFD and skips one byte, as Windows does.
-char32_t DecodeUtf8(const unsigned char* text, size_t length, size_t* at) {
-    unsigned char lead = text[(*at)++];
-    if (lead < 0x80) return lead;
-    int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 ? 1 : -1;
-    if (extra < 0 || lead > 0xF4 || *at + extra > length) return kReplacement;
-    char32_t code = lead & (0x3F >> extra);
-    for (int i = 0; i < extra; ++i) {
-        unsigned char next = text[*at + i];
-        if ((next & 0xC0) != 0x80) return kReplacement;
-        code = (code << 6) | (next & 0x3F);
-    }
-    static const char32_t kMinimum[] = {0, 0x80, 0x800, 0x10000};
-    if (code < kMinimum[extra] || !IsScalar(code)) return kReplacement;
-    *at += extra;
-    return code;
-}
-
-// Encodes one code point; returns its length (1 to 4) in out.
-int EncodeUtf8(char32_t code, char* out) {
-    if (!IsScalar(code)) code = kReplacement;
-    if (code < 0x80) {
-        out[0] = static_cast<char>(code);
-        return 1;
-    }
-    int extra = code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
-    static const unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
-    out[0] = static_cast<char>(kLead[extra] | (code >> (6 * extra)));
-    for (int i = 1; i <= extra; ++i) out[i] = static_cast<char>(0x80 | ((code >> (6 * (extra - i))) & 0x3F));
-    return extra + 1;
-}
 
 bool KnownCodePage(UINT codePage) { return codePage == CP_ACP || codePage == CP_UTF8; }
 
@@ -64,11 +28,11 @@ WINBASEAPI int WINAPI MultiByteToWideChar(UINT codePage, DWORD, LPCSTR multiByte
     if (!KnownCodePage(codePage) || !multiByte || cbMultiByte == 0 || cbMultiByte < -1 || cchWideChar < 0 ||
         (cchWideChar > 0 && !wideChar))
         return Fail(ERROR_INVALID_PARAMETER);
-    size_t length = cbMultiByte == -1 ? std::strlen(multiByte) + 1 : static_cast<size_t>(cbMultiByte);
-    const unsigned char* text = reinterpret_cast<const unsigned char*>(multiByte);
+    const std::string_view text(multiByte, cbMultiByte == -1 ? std::strlen(multiByte) + 1 : static_cast<size_t>(cbMultiByte));
     size_t written = 0;
-    for (size_t at = 0; at < length;) {
-        char32_t code = DecodeUtf8(text, length, &at);
+    for (size_t at = 0; at < text.size();) {
+        char32_t code = oculo::text::ReadUtf8(text, &at);
+        if (code == oculo::text::kMalformed) code = oculo::text::kReplacementCharacter;  // as Windows does
         if (cchWideChar > 0) {
             if (written >= static_cast<size_t>(cchWideChar)) return Fail(ERROR_INSUFFICIENT_BUFFER);
             wideChar[written] = static_cast<WCHAR>(code);
@@ -84,11 +48,11 @@ WINBASEAPI int WINAPI WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR wideChar
         (cbMultiByte > 0 && !multiByte))
         return Fail(ERROR_INVALID_PARAMETER);
     if (usedDefaultChar) *usedDefaultChar = FALSE;  // UTF-8 represents every code point
-    size_t length = cchWideChar == -1 ? std::wcslen(wideChar) + 1 : static_cast<size_t>(cchWideChar);
+    const std::wstring_view text(wideChar, cchWideChar == -1 ? std::wcslen(wideChar) + 1 : static_cast<size_t>(cchWideChar));
     size_t written = 0;
-    for (size_t at = 0; at < length; ++at) {
+    for (size_t at = 0; at < text.size();) {
         char encoded[4];
-        int size = EncodeUtf8(static_cast<char32_t>(wideChar[at]), encoded);
+        int size = oculo::text::EncodeUtf8(oculo::text::ReadWide(text, &at), encoded);
         if (cbMultiByte > 0) {
             if (written + size > static_cast<size_t>(cbMultiByte)) return Fail(ERROR_INSUFFICIENT_BUFFER);
             std::memcpy(multiByte + written, encoded, size);

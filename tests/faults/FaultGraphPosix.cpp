@@ -15,9 +15,9 @@ void FaultGraphTest::OpenGraph(const SlotConfig& config, SampleCallback onSample
     ASSERT_NO_FATAL_FAILURE(CreateFilter(config));
     ASSERT_NO_FATAL_FAILURE(MakeGraph());
     m_sink->Pin()->SetRenderMode(SinkRenderMode::AtSampleTime);
-    m_sink->Pin()->KeepLastFrame(false);
-    m_sink->Pin()->SetMaxRecords(16);
-    m_sink->Pin()->SetFrameCallback(
+    m_sink->Recorder()->KeepLastFrame(false);
+    m_sink->Recorder()->SetMaxRecords(16);
+    m_sink->Recorder()->SetFrameCallback(
         [onSample](const SinkFrame& frame) { onSample(frame.pData, frame.cbData); });
     ASSERT_NO_FATAL_FAILURE(Connect());
 }

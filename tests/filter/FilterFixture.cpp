@@ -24,6 +24,7 @@ void FilterTest::TearDown() {
     m_graph.Reset();
     m_sink.Reset();
     m_filter.Reset();
+    CSourceStream::s_pfnCommandHook = nullptr;  // a test's hook goes with its filter
     if (SUCCEEDED(m_hrCom)) {
         CoUninitialize();
     }

@@ -55,7 +55,7 @@ protected:
         IPin* pPeer = reinterpret_cast<IPin*>(1);
         EXPECT_EQ(m_pStream->ConnectedTo(&pPeer), VFW_E_NOT_CONNECTED);
         EXPECT_EQ(pPeer, nullptr);
-        EXPECT_EQ(m_pPeer->m_cRef, 1);
+        EXPECT_EQ(m_pPeer->RefCount(), 1);
         EXPECT_FALSE(m_pStream->HasAllocator());
         EXPECT_FALSE(m_pStream->HasInputPin());
         const std::vector<std::string> hooks = m_pStream->Hooks();
@@ -75,7 +75,7 @@ protected:
 
 TEST_F(ConnectionTest, ConnectsWithOwnTypeAndDisconnects) {
     ASSERT_EQ(m_pStream->Connect(m_pPeer, nullptr), S_OK);
-    EXPECT_EQ(m_pPeer->m_pConnector, static_cast<IPin*>(m_pStream));
+    EXPECT_EQ(m_pPeer->m_connector.Get(), static_cast<IPin*>(m_pStream));
     // While deciding, the peer already sees the connector connected to it.
     EXPECT_EQ(m_pPeer->m_hrConnectorConnectedTo, S_OK);
     EXPECT_EQ(m_pStream->Hooks(),
@@ -96,7 +96,7 @@ TEST_F(ConnectionTest, ConnectsWithOwnTypeAndDisconnects) {
     EXPECT_EQ(mt.lSampleSize, 1u);
     EXPECT_EQ(mt.majortype, GUID_NULL);
     m_pPeer->Disconnect();
-    EXPECT_EQ(m_pPeer->m_cRef, 1);
+    EXPECT_EQ(m_pPeer->RefCount(), 1);
 }
 
 TEST_F(ConnectionTest, FullySpecifiedTypeIsTheOnlyCandidate) {
@@ -164,7 +164,7 @@ TEST_F(ConnectionTest, FailedCompletionDisconnectsThePeer) {
     m_pStream->m_cfg.hrCompleteConnect = E_OUTOFMEMORY;
     EXPECT_EQ(m_pStream->Connect(m_pPeer, nullptr), E_OUTOFMEMORY);
     EXPECT_EQ(m_pPeer->m_cDisconnect, 1);
-    EXPECT_EQ(m_pPeer->m_pConnector, nullptr);
+    EXPECT_EQ(m_pPeer->m_connector.Get(), nullptr);
     ExpectCleanFailure();
 }
 
@@ -178,10 +178,10 @@ TEST_F(ConnectionTest, PeerAllocatorIsPreferred) {
     EXPECT_EQ(m_pStream->m_propsSeen.cBuffers, 3);
     EXPECT_EQ(m_pStream->m_propsSeen.cbAlign, 1);
     EXPECT_EQ(m_pPeerAllocator->m_request.cbBuffer, kFrameBytes);
-    EXPECT_EQ(m_pPeerAllocator->m_cRef, 2);  // the test's and ours
+    EXPECT_EQ(m_pPeerAllocator->RefCount(), 2);  // the test's and ours
     EXPECT_EQ(m_pStream->Disconnect(), S_OK);
     EXPECT_EQ(m_pPeerAllocator->m_cDecommit, 1);
-    EXPECT_EQ(m_pPeerAllocator->m_cRef, 1);
+    EXPECT_EQ(m_pPeerAllocator->RefCount(), 1);
 }
 
 TEST_F(ConnectionTest, FallsBackToOwnAllocatorWithWhatTheFirstTryLeft) {
@@ -193,7 +193,7 @@ TEST_F(ConnectionTest, FallsBackToOwnAllocatorWithWhatTheFirstTryLeft) {
     // The second DecideBufferSize got the record the first one filled in.
     EXPECT_EQ(m_pStream->m_propsSeen.cBuffers, 2);
     EXPECT_EQ(m_pStream->m_propsSeen.cbBuffer, kFrameBytes);
-    EXPECT_EQ(m_pPeerAllocator->m_cRef, 1);  // ours was released
+    EXPECT_EQ(m_pPeerAllocator->RefCount(), 1);  // ours was released
     EXPECT_EQ(m_pStream->Disconnect(), S_OK);
 }
 
@@ -202,7 +202,7 @@ TEST_F(ConnectionTest, NoUsableAllocatorUndoesTheConnection) {
     EXPECT_EQ(m_pStream->Connect(m_pPeer, nullptr), VFW_E_NO_ALLOCATOR);
     EXPECT_EQ(m_pPeer->m_cDisconnect, 1);
     ExpectCleanFailure();
-    EXPECT_EQ(m_pOwnAllocator->m_cRef, 1);
+    EXPECT_EQ(m_pOwnAllocator->RefCount(), 1);
 }
 
 TEST_F(ConnectionTest, ConnectingAndDisconnectingRefusedWhileNotStopped) {

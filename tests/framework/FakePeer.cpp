@@ -1,23 +1,5 @@
 #include "FakePeer.h"
 
-STDMETHODIMP CFakeAllocator::QueryInterface(REFIID riid, void** ppv) {
-    if (riid == IID_IUnknown || riid == IID_IMemAllocator) {
-        *ppv = static_cast<IMemAllocator*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) CFakeAllocator::Release() {
-    const LONG c = --m_cRef;
-    if (c == 0) {
-        delete this;
-    }
-    return c;
-}
-
 STDMETHODIMP CFakeAllocator::SetProperties(ALLOCATOR_PROPERTIES* pRequest, ALLOCATOR_PROPERTIES* pActual) {
     m_cSetProperties++;
     m_request = *pRequest;
@@ -49,24 +31,6 @@ STDMETHODIMP CFakeAllocator::GetBuffer(IMediaSample**, REFERENCE_TIME*, REFERENC
 
 STDMETHODIMP CFakeAllocator::ReleaseBuffer(IMediaSample*) { return S_OK; }
 
-STDMETHODIMP CFakeEnumTypes::QueryInterface(REFIID riid, void** ppv) {
-    if (riid == IID_IUnknown || riid == IID_IEnumMediaTypes) {
-        *ppv = static_cast<IEnumMediaTypes*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) CFakeEnumTypes::Release() {
-    const LONG c = --m_cRef;
-    if (c == 0) {
-        delete this;
-    }
-    return c;
-}
-
 STDMETHODIMP CFakeEnumTypes::Next(ULONG c, AM_MEDIA_TYPE** pp, ULONG* pcFetched) {
     ULONG n = 0;
     while (n < c && m_pos < m_types.size()) {
@@ -90,65 +54,37 @@ STDMETHODIMP CFakeEnumTypes::Reset() {
 
 STDMETHODIMP CFakeEnumTypes::Clone(IEnumMediaTypes**) { return E_NOTIMPL; }
 
-CFakeInputPin::~CFakeInputPin() {
-    if (m_pConnector) {
-        m_pConnector->Release();
-    }
-}
-
 STDMETHODIMP CFakeInputPin::QueryInterface(REFIID riid, void** ppv) {
-    if (riid == IID_IUnknown || riid == IID_IPin) {
-        *ppv = static_cast<IPin*>(this);
-    } else if (riid == IID_IMemInputPin && m_bMemInput) {
-        *ppv = static_cast<IMemInputPin*>(this);
-    } else {
+    if (riid == IID_IMemInputPin && !m_bMemInput) {
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) CFakeInputPin::Release() {
-    const LONG c = --m_cRef;
-    if (c == 0) {
-        delete this;
-    }
-    return c;
+    return CFakeUnknown::QueryInterface(riid, ppv);
 }
 
 STDMETHODIMP CFakeInputPin::ReceiveConnection(IPin* pConnector, const AM_MEDIA_TYPE* pmt) {
     m_offered.push_back(pmt->subtype);
-    IPin* pSeen = nullptr;
-    m_hrConnectorConnectedTo = pConnector->ConnectedTo(&pSeen);
-    if (pSeen) {
-        pSeen->Release();
-    }
+    CComRef<IPin> seen;
+    m_hrConnectorConnectedTo = pConnector->ConnectedTo(seen.Put());
     if (m_hrReceiveConnection != S_OK) {
         return m_hrReceiveConnection;
     }
-    pConnector->AddRef();
-    m_pConnector = pConnector;
+    m_connector = CComRef<IPin>(pConnector);
     return S_OK;
 }
 
 STDMETHODIMP CFakeInputPin::Disconnect() {
     m_cDisconnect++;
-    if (!m_pConnector) {
+    if (!m_connector) {
         return S_FALSE;
     }
-    m_pConnector->Release();
-    m_pConnector = nullptr;
+    m_connector.Reset();
     return S_OK;
 }
 
 STDMETHODIMP CFakeInputPin::ConnectedTo(IPin** pPin) {
-    *pPin = m_pConnector;
-    if (!m_pConnector) {
-        return VFW_E_NOT_CONNECTED;
-    }
-    m_pConnector->AddRef();
-    return S_OK;
+    m_connector.CopyTo(pPin);
+    return m_connector ? S_OK : VFW_E_NOT_CONNECTED;
 }
 
 STDMETHODIMP CFakeInputPin::QueryDirection(PIN_DIRECTION* pPinDir) {

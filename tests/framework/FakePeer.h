@@ -1,29 +1,27 @@
 // Hand-written downstream objects for the connection tests: an input pin
 // (IPin, IMemInputPin) whose answers are set by the test, an allocator that
 // records what it was asked, and a media-type enumerator over a fixed list.
-// They count their own references so tests can see what the framework keeps.
-// Single-threaded: the connection tests drive them from one thread.
+// They count their own references (RefCount) so tests can see what the
+// framework keeps. Single-threaded: the connection tests drive them from one
+// thread.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "media/MediaType.h"
-#include "platform/platform.h"
+#include "platform/ComRef.h"
+#include "tests/FakeUnknown.h"
 
-class CFakeAllocator final : public IMemAllocator {
+class CFakeAllocator final : public CFakeUnknown<ComInterface<IMemAllocator, IID_IMemAllocator>> {
 public:
     CFakeAllocator() = default;
-    LONG m_cRef = 1;
     HRESULT m_hrSetProperties = S_OK;
     ALLOCATOR_PROPERTIES m_request{};
     int m_cSetProperties = 0;
     int m_cCommit = 0;
     int m_cDecommit = 0;
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
-    STDMETHODIMP_(ULONG) Release() override;
     STDMETHODIMP SetProperties(ALLOCATOR_PROPERTIES* pRequest, ALLOCATOR_PROPERTIES* pActual) override;
     STDMETHODIMP GetProperties(ALLOCATOR_PROPERTIES* pProps) override;
     STDMETHODIMP Commit() override;
@@ -33,35 +31,30 @@ public:
     STDMETHODIMP ReleaseBuffer(IMediaSample* pBuffer) override;
 };
 
-class CFakeEnumTypes final : public IEnumMediaTypes {
+class CFakeEnumTypes final : public CFakeUnknown<ComInterface<IEnumMediaTypes, IID_IEnumMediaTypes>> {
 public:
     explicit CFakeEnumTypes(const std::vector<CMediaType>& types) : m_types(types) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
-    STDMETHODIMP_(ULONG) Release() override;
     STDMETHODIMP Next(ULONG c, AM_MEDIA_TYPE** pp, ULONG* pcFetched) override;
     STDMETHODIMP Skip(ULONG c) override;
     STDMETHODIMP Reset() override;
     STDMETHODIMP Clone(IEnumMediaTypes** pp) override;
 
 private:
-    LONG m_cRef = 1;
     size_t m_pos = 0;
     std::vector<CMediaType> m_types;
 };
 
-class CFakeInputPin final : public IPin, public IMemInputPin {
+class CFakeInputPin final
+    : public CFakeUnknown<ComInterface<IPin, IID_IPin>, ComInterface<IMemInputPin, IID_IMemInputPin>> {
 public:
     CFakeInputPin() = default;
-    ~CFakeInputPin();
 
-    LONG m_cRef = 1;
     PIN_DIRECTION m_dir = PINDIR_INPUT;
     bool m_bMemInput = true;                 // answers IMemInputPin
     std::vector<CMediaType> m_types;         // its preferred types (empty: EnumMediaTypes fails)
     HRESULT m_hrReceiveConnection = S_OK;    // answer to every ReceiveConnection
     std::vector<GUID> m_offered;             // subtypes offered through ReceiveConnection
-    IPin* m_pConnector = nullptr;            // one reference while connected
+    CComRef<IPin> m_connector;               // while connected
     int m_cDisconnect = 0;
     CFakeAllocator* m_pOwnAllocator = nullptr;  // offered by GetAllocator when set (not owned)
     HRESULT m_hrNotifyAllocator = S_OK;
@@ -71,9 +64,8 @@ public:
     int m_cEndOfStream = 0;
     HRESULT m_hrConnectorConnectedTo = S_OK;  // the connector's ConnectedTo during ReceiveConnection
 
+    // IMemInputPin only when m_bMemInput.
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
-    STDMETHODIMP_(ULONG) Release() override;
 
     STDMETHODIMP Connect(IPin*, const AM_MEDIA_TYPE*) override { return E_UNEXPECTED; }
     STDMETHODIMP ReceiveConnection(IPin* pConnector, const AM_MEDIA_TYPE* pmt) override;

@@ -6,6 +6,7 @@
 
 #include "CounterSource.h"
 #include "framework/ClassFactory.h"
+#include "tests/FakeUnknown.h"
 
 // This binary serves no classes; the framework's factory reads the table.
 CFactoryTemplate g_Templates[1] = {{L"none", &CLSID_CounterSource, nullptr, nullptr, nullptr}};
@@ -13,28 +14,16 @@ int g_cTemplates = 0;
 
 namespace {
 
-// A graph that only records events, for the filter's graph membership.
-class CFakeGraph final : public IFilterGraph, public IMediaEventSink {
+// A graph that only records events, for the filter's graph membership. Lives
+// on the stack.
+class CFakeGraph final : public CFakeUnknown<ComInterface<IFilterGraph, IID_IFilterGraph>,
+                                             ComInterface<IMediaEventSink, IID_IMediaEventSink>> {
 public:
-    LONG m_cRef = 1;
+    CFakeGraph() : CFakeUnknown(FakeLife::Held) {}
     LONG m_lastCode = 0;
     LONG_PTR m_lastParam1 = 0;
     LONG_PTR m_lastParam2 = 0;
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown || riid == IID_IFilterGraph) {
-            *ppv = static_cast<IFilterGraph*>(this);
-        } else if (riid == IID_IMediaEventSink) {
-            *ppv = static_cast<IMediaEventSink*>(this);
-        } else {
-            *ppv = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
-    STDMETHODIMP_(ULONG) Release() override { return --m_cRef; }  // lives on the stack
     STDMETHODIMP AddFilter(IBaseFilter*, LPCWSTR) override { return E_NOTIMPL; }
     STDMETHODIMP RemoveFilter(IBaseFilter*) override { return E_NOTIMPL; }
     STDMETHODIMP EnumFilters(IEnumFilters**) override { return E_NOTIMPL; }
@@ -51,16 +40,11 @@ public:
     }
 };
 
-class CFakeClock final : public IReferenceClock {
+// Lives on the stack.
+class CFakeClock final : public CFakeUnknown<ComInterface<IReferenceClock, IID_IReferenceClock>> {
 public:
-    LONG m_cRef = 1;
+    CFakeClock() : CFakeUnknown(FakeLife::Held) {}
     REFERENCE_TIME m_now = 0;
-    STDMETHODIMP QueryInterface(REFIID, void** ppv) override {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
-    STDMETHODIMP_(ULONG) Release() override { return --m_cRef; }  // lives on the stack
     STDMETHODIMP GetTime(REFERENCE_TIME* p) override {
         *p = m_now;
         return S_OK;
@@ -156,13 +140,13 @@ TEST_F(FilterTest, GraphMembershipNameAndEvents) {
     EXPECT_EQ(m_pSource->NotifyEvent(EC_COMPLETE, 0, 0), E_NOTIMPL);
     CFakeGraph graph;
     EXPECT_EQ(f->JoinFilterGraph(&graph, nullptr), S_OK);
-    EXPECT_EQ(graph.m_cRef, 1);  // held without a reference
+    EXPECT_EQ(graph.RefCount(), 1);  // held without a reference
     FILTER_INFO info{};
     info.achName[0] = L'?';
     ASSERT_EQ(f->QueryFilterInfo(&info), S_OK);
     EXPECT_EQ(info.achName[0], L'\0');
     EXPECT_EQ(info.pGraph, &graph);
-    EXPECT_EQ(graph.m_cRef, 2);
+    EXPECT_EQ(graph.RefCount(), 2);
     info.pGraph->Release();
 
     // EC_COMPLETE carries the filter as its second parameter.
@@ -182,7 +166,7 @@ TEST_F(FilterTest, GraphMembershipNameAndEvents) {
     EXPECT_EQ(m_pSource->NotifyEvent(EC_COMPLETE, 0, 0), E_NOTIMPL);
     ASSERT_EQ(f->QueryFilterInfo(&info), S_OK);
     EXPECT_EQ(info.pGraph, nullptr);
-    EXPECT_EQ(graph.m_cRef, 1);
+    EXPECT_EQ(graph.RefCount(), 1);
 }
 
 TEST_F(FilterTest, ClockIsCountedAndGivesStreamTime) {
@@ -192,7 +176,7 @@ TEST_F(FilterTest, ClockIsCountedAndGivesStreamTime) {
     CFakeClock clock;
     EXPECT_EQ(f->SetSyncSource(&clock), S_OK);
     EXPECT_EQ(f->SetSyncSource(&clock), S_OK);  // the same clock again stays alive
-    EXPECT_EQ(clock.m_cRef, 2);
+    EXPECT_EQ(clock.RefCount(), 2);
     IReferenceClock* pGot = nullptr;
     EXPECT_EQ(f->GetSyncSource(&pGot), S_OK);
     EXPECT_EQ(pGot, &clock);
@@ -203,7 +187,7 @@ TEST_F(FilterTest, ClockIsCountedAndGivesStreamTime) {
     EXPECT_EQ(rt, 4000);
     EXPECT_EQ(f->Stop(), S_OK);
     EXPECT_EQ(f->SetSyncSource(nullptr), S_OK);
-    EXPECT_EQ(clock.m_cRef, 1);
+    EXPECT_EQ(clock.RefCount(), 1);
     EXPECT_EQ(f->GetSyncSource(&pGot), S_OK);
     EXPECT_EQ(pGot, nullptr);
 }

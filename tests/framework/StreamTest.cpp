@@ -26,6 +26,7 @@ protected:
         ASSERT_NE(m_pSource, nullptr);
         m_pStream = m_pSource->Stream();
         m_pSinkPin = m_sink->Pin();
+        m_pRecorder = m_sink->Recorder();
         m_pSinkPin->SetRenderMode(SinkRenderMode::AsFastAsPossible);
         m_pSinkPin->SetOfferAllocator(GetParam());
         ASSERT_EQ(m_graph->AddFilter(m_pSource->Filter(), L"Counter"), S_OK);
@@ -53,7 +54,7 @@ protected:
     }
     // Samples came in order from frame 0, with their times, whole.
     void ExpectCounterSamples(size_t cAtLeast) {
-        const std::vector<SinkSample> samples = m_pSinkPin->Samples();
+        const std::vector<SinkSample> samples = m_pRecorder->Samples();
         ASSERT_GE(samples.size(), cAtLeast);
         for (size_t n = 0; n < samples.size(); n++) {
             const SinkSample& s = samples[n];
@@ -64,7 +65,7 @@ protected:
             EXPECT_EQ(s.lActual, kFrameBytes) << n;
             EXPECT_TRUE(s.bLengthValid) << n;
         }
-        const std::vector<BYTE> last = m_pSinkPin->LastFrame();
+        const std::vector<BYTE> last = m_pRecorder->LastFrame();
         ASSERT_EQ(last.size(), static_cast<size_t>(kFrameBytes));
         LONG n = -1;
         memcpy(&n, last.data(), sizeof(LONG));
@@ -87,6 +88,7 @@ protected:
     CComRef<CHostGraph> m_graph;
     CComRef<CRenderSink> m_sink;
     CRenderSinkPin* m_pSinkPin = nullptr;
+    CSinkRecorder* m_pRecorder = nullptr;
     CCounterSource* m_pSource = nullptr;
     CCounterStream* m_pStream = nullptr;
 };
@@ -102,10 +104,10 @@ protected:
 TEST_P(StreamTest, PauseRunStopManyTimesDeliversInOrderWithTimes) {
     CONNECT_OR_RETURN();
     for (int round = 1; round <= 5; round++) {
-        m_pSinkPin->ResetCounts();
+        m_pRecorder->ResetCounts();
         ASSERT_EQ(m_graph->Pause(), S_OK);
         ASSERT_EQ(m_graph->Run(), S_OK);
-        ASSERT_TRUE(m_pSinkPin->WaitForSamples(20, kWaitMs));
+        ASSERT_TRUE(m_pRecorder->WaitForSamples(20, kWaitMs));
         ASSERT_EQ(m_graph->Stop(), S_OK);
         EXPECT_FALSE(m_pStream->ThreadExists());
         ExpectCounterSamples(20);
@@ -113,7 +115,7 @@ TEST_P(StreamTest, PauseRunStopManyTimesDeliversInOrderWithTimes) {
         EXPECT_EQ(m_pStream->m_cThreadDestroys.load(), round);
         EXPECT_EQ(m_pStream->m_cStartPlays.load(), round);
     }
-    EXPECT_EQ(m_pSinkPin->EndOfStreamCount(), 0u);
+    EXPECT_EQ(m_pRecorder->Counts().endOfStream, 0u);
     EXPECT_EQ(m_graph->CountEvents(EC_ERRORABORT), 0u);
 }
 
@@ -121,7 +123,7 @@ TEST_P(StreamTest, StopReleasesAWorkerBlockedInGetBuffer) {
     m_pStream->m_cfg.holdSamples = true;  // every buffer stays out
     CONNECT_OR_RETURN();
     ASSERT_EQ(m_graph->Run(), S_OK);
-    ASSERT_TRUE(m_pSinkPin->WaitForSamples(2, kWaitMs));
+    ASSERT_TRUE(m_pRecorder->WaitForSamples(2, kWaitMs));
     ASSERT_TRUE(Eventually([&] { return m_pStream->HeldCount() >= 2; }));
     // Let it block: the counter source fills at once, so a worker not held in
     // GetBuffer would fill again well within 50 ms.
@@ -134,9 +136,9 @@ TEST_P(StreamTest, StopReleasesAWorkerBlockedInGetBuffer) {
 
     // And it streams again afterwards.
     m_pStream->m_cfg.holdSamples = false;
-    m_pSinkPin->ResetCounts();
+    m_pRecorder->ResetCounts();
     ASSERT_EQ(m_graph->Run(), S_OK);
-    ASSERT_TRUE(m_pSinkPin->WaitForSamples(5, kWaitMs));
+    ASSERT_TRUE(m_pRecorder->WaitForSamples(5, kWaitMs));
     EXPECT_EQ(m_graph->Stop(), S_OK);
 }
 
@@ -144,12 +146,12 @@ TEST_P(StreamTest, FillBufferEndingTheStreamSendsOneEndOfStream) {
     m_pStream->m_cfg.endAfter = 3;
     CONNECT_OR_RETURN();
     ASSERT_EQ(m_graph->Run(), S_OK);
-    ASSERT_TRUE(m_pSinkPin->WaitForEndOfStream(kWaitMs));
+    ASSERT_TRUE(m_pRecorder->WaitForEndOfStream(kWaitMs));
     // A worker that went on after the end would deliver again at once (the
     // counter source does not wait); 50 ms is many such deliveries.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(m_pSinkPin->SampleCount(), 3u);
-    EXPECT_EQ(m_pSinkPin->EndOfStreamCount(), 1u);
+    EXPECT_EQ(m_pRecorder->SampleCount(), 3u);
+    EXPECT_EQ(m_pRecorder->Counts().endOfStream, 1u);
     EXPECT_EQ(m_pStream->m_cFills.load(), 3);
     EXPECT_EQ(m_pStream->m_cStartPlays.load(), 1);  // idle until the next pause
     EXPECT_EQ(m_graph->CountEvents(EC_ERRORABORT), 0u);
@@ -169,8 +171,8 @@ TEST_P(StreamTest, FillBufferFailureAbortsWithItsCode) {
     ASSERT_TRUE(m_graph->WaitForEvent(EC_ERRORABORT, kWaitMs, &ev));
     EXPECT_EQ(ev.lParam1, static_cast<LONG_PTR>(hrFail));
     EXPECT_EQ(ev.lParam2, 0);
-    EXPECT_EQ(m_pSinkPin->SampleCount(), 2u);
-    EXPECT_EQ(m_pSinkPin->EndOfStreamCount(), 1u);
+    EXPECT_EQ(m_pRecorder->SampleCount(), 2u);
+    EXPECT_EQ(m_pRecorder->Counts().endOfStream, 1u);
     EXPECT_EQ(m_graph->Stop(), S_OK);
     EXPECT_EQ(m_graph->CountEvents(EC_ERRORABORT), 1u);
 }
@@ -180,12 +182,12 @@ TEST_P(StreamTest, RefusedReceiveEndsDeliveryQuietly) {
         m_pSinkPin->FailReceiveAfter(4, hrRefuse);
         CONNECT_OR_RETURN();
         ASSERT_EQ(m_graph->Run(), S_OK);
-        ASSERT_TRUE(Eventually([&] { return m_pSinkPin->RefusedCount() >= 1; }));
+        ASSERT_TRUE(Eventually([&] { return m_pRecorder->Counts().refused >= 1; }));
         std::this_thread::sleep_for(std::chrono::milliseconds(50));  // as above: room for more
-        EXPECT_EQ(m_pSinkPin->SampleCount(), 4u);
-        EXPECT_EQ(m_pSinkPin->RefusedCount(), 1u);  // the worker stopped at the first refusal
+        EXPECT_EQ(m_pRecorder->SampleCount(), 4u);
+        EXPECT_EQ(m_pRecorder->Counts().refused, 1u);  // the worker stopped at the first refusal
         EXPECT_EQ(m_pStream->m_cFills.load(), 5);
-        EXPECT_EQ(m_pSinkPin->EndOfStreamCount(), 0u);
+        EXPECT_EQ(m_pRecorder->Counts().endOfStream, 0u);
         EXPECT_EQ(m_graph->CountEvents(EC_ERRORABORT), 0u);
         EXPECT_EQ(m_graph->Stop(), S_OK);
         EXPECT_FALSE(m_pStream->ThreadExists());
@@ -193,7 +195,7 @@ TEST_P(StreamTest, RefusedReceiveEndsDeliveryQuietly) {
         ASSERT_EQ(m_pSource->OutputPin()->Disconnect(), S_OK);
         ASSERT_EQ(m_sink->InputPin()->Disconnect(), S_OK);
         m_pSinkPin->FailReceiveAfter(UINT64_MAX, S_OK);
-        m_pSinkPin->ResetCounts();
+        m_pRecorder->ResetCounts();
         m_pStream->m_cFills = 0;
     }
 }
@@ -206,7 +208,7 @@ TEST_P(StreamTest, ReconnectionIsRefusedWhileNotStopped) {
     EXPECT_EQ(pOut->Connect(m_sink->InputPin(), nullptr), VFW_E_ALREADY_CONNECTED);
     ASSERT_EQ(m_graph->Run(), S_OK);
     EXPECT_EQ(pOut->Disconnect(), VFW_E_NOT_STOPPED);
-    ASSERT_TRUE(m_pSinkPin->WaitForSamples(3, kWaitMs));
+    ASSERT_TRUE(m_pRecorder->WaitForSamples(3, kWaitMs));
     ASSERT_EQ(m_graph->Stop(), S_OK);
     EXPECT_EQ(pOut->Disconnect(), S_OK);
     EXPECT_EQ(m_sink->InputPin()->Disconnect(), S_OK);
@@ -228,7 +230,7 @@ TEST_P(StreamTest, FailedThreadCreateLeavesNothingToWaitFor) {
 
     m_pStream->m_cfg.hrThreadCreate = S_OK;
     ASSERT_EQ(m_graph->Run(), S_OK);
-    ASSERT_TRUE(m_pSinkPin->WaitForSamples(3, kWaitMs));
+    ASSERT_TRUE(m_pRecorder->WaitForSamples(3, kWaitMs));
     EXPECT_EQ(m_graph->Stop(), S_OK);
     EXPECT_EQ(m_pStream->m_cThreadCreates.load(), 2);
     EXPECT_EQ(m_pStream->m_cThreadDestroys.load(), 2);

@@ -24,6 +24,14 @@ CComRef<CRenderSink> NewSink() {
     return sink;
 }
 
+// Source added first: the graph's order must come from the connection, not
+// from adding.
+void AddSourceAndSink(CHostGraph* graph, CFakeSourceFilter& source, CRenderSink* sink) {
+    ASSERT_EQ(S_OK, graph->AddFilter(&source, L"Source"));
+    ASSERT_EQ(S_OK, graph->AddFilter(sink, L"Sink"));
+    ASSERT_EQ(S_OK, graph->ConnectDirect(&source.Pin(), sink->InputPin(), nullptr));
+}
+
 }  // namespace
 
 TEST(HostClock, RunsInHundredNanosecondUnits) {
@@ -83,10 +91,7 @@ TEST(HostGraph, ChangesStateDownstreamFirst) {
     CFakeSourceFilter source;  // outlives the graph, which holds it
     CComRef<CHostGraph> graph = NewGraph();
     CComRef<CRenderSink> sink = NewSink();
-    // Source added first: order must come from the connections, not from adding.
-    ASSERT_EQ(S_OK, graph->AddFilter(&source, L"Source"));
-    ASSERT_EQ(S_OK, graph->AddFilter(sink.Get(), L"Sink"));
-    ASSERT_EQ(S_OK, graph->ConnectDirect(&source.Pin(), sink->InputPin(), nullptr));
+    ASSERT_NO_FATAL_FAILURE(AddSourceAndSink(graph.Get(), source, sink.Get()));
 
     std::vector<FILTER_STATE> sinkStateSeen;
     source.onState = [&](FILTER_STATE) { sinkStateSeen.push_back(sink->State()); };
@@ -110,9 +115,7 @@ TEST(HostGraph, TeardownDisconnectsAndReleasesEverything) {
     CComRef<CRenderSink> sink = NewSink();
     {
         CComRef<CHostGraph> graph = NewGraph();
-        ASSERT_EQ(S_OK, graph->AddFilter(&source, L"Source"));
-        ASSERT_EQ(S_OK, graph->AddFilter(sink.Get(), L"Sink"));
-        ASSERT_EQ(S_OK, graph->ConnectDirect(&source.Pin(), sink->InputPin(), nullptr));
+        ASSERT_NO_FATAL_FAILURE(AddSourceAndSink(graph.Get(), source, sink.Get()));
         ASSERT_EQ(S_OK, graph->Pause());
         EXPECT_EQ(S_OK, graph->Teardown());
         EXPECT_EQ(0u, graph->FilterCount());
@@ -121,10 +124,10 @@ TEST(HostGraph, TeardownDisconnectsAndReleasesEverything) {
     EXPECT_EQ(nullptr, source.Pin().Peer());
     CComRef<IPin> peer;
     EXPECT_EQ(VFW_E_NOT_CONNECTED, sink->InputPin()->ConnectedTo(peer.Put()));
-    EXPECT_EQ(0u, source.RefCount());
-    EXPECT_EQ(0u, source.Pin().RefCount());
+    EXPECT_EQ(0, source.RefCount());
+    EXPECT_EQ(0, source.Pin().RefCount());
     EXPECT_EQ(nullptr, source.Graph());
-    EXPECT_EQ(nullptr, source.m_pClock);
+    EXPECT_EQ(nullptr, source.m_clock.Get());
     EXPECT_EQ(2u, sink->AddRef());  // only the test's reference is left
     sink->Release();
 }
@@ -133,9 +136,7 @@ TEST(HostGraph, ReconnectsOnlyWhenStopped) {
     CFakeSourceFilter source;
     CComRef<CHostGraph> graph = NewGraph();
     CComRef<CRenderSink> sink = NewSink();
-    ASSERT_EQ(S_OK, graph->AddFilter(&source, L"Source"));
-    ASSERT_EQ(S_OK, graph->AddFilter(sink.Get(), L"Sink"));
-    ASSERT_EQ(S_OK, graph->ConnectDirect(&source.Pin(), sink->InputPin(), nullptr));
+    ASSERT_NO_FATAL_FAILURE(AddSourceAndSink(graph.Get(), source, sink.Get()));
 
     // The output pin changed its format: reconnection picks its new preference.
     source.Pin().m_preferred.subtype = MEDIASUBTYPE_RGB32;

@@ -3,33 +3,18 @@
 // records when the graph reaches it.
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <vector>
 
 #include "platform/ComRef.h"
 #include "platform/platform.h"
+#include "tests/FakeUnknown.h"
 
 // A media sample over its own buffer.
-class CFakeSample final : public IMediaSample {
+class CFakeSample final : public CFakeUnknown<ComInterface<IMediaSample, IID_IMediaSample>> {
 public:
     explicit CFakeSample(LONG size) : m_buffer(static_cast<size_t>(size)), m_lActual(size) {}
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown || riid == IID_IMediaSample) {
-            *ppv = static_cast<IMediaSample*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG n = --m_cRef;
-        if (n == 0) delete this;
-        return n;
-    }
     STDMETHODIMP GetPointer(BYTE** pp) override {
         *pp = m_buffer.data();
         return S_OK;
@@ -75,8 +60,7 @@ public:
     BYTE* Data() { return m_buffer.data(); }
 
 private:
-    ~CFakeSample() = default;
-    std::atomic<ULONG> m_cRef{1};
+    ~CFakeSample() override = default;
     std::vector<BYTE> m_buffer;
     LONG m_lActual;
     bool m_bTime = false;
@@ -110,25 +94,13 @@ inline AM_MEDIA_TYPE VideoType(LONG width, LONG height, VIDEOINFOHEADER* pFormat
 
 // An upstream output pin: leads the connection with the given type (its
 // preferred type when none is given) and delivers what the test hands it.
-class CFakeOutputPin final : public IPin {
+// Lives on the test's stack or inside its filter; the count is for checks only.
+class CFakeOutputPin final : public CFakeUnknown<ComInterface<IPin, IID_IPin>> {
 public:
-    explicit CFakeOutputPin(IBaseFilter* pFilter = nullptr) : m_pFilter(pFilter) {
+    explicit CFakeOutputPin(IBaseFilter* pFilter = nullptr) : CFakeUnknown(FakeLife::Held, 0), m_pFilter(pFilter) {
         m_preferred = VideoType(4, 2, &m_format);
     }
-    ~CFakeOutputPin() { Disconnect(); }
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown || riid == IID_IPin) {
-            *ppv = static_cast<IPin*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    // Lives on the test's stack or inside its filter; the count is for checks only.
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
-    STDMETHODIMP_(ULONG) Release() override { return --m_cRef; }
+    ~CFakeOutputPin() override { Disconnect(); }
 
     STDMETHODIMP Connect(IPin* pReceivePin, const AM_MEDIA_TYPE* pmt) override {
         ++m_cConnects;
@@ -187,11 +159,9 @@ public:
     IPin* Peer() const { return m_peer.Get(); }
     IMemInputPin* Input() const { return m_input.Get(); }
     int ConnectCount() const { return m_cConnects; }
-    ULONG RefCount() const { return m_cRef; }
     AM_MEDIA_TYPE m_preferred;
 
 private:
-    std::atomic<ULONG> m_cRef{0};
     IBaseFilter* m_pFilter;  // owner, no reference (for QueryPinInfo)
     VIDEOINFOHEADER m_format;
     CComRef<IPin> m_peer;
@@ -200,31 +170,17 @@ private:
 };
 
 // A source filter around one CFakeOutputPin; runs a hook on every state
-// change so a test can see what the graph had done before.
-class CFakeSourceFilter final : public IBaseFilter {
+// change so a test can see what the graph had done before. Lives on the
+// test's stack: the count is for checks only.
+class CFakeSourceFilter final
+    : public CFakeUnknown<ComInterface<IBaseFilter, IID_IBaseFilter, IID_IMediaFilter, IID_IPersist>> {
 public:
-    CFakeSourceFilter() : m_pin(this) {}
-    ~CFakeSourceFilter() {
-        if (m_pClock) m_pClock->Release();
-    }
+    CFakeSourceFilter() : CFakeUnknown(FakeLife::Held, 0), m_pin(this) {}
 
     std::function<void(FILTER_STATE)> onState;
     CFakeOutputPin& Pin() { return m_pin; }
-    ULONG RefCount() const { return m_cRef; }
     IFilterGraph* Graph() const { return m_pGraph; }
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown || riid == IID_IBaseFilter || riid == IID_IMediaFilter || riid == IID_IPersist) {
-            *ppv = static_cast<IBaseFilter*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    // Lives on the test's stack: the count is for checks only.
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
-    STDMETHODIMP_(ULONG) Release() override { return --m_cRef; }
     STDMETHODIMP GetClassID(CLSID*) override { return E_NOTIMPL; }
     STDMETHODIMP Stop() override { return Enter(State_Stopped); }
     STDMETHODIMP Pause() override { return Enter(State_Paused); }
@@ -237,9 +193,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP SetSyncSource(IReferenceClock* c) override {
-        if (c) c->AddRef();
-        if (m_pClock) m_pClock->Release();
-        m_pClock = c;
+        m_clock = CComRef<IReferenceClock>(c);
         return S_OK;
     }
     STDMETHODIMP GetSyncSource(IReferenceClock**) override { return E_NOTIMPL; }
@@ -252,7 +206,7 @@ public:
     }
     STDMETHODIMP QueryVendorInfo(LPWSTR*) override { return E_NOTIMPL; }
 
-    IReferenceClock* m_pClock = nullptr;
+    CComRef<IReferenceClock> m_clock;
     HRESULT m_hrPause = S_OK;
     REFERENCE_TIME m_rtStart = 0;
 
@@ -263,26 +217,15 @@ private:
         m_state = s;
         return S_OK;
     }
-    std::atomic<ULONG> m_cRef{0};
     CFakeOutputPin m_pin;
     FILTER_STATE m_state = State_Stopped;
     IFilterGraph* m_pGraph = nullptr;
 };
 
 // Enumerates the fake source's one pin.
-class CFakePinEnum final : public IEnumPins {
+class CFakePinEnum final : public CFakeUnknown<ComInterface<IEnumPins, IID_IEnumPins>> {
 public:
     explicit CFakePinEnum(IPin* pPin) : m_pPin(pPin) {}
-    STDMETHODIMP QueryInterface(REFIID, void** ppv) override {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG n = --m_cRef;
-        if (n == 0) delete this;
-        return n;
-    }
     STDMETHODIMP Next(ULONG c, IPin** pp, ULONG* fetched) override {
         ULONG n = (c > 0 && !m_bDone) ? 1 : 0;
         if (n) {
@@ -301,7 +244,6 @@ public:
     STDMETHODIMP Clone(IEnumPins**) override { return E_NOTIMPL; }
 
 private:
-    std::atomic<ULONG> m_cRef{1};
     IPin* m_pPin;
     bool m_bDone = false;
 };

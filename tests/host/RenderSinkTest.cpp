@@ -25,6 +25,7 @@ protected:
         ASSERT_EQ(S_OK, CRenderSink::Create(sink.Put()));
         ASSERT_EQ(S_OK, graph->AddFilter(sink.Get(), L"Sink"));
         pin = sink->Pin();
+        recorder = sink->Recorder();
     }
     void TearDown() override {
         if (graph) {
@@ -41,6 +42,7 @@ protected:
     CComRef<CHostGraph> graph;
     CComRef<CRenderSink> sink;
     CRenderSinkPin* pin = nullptr;
+    CSinkRecorder* recorder = nullptr;
 };
 
 long long MsSince(Clock::time_point t) {
@@ -104,24 +106,24 @@ TEST_F(RenderSinkTest, RecordsWhatArrivesAsFastAsPossible) {
     Connect();
     pin->SetRenderMode(SinkRenderMode::AsFastAsPossible);
     std::vector<BYTE> seen;
-    pin->SetFrameCallback([&](const SinkFrame& f) { seen.assign(f.pData, f.pData + f.cbData); });
+    recorder->SetFrameCallback([&](const SinkFrame& f) { seen.assign(f.pData, f.pData + f.cbData); });
 
     EXPECT_EQ(VFW_E_WRONG_STATE, out.Deliver(8, 1, 0, 1));  // stopped: nothing rendered
     ASSERT_EQ(S_OK, graph->Run());
     // Far-future times do not hold anything back in this mode.
     EXPECT_EQ(S_OK, out.Deliver(8, 7, 0, 333333));
     EXPECT_EQ(S_OK, out.Deliver(6, 9, 3600 * 1000 * kMs, 3600 * 1000 * kMs + 1));
-    EXPECT_TRUE(pin->WaitForSamples(2, 1000));
+    EXPECT_TRUE(recorder->WaitForSamples(2, 1000));
 
-    std::vector<SinkSample> samples = pin->Samples();
+    std::vector<SinkSample> samples = recorder->Samples();
     ASSERT_EQ(2u, samples.size());
     EXPECT_EQ(S_OK, samples[0].hrTime);
     EXPECT_EQ(333333, samples[0].rtStop);
     EXPECT_EQ(6, samples[1].lActual);
     EXPECT_TRUE(samples[1].bLengthValid);
-    EXPECT_EQ(std::vector<BYTE>(6, 9), pin->LastFrame());
+    EXPECT_EQ(std::vector<BYTE>(6, 9), recorder->LastFrame());
     EXPECT_EQ(std::vector<BYTE>(6, 9), seen);
-    EXPECT_EQ(1u, pin->RejectedCount());
+    EXPECT_EQ(1u, recorder->Counts().rejected);
 }
 
 TEST_F(RenderSinkTest, NeverReadsPastABufferWhoseLengthLies) {
@@ -136,8 +138,8 @@ TEST_F(RenderSinkTest, NeverReadsPastABufferWhoseLengthLies) {
         EXPECT_EQ(S_OK, input->Receive(sample));
         sample->Release();
     }
-    EXPECT_EQ(2u, pin->BadLengthCount());
-    EXPECT_TRUE(pin->LastFrame().empty());  // -5 clamps to nothing
+    EXPECT_EQ(2u, recorder->Counts().badLength);
+    EXPECT_TRUE(recorder->LastFrame().empty());  // -5 clamps to nothing
     EXPECT_EQ(E_POINTER, input->Receive(nullptr));
 }
 
@@ -148,7 +150,7 @@ TEST_F(RenderSinkTest, RendersAtSampleTimeAndStopCutsTheWait) {
     Clock::time_point start = Clock::now();
     EXPECT_EQ(S_OK, out.Deliver(4, 1, 80 * kMs, 90 * kMs));
     EXPECT_GE(MsSince(start), 70);
-    std::vector<SinkSample> samples = pin->Samples();
+    std::vector<SinkSample> samples = recorder->Samples();
     ASSERT_EQ(1u, samples.size());
     EXPECT_GE(samples[0].rtRendered, 80 * kMs);
 
@@ -162,7 +164,7 @@ TEST_F(RenderSinkTest, RendersAtSampleTimeAndStopCutsTheWait) {
     ASSERT_EQ(std::future_status::ready, late.wait_for(std::chrono::seconds(5)));
     EXPECT_EQ(VFW_E_WRONG_STATE, late.get());
     EXPECT_LT(MsSince(start), 1000);
-    EXPECT_EQ(1u, pin->SampleCount());
+    EXPECT_EQ(1u, recorder->SampleCount());
 }
 
 TEST_F(RenderSinkTest, PausedHoldsTheSampleUntilRun) {
@@ -170,16 +172,16 @@ TEST_F(RenderSinkTest, PausedHoldsTheSampleUntilRun) {
     ASSERT_EQ(S_OK, graph->Pause());
     std::future<HRESULT> held = std::async(std::launch::async, [&]() { return out.Deliver(4, 3, 0, 1); });
     EXPECT_EQ(std::future_status::timeout, held.wait_for(std::chrono::milliseconds(50)));
-    EXPECT_EQ(0u, pin->SampleCount());
+    EXPECT_EQ(0u, recorder->SampleCount());
     ASSERT_EQ(S_OK, graph->Run());
     ASSERT_EQ(std::future_status::ready, held.wait_for(std::chrono::seconds(5)));
     EXPECT_EQ(S_OK, held.get());
-    EXPECT_EQ(1u, pin->SampleCount());
+    EXPECT_EQ(1u, recorder->SampleCount());
 
     // A time that never comes is bounded by the longest wait.
     pin->SetMaxWait(30);
     EXPECT_EQ(S_OK, out.Deliver(4, 4, 3600 * 1000 * kMs, 3600 * 1000 * kMs + 1));
-    EXPECT_EQ(2u, pin->SampleCount());
+    EXPECT_EQ(2u, recorder->SampleCount());
 }
 
 TEST_F(RenderSinkTest, RefusesReceiveAfterNSamples) {
@@ -192,8 +194,8 @@ TEST_F(RenderSinkTest, RefusesReceiveAfterNSamples) {
     EXPECT_EQ(S_FALSE, out.Deliver(4, 0, 2, 3));
     pin->FailReceiveAfter(2, E_FAIL);
     EXPECT_EQ(E_FAIL, out.Deliver(4, 0, 3, 4));
-    EXPECT_EQ(2u, pin->SampleCount());
-    EXPECT_EQ(2u, pin->RefusedCount());
+    EXPECT_EQ(2u, recorder->SampleCount());
+    EXPECT_EQ(2u, recorder->Counts().refused);
 }
 
 TEST_F(RenderSinkTest, EndOfStreamCompletesOnceRunning) {
@@ -206,7 +208,7 @@ TEST_F(RenderSinkTest, EndOfStreamCompletesOnceRunning) {
     HostEvent event{};
     ASSERT_TRUE(graph->WaitForEvent(EC_COMPLETE, 1000, &event));
     EXPECT_EQ(reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(sink.Get())), event.lParam2);
-    EXPECT_TRUE(pin->WaitForEndOfStream(0));
+    EXPECT_TRUE(recorder->WaitForEndOfStream(0));
     EXPECT_EQ(VFW_E_SAMPLE_REJECTED_EOS, out.Deliver(4, 0, 0, 1));
 
     // A stop ends the stream's end, and an end that races the stop (the
@@ -232,10 +234,10 @@ TEST_F(RenderSinkTest, FlushReleasesAWaitingReceive) {
     EXPECT_EQ(S_OK, pin->EndFlush());
     EXPECT_EQ(S_OK, out.Deliver(4, 0, 0, 1));
     EXPECT_EQ(S_OK, pin->NewSegment(5, 6, 2.0));
-    ASSERT_EQ(1u, pin->Segments().size());
-    EXPECT_EQ(2.0, pin->Segments()[0].dRate);
-    EXPECT_EQ(1u, pin->BeginFlushCount());
-    EXPECT_EQ(1u, pin->EndFlushCount());
+    ASSERT_EQ(1u, recorder->Segments().size());
+    EXPECT_EQ(2.0, recorder->Segments()[0].dRate);
+    EXPECT_EQ(1u, recorder->Counts().beginFlush);
+    EXPECT_EQ(1u, recorder->Counts().endFlush);
 }
 
 TEST_F(RenderSinkTest, OffersItsAllocatorOnlyWhenAsked) {

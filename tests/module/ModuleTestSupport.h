@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "tests/platform/RegistryFixture.h"
 
 // The module file the build made (Oculo.so or Oculo.ax in bin/).
 std::string ModulePath();
@@ -43,13 +44,12 @@ DWORD DeviceMerit(DWORD slot);
 std::wstring ClassKeyPath(DWORD slot);
 
 // A test with a registry of its own and nothing of ours registered in it.
-class ModuleRegistryTest : public ::testing::Test {
+class ModuleRegistryTest : public RegistryFileTest {
 protected:
     void SetUp() override;
     void TearDown() override;
 
 private:
-    std::string m_registryFile;  // Linux: the test's own registry
     bool m_bParentExisted[2] = {};
     bool m_bOwnKeys = false;
 };

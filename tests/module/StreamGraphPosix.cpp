@@ -26,7 +26,7 @@ HRESULT CStreamGraph::Open(DWORD slot) {
     if (FAILED(hr)) return hr;
     if (FAILED(hr = CHostGraph::Create(&s.pGraph)) || FAILED(hr = CRenderSink::Create(&s.pSink))) return hr;
     s.pSink->Pin()->SetRenderMode(SinkRenderMode::AsFastAsPossible);
-    s.pSink->Pin()->KeepLastFrame(true);
+    s.pSink->Recorder()->KeepLastFrame(true);
     if (FAILED(hr = s.pGraph->AddFilter(s.pFilter, L"Source")) || FAILED(hr = s.pGraph->AddFilter(s.pSink, L"Sink"))) {
         return hr;
     }
@@ -58,13 +58,13 @@ void CStreamGraph::Close() {
 }
 
 bool CStreamGraph::WaitForSamples(size_t count, DWORD timeoutMs) const {
-    return m_pState->pSink != nullptr && m_pState->pSink->Pin()->WaitForSamples(count, timeoutMs);
+    return m_pState->pSink != nullptr && m_pState->pSink->Recorder()->WaitForSamples(count, timeoutMs);
 }
 
 std::vector<DeliveredSample> CStreamGraph::Samples() const {
     std::vector<DeliveredSample> samples;
     if (m_pState->pSink == nullptr) return samples;
-    for (const SinkSample& s : m_pState->pSink->Pin()->Samples()) {
+    for (const SinkSample& s : m_pState->pSink->Recorder()->Samples()) {
         const bool timed = s.hrTime == S_OK || s.hrTime == VFW_S_NO_STOP_TIME;
         samples.push_back({s.rtStart, s.rtStop, timed, s.bSyncPoint, s.bDiscontinuity});
     }
@@ -72,7 +72,7 @@ std::vector<DeliveredSample> CStreamGraph::Samples() const {
 }
 
 std::vector<BYTE> CStreamGraph::LastFrame() const {
-    return m_pState->pSink ? m_pState->pSink->Pin()->LastFrame() : std::vector<BYTE>();
+    return m_pState->pSink ? m_pState->pSink->Recorder()->LastFrame() : std::vector<BYTE>();
 }
 
 bool CStreamGraph::ConnectedSize(LONG* width, LONG* height) const {

@@ -17,10 +17,12 @@ constexpr DWORD kTimedOut = WAIT_TIMEOUT;
 struct Waiter {
     HANDLE object;
     std::atomic<int> woken{0};
+    std::atomic<int> waiting{0};  // about to wait, or waiting
 };
 
 DWORD WINAPI WaitOnce(LPVOID parameter) {
     Waiter* waiter = static_cast<Waiter*>(parameter);
+    ++waiter->waiting;
     if (WaitForSingleObject(waiter->object, kBound) == WAIT_OBJECT_0) ++waiter->woken;
     return 7;
 }
@@ -57,7 +59,8 @@ TEST(PlatformSync, AutoResetEventReleasesExactlyOneWaiterPerSet) {
     EXPECT_EQ(WaitForSingleObject(waiter.object, 0), kTimedOut);  // consumed by the first wait
     HANDLE threads[2];
     for (HANDLE& thread : threads) thread = StartWaiter(&waiter);
-    Sleep(50);  // usually both wait by now; if not, the signal is kept for the first
+    // Both about to wait; one that is not quite waiting yet finds the signal kept.
+    for (int i = 0; i < 500 && waiter.waiting.load() < 2; ++i) Sleep(10);
     SetEvent(waiter.object);
     for (int i = 0; i < 500 && waiter.woken.load() == 0; ++i) Sleep(10);
     // A second waiter released by the same set would have woken with the

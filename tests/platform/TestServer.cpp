@@ -7,7 +7,8 @@
 #include <atomic>
 #include <new>
 
-#include "platform/platform.h"
+#include "platform/ComObject.h"
+#include "platform/ComRef.h"
 
 // {6F1C2B0A-8E2D-4B8A-9C51-0D3E5A7B9C11}
 extern "C" __attribute__((visibility("default"))) const GUID CLSID_TestServerObject = {
@@ -24,30 +25,16 @@ void Report(const char* event, const char* detail) {
     if (report) report(event, detail);
 }
 
-class Object final : public IPersist {
+class Object final : public CComObject<ComInterface<IPersist, IID_IPersist>> {
 public:
     Object() { ++g_objects; }
-    STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        *object = (riid == IID_IUnknown || riid == IID_IPersist) ? static_cast<IPersist*>(this) : nullptr;
-        if (!*object) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG count = --m_cRef;
-        if (count == 0) delete this;
-        return count;
-    }
     STDMETHODIMP GetClassID(CLSID* id) override {
         *id = CLSID_TestServerObject;
         return S_OK;
     }
 
 private:
-    ~Object() { --g_objects; }
-    std::atomic<ULONG> m_cRef{0};
+    ~Object() override { --g_objects; }
 };
 
 class Factory final : public IClassFactory {
@@ -62,12 +49,10 @@ public:
     STDMETHODIMP_(ULONG) Release() override { return --g_locks; }
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
         if (outer) return CLASS_E_NOAGGREGATION;
-        Object* created = new (std::nothrow) Object();
+        CComRef<Object> created;
+        created.Attach(new (std::nothrow) Object());
         if (!created) return E_OUTOFMEMORY;
-        created->AddRef();
-        HRESULT result = created->QueryInterface(riid, object);
-        created->Release();
-        return result;
+        return created->QueryInterface(riid, object);
     }
     STDMETHODIMP LockServer(BOOL lock) override {
         if (lock) ++g_locks;

@@ -1,17 +1,13 @@
 // The slot settings against a registry. On Linux each test gets a fresh
 // registry file (OCULO_REGISTRY); on Windows the tests write the real
 // HKLM\SOFTWARE\TALVO\Oculo keys and restore what was there afterwards.
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "module/InstanceSettings.h"
 #include "module/SlotClasses.h"
 #include "platform/RegKey.h"
+#include "tests/platform/RegistryFixture.h"
 
 namespace {
 
@@ -38,7 +34,7 @@ LONG SetRaw(LPCWSTR path, LPCWSTR name, DWORD type, const void* data, DWORD cb) 
 // A text of `count` units without a terminator.
 std::vector<WCHAR> Unterminated(size_t count, WCHAR fill) { return std::vector<WCHAR>(count, fill); }
 
-class Settings : public ::testing::Test {
+class Settings : public RegistryFileTest {
 protected:
     struct Saved {
         const WCHAR* path;
@@ -49,15 +45,9 @@ protected:
     };
 
     void SetUp() override {
-        // A fresh registry file for the stand-in (the variable means nothing to Windows).
-        std::random_device random;
-        m_registryFile = ::testing::TempDir() + "oculo-settings-" + std::to_string(random()) + ".reg";
-        // putenv keeps the pointer for the life of the process: one static buffer.
-        static char s_env[1024];
-        std::snprintf(s_env, sizeof(s_env), "OCULO_REGISTRY=%s", m_registryFile.c_str());
-        putenv(s_env);
+        RegistryFileTest::SetUp();
         for (const WCHAR* path : kParents) {
-            m_parentExisted.push_back(KeyExists(path));
+            m_parentExisted.push_back(KeyExists(HKEY_LOCAL_MACHINE, path));
         }
         for (const WCHAR* path : kKeys) {
             CRegKey key;
@@ -99,15 +89,7 @@ protected:
                 RegDeleteKeyW(HKEY_LOCAL_MACHINE, kParents[i]);
             }
         }
-        std::remove(m_registryFile.c_str());
-    }
-
-    static bool KeyExists(LPCWSTR path) {
-        CRegKey key;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) {
-            return false;
-        }
-        return true;
+        RegistryFileTest::TearDown();
     }
 
     static void DeleteValues(LPCWSTR path) {
@@ -135,7 +117,6 @@ protected:
         ASSERT_EQ(RegWriteDword(kSlot9, L"tShift", static_cast<DWORD>(-250)), kRegWriteOk);
     }
 
-    std::string m_registryFile;
     std::vector<bool> m_keyExisted;
     std::vector<bool> m_parentExisted;
     std::vector<Saved> m_saved;

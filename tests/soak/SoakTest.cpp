@@ -146,8 +146,8 @@ protected:
         config.h = h;
         ASSERT_NO_FATAL_FAILURE(CreateFilter(config));
         ASSERT_NO_FATAL_FAILURE(MakeGraph());
-        m_sink->Pin()->KeepLastFrame(false);
-        m_sink->Pin()->SetMaxRecords(0);
+        m_sink->Recorder()->KeepLastFrame(false);
+        m_sink->Recorder()->SetMaxRecords(0);
         ASSERT_NO_FATAL_FAILURE(Connect());
     }
 
@@ -168,8 +168,8 @@ TEST_F(SoakTest, PauseRunStopCyclesDoNotGrow) {
     for (long i = 1; i <= m_cycles; ++i) {
         ASSERT_EQ(m_graph->Pause(), S_OK) << "cycle " << i;
         ASSERT_EQ(m_graph->Run(), S_OK) << "cycle " << i;
-        const uint64_t samples = m_sink->Pin()->SampleCount();
-        ASSERT_TRUE(m_sink->Pin()->WaitForSamples(samples + 3, 15000)) << "cycle " << i;
+        const uint64_t samples = m_sink->Recorder()->SampleCount();
+        ASSERT_TRUE(m_sink->Recorder()->WaitForSamples(samples + 3, 15000)) << "cycle " << i;
         ASSERT_EQ(m_graph->Stop(), S_OK) << "cycle " << i;
         if (i == warmup) mid = Measure();
     }
@@ -224,8 +224,8 @@ TEST_F(SoakTest, DISABLED_TenSlotsStreamingStayFlat) {
         CComRef<CRenderSink> sink;
         ASSERT_EQ(CRenderSink::Create(sink.Put()), S_OK);
         sink->Pin()->SetRenderMode(SinkRenderMode::AsFastAsPossible);
-        sink->Pin()->KeepLastFrame(false);
-        sink->Pin()->SetMaxRecords(0);
+        sink->Recorder()->KeepLastFrame(false);
+        sink->Recorder()->SetMaxRecords(0);
         const std::wstring n = std::to_wstring(i);
         ASSERT_EQ(m_graph->AddFilter(m_filter.Get(), (L"Oculo " + n).c_str()), S_OK);
         ASSERT_EQ(m_graph->AddFilter(sink.Get(), (L"Sink " + n).c_str()), S_OK);
@@ -249,7 +249,7 @@ TEST_F(SoakTest, DISABLED_TenSlotsStreamingStayFlat) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     ASSERT_EQ(m_graph->Stop(), S_OK);
     for (int i = 0; i < kSlots; ++i) {
-        const double rate = double(sinks[i]->Pin()->SampleCount()) / seconds;
+        const double rate = double(sinks[i]->Recorder()->SampleCount()) / seconds;
         std::printf("soak ten slots, slot %d: %.2f samples/s\n", i, rate);
         EXPECT_GT(rate, 25 * 0.95) << "slot " << i;
     }

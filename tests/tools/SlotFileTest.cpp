@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 
@@ -17,6 +16,7 @@
 #endif
 
 #include "module/InstanceSettings.h"
+#include "tests/platform/RegistryFixture.h"
 #include "tools/shared/RegFile.h"
 #include "tools/shared/SlotStore.h"
 
@@ -43,14 +43,10 @@ SlotChange Removal(DWORD slot) {
     return change;
 }
 
-class SlotFile : public ::testing::Test {
+class SlotFile : public RegistryFileTest {
 protected:
     void SetUp() override {
-        std::random_device random;
-        m_registryFile = ::testing::TempDir() + "oculo-slotfile-" + std::to_string(random()) + ".reg";
-        static char s_env[1024];  // putenv keeps the pointer
-        std::snprintf(s_env, sizeof(s_env), "OCULO_REGISTRY=%s", m_registryFile.c_str());
-        putenv(s_env);
+        RegistryFileTest::SetUp();
         m_views = SettingsViews();
         for (DWORD slot : kSlots) {
             if (Records(slot)[0].bExists) GTEST_SKIP() << "slot " << slot << " is configured here";
@@ -60,8 +56,7 @@ protected:
     void TearDown() override {
         std::string error;
         if (m_bOwnKeys) ApplySlotChanges({Removal(6), Removal(7)}, m_views, &error);
-        std::remove(m_registryFile.c_str());
-        std::remove((m_registryFile + ".lock").c_str());
+        RegistryFileTest::TearDown();
     }
 
     std::vector<SlotRecord> Records(DWORD slot) const {
@@ -87,7 +82,6 @@ protected:
         Apply(changes);
     }
 
-    std::string m_registryFile;
     std::vector<RegistryView> m_views;
     bool m_bOwnKeys = false;
 };
@@ -147,6 +141,9 @@ TEST_F(SlotFile, ARefusedFileNamesItsLineAndWritesNothing) {
         {head + longUrl, "line 6: url must have 6 to 1023 characters (it has 1024)"},
         {head + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TALVO\\Oculo\\10]", "line 6: slot '10' is outside"},
         {head + "\"fps\"=\"fast\"", "line 6: fps"},
+        {head + "\"url\"=\"rtsp://cam/\\n\"", "line 6: unknown escape \\n"},
+        {head + "\"url\"=\"rtsp://cam/a\\\r\nb\"", "line 6: truncated line: continued values"},
+        {head + "\"name\"=\"Hof\xC0\xAF\"", "line 1: the file is neither UTF-16 nor UTF-8"},  // an overlong '/'
     };
     const std::vector<SlotRecord> before = AllSlots();
     for (const auto& c : cases) {
@@ -166,15 +163,15 @@ TEST_F(SlotFile, ARefusedWriteChangesNothing) {
     Apply({Change(6, {"w=320", "name=Before"})});
     const std::vector<SlotRecord> before = AllSlots();
     // The stand-in cannot take its write lock: every write is refused.
-    std::remove((m_registryFile + ".lock").c_str());
-    ASSERT_EQ(mkdir((m_registryFile + ".lock").c_str(), 0700), 0);
+    std::remove((m_file + ".lock").c_str());
+    ASSERT_EQ(mkdir((m_file + ".lock").c_str(), 0700), 0);
     std::string error;
     EXPECT_NE(ApplySlotChanges({Change(7, {"w=640"}), Change(6, {"name=After"}), Removal(6)}, m_views, &error),
               ERROR_SUCCESS);
     EXPECT_NE(error.find("cannot change slot 7"), std::string::npos) << error;
     EXPECT_NE(error.find("nothing changed"), std::string::npos) << error;
     EXPECT_EQ(error.find('\n'), std::string::npos);
-    rmdir((m_registryFile + ".lock").c_str());
+    rmdir((m_file + ".lock").c_str());
     EXPECT_TRUE(AllSlots() == before);
 }
 #endif

@@ -106,7 +106,7 @@ int CGrabGraph::Open(const GrabOptions& options, std::string* error) {
         return kGrabNoCamera;
     }
     CGrabWatch* pWatch = m_parts->pWatch;
-    m_parts->sink->Pin()->SetFrameCallback([pWatch](const SinkFrame& frame) {
+    m_parts->sink->Recorder()->SetFrameCallback([pWatch](const SinkFrame& frame) {
         pWatch->OnSample(frame.pData, frame.cbData,
                          frame.pInfo->hrTime == S_OK || frame.pInfo->hrTime == VFW_S_NO_STOP_TIME,
                          frame.pInfo->rtStart);
