@@ -32,6 +32,7 @@ NATIVE_PACKAGES=(
 WINDOWS_PACKAGES=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64
     nasm make dpkg-dev xz-utils nsis zip
+    xvfb xdotool imagemagick  # the Windows GUI tests: a display for Wine, screenshots
 )
 
 LOCK_WAIT=600

@@ -7,7 +7,14 @@ export WINEARCH=win64
 export WINEDEBUG=-all
 # No Mono/Gecko install prompts, no sound drivers.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv,wineoss.drv=d"
-unset DISPLAY WAYLAND_DISPLAY
+# Programs run without a display, except those that wine-gui-run.sh gives a
+# virtual one of their own (OCULO_WINE_DISPLAY).
+if [ -n "${OCULO_WINE_DISPLAY:-}" ]; then
+    export DISPLAY="$OCULO_WINE_DISPLAY"
+else
+    unset DISPLAY
+fi
+unset WAYLAND_DISPLAY
 
 # Starts the prefix's wineserver (kept 30 s after the last program exits) and
 # its services, all detached from the caller's output. Wine's services live as
