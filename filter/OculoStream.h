@@ -9,12 +9,19 @@
 // sample of a streaming spell leaves at once (so downstream can cue) and the
 // next one is held until Run. Run, Pause and Stop end a wait at once.
 //
+// Status card: until a run's first picture, and when none has come for more
+// than kCardAfterSilenceMs, samples carry the slot's status card instead
+// (filter/StatusCard.h) unless the slot's "status" setting is 0. The store's
+// picture goes on being updated meanwhile; the next picture ends the card.
+//
 // Threads: host threads (construction, destruction, negotiation, stream
 // configuration, state changes), the worker thread (OnThreadCreate,
-// FillBuffer, OnThreadDestroy) and the reader's capture thread (OnFrame).
+// FillBuffer, OnThreadDestroy, the status card) and the reader's capture
+// thread (OnFrame).
 // Locks, outermost first: the filter's state lock; the frame lock
 // (CFrameStore), under which nothing else is taken; the camera engine's
-// clock lock. The current type m_mt is
+// clock lock. The worker reads the reader's status (GetStatus) holding no
+// lock of ours. The current type m_mt is
 // guarded by m_cTypeLock (CBasePin), innermost: nothing else is taken or
 // called while it is held, so type queries from a downstream filter's
 // Receive never wait for a state change.
@@ -24,6 +31,7 @@
 #include <memory>
 
 #include "filter/FrameStore.h"
+#include "filter/StatusCard.h"
 #include "framework/SourceStream.h"
 #include "media/AMEvent.h"
 
@@ -115,6 +123,9 @@ private:
     // The stream time now, from the graph's clock or the monotonic one.
     REFERENCE_TIME StreamTimeNow();
     void SetPlayState(PlayState state);
+    // When the status card is due (see the class comment), copies it into
+    // pData (nothing when it does not fit) and returns true. Worker thread.
+    bool CopyStatusCard(BYTE* pData, LONG cbData);
 
     const REFERENCE_TIME m_rtDefaultDuration;  // FrameDuration of the slot's fps, fixed at construction
     std::unique_ptr<CIPCameraBase> m_pCamera;  // null until the first stream start
@@ -126,4 +137,7 @@ private:
     std::atomic<int> m_iPlayState;              // PlayState; written under the state lock
     std::atomic<int64_t> m_llRunStartTicks;     // monotonic ms at the last Run (no clock)
     CAMEvent m_evStateChanged;                  // automatic reset: wakes WaitUntilDue
+
+    CStatusCard m_card;              // worker only
+    uint32_t m_cPicturesAtRunStart;  // worker only: the store's picture count when the run began
 };

@@ -59,6 +59,7 @@ void WriteSlot(DWORD slot, const SlotConfig& c) {
     ASSERT_EQ(RegWriteDword(k, L"crop_r", DWORD(c.crop_r)), kRegWriteOk);
     ASSERT_EQ(RegWriteDword(k, L"crop_b", DWORD(c.crop_b)), kRegWriteOk);
     ASSERT_EQ(RegWriteDword(k, L"tShift", DWORD(c.tShift)), kRegWriteOk);
+    ASSERT_EQ(RegWriteDword(k, L"status", c.status), kRegWriteOk);
     ASSERT_EQ(RegWriteDword(k, kTestMark, 1), kRegWriteOk);
 }
 

@@ -30,6 +30,7 @@ struct SlotConfig {
     float fps = 10.0f;
     LONG crop_l = 0, crop_t = 0, crop_r = 0, crop_b = 0;
     LONG tShift = 0;
+    DWORD status = 1;  // the status card
 };
 void WriteSlot(DWORD slot, const SlotConfig& config);
 

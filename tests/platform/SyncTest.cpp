@@ -1,8 +1,10 @@
-// Threads, events, semaphores, waits and critical sections: the Windows
+// Threads, events, semaphores, waits, critical sections and the local time: the Windows
 // semantics the framework relies on. Runs on every target.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
+#include <ctime>
 
 #include "platform/platform.h"
 
@@ -228,4 +230,16 @@ TEST(PlatformSync, LastErrorIsPerThread) {
     CloseHandle(thread);
     EXPECT_EQ(seen, 0u);
     EXPECT_EQ(GetLastError(), 1234u);
+}
+
+// The wall clock that pictures show: the system's local time, as the C library has it.
+TEST(PlatformSync, LocalTimeIsTheCLibrarysLocalTime) {
+    SYSTEMTIME st = {};
+    GetLocalTime(&st);
+    std::time_t now = std::time(nullptr);
+    std::tm local = *std::localtime(&now), system = local;
+    system.tm_year = st.wYear - 1900, system.tm_mon = st.wMonth - 1, system.tm_mday = st.wDay;
+    system.tm_hour = st.wHour, system.tm_min = st.wMinute, system.tm_sec = st.wSecond;
+    EXPECT_LE(std::fabs(std::difftime(std::mktime(&local), std::mktime(&system))), 2.0);
+    EXPECT_LT(st.wMilliseconds, 1000);
 }

@@ -18,7 +18,7 @@ const WCHAR* const kKeys[] = {kSlot0, kSlot9, kScratch};
 // Removed after the keys above when the tests created them (children first).
 const WCHAR* const kParents[] = {L"SOFTWARE\\TALVO\\Oculo", L"SOFTWARE\\TALVO"};
 const WCHAR* const kValues[] = {L"enable", L"url", L"name", L"fps", L"w", L"h", L"crop_l",
-                                L"crop_t", L"crop_r", L"crop_b", L"tShift", L"text"};
+                                L"crop_t", L"crop_r", L"crop_b", L"tShift", L"status", L"text"};
 
 LONG SetRaw(LPCWSTR path, LPCWSTR name, DWORD type, const void* data, DWORD cb) {
     CRegKey key;
@@ -115,6 +115,7 @@ protected:
         ASSERT_EQ(RegWriteDword(kSlot9, L"crop_r", 33), kRegWriteOk);
         ASSERT_EQ(RegWriteDword(kSlot9, L"crop_b", 44), kRegWriteOk);
         ASSERT_EQ(RegWriteDword(kSlot9, L"tShift", static_cast<DWORD>(-250)), kRegWriteOk);
+        ASSERT_EQ(RegWriteDword(kSlot9, L"status", 0), kRegWriteOk);
     }
 
     std::vector<bool> m_keyExisted;
@@ -136,6 +137,7 @@ TEST_F(Settings, MissingKeysGiveDefaultsAndAnUnusableSlot) {
     EXPECT_EQ(slot0.w, 640);
     EXPECT_EQ(slot0.h, 480);
     EXPECT_EQ(slot0.crop_l | slot0.crop_t | slot0.crop_r | slot0.crop_b | slot0.tShift, 0);
+    EXPECT_EQ(slot0.status, 1);  // settings from before the status card: it shows
     EXPECT_FALSE(IsInstanceUsable(slot0));
     EXPECT_FALSE(IsSlotUsable(0));
 
@@ -158,6 +160,7 @@ TEST_F(Settings, ASlotKeyIsReadIntoItsFields) {
     EXPECT_EQ(s.crop_r, 33);
     EXPECT_EQ(s.crop_b, 44);
     EXPECT_EQ(s.tShift, -250);
+    EXPECT_EQ(s.status, 0);
     EXPECT_TRUE(IsSlotUsable(9));
     // Slot 9 is key 09, not 10; slot 0 is untouched.
     EXPECT_FALSE(IsSlotUsable(0));

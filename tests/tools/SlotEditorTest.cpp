@@ -72,6 +72,7 @@ TEST_F(SlotEditor, StoredValuesReadBackThroughTheModule) {
     Set(kSlot, "crop_r=1000");
     Set(kSlot, "crop_b=700");
     Set(kSlot, "tShift=-2147483648");
+    Set(kSlot, "status=0");
 
     const InstanceSettings s = LoadInstanceSettings(kSlot);
     EXPECT_TRUE(IsInstanceUsable(s));
@@ -87,6 +88,7 @@ TEST_F(SlotEditor, StoredValuesReadBackThroughTheModule) {
     EXPECT_EQ(s.crop_r, 1000);
     EXPECT_EQ(s.crop_b, 700);
     EXPECT_EQ(s.tShift, LONG(-2147483647 - 1));
+    EXPECT_EQ(s.status, 0);
 }
 
 TEST_F(SlotEditor, KeyNamesInAnyCaseStoreUnderTheModulesSpelling) {
@@ -110,7 +112,7 @@ TEST_F(SlotEditor, RefusesWhatTheModuleCouldNotUseOrWouldMisread) {
             << error;
     }
     for (const char* bad : {"w=", "w=12x", "w= 12", "w=1.5", "w=0", "w=-640", "w=16385", "h=99999999999999999999",
-                            "enable=2", "enable=yes", "crop_l=2147483648", "tShift=--1"}) {
+                            "enable=2", "enable=yes", "status=2", "crop_l=2147483648", "tShift=--1"}) {
         Refusal(bad);
     }
     for (const char* bad : {"fps=", "fps=0", "fps=-25", "fps=0x19", "fps=inf", "fps=nan", "fps=25fps", "fps=1001",

@@ -88,7 +88,7 @@ protected:
 
 TEST_F(SlotFile, ExportClearImportGivesTheSameSlotsInEveryView) {
     Apply({Change(6, {"enable=1", "url=rtsp://cam/a \"b\" \\c", "name=Hof \xC3\xA9\xF0\x9F\x93\xB7", "fps=7.5",
-                      "w=800", "h=600", "crop_r=-1", "tShift=2147483647"}),
+                      "w=800", "h=600", "crop_r=-1", "tShift=2147483647", "status=0"}),
            Change(7, {"url=http://cam/mjpg"})});
     const std::vector<SlotRecord> before = AllSlots();
     const std::string file = FormatRegFile(before);
