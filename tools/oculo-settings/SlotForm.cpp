@@ -70,10 +70,10 @@ bool SlotFormErrors::Any() const {
 
 SlotValues LoadSlotValues(DWORD slot) {
     const InstanceSettings s = LoadInstanceSettings(slot);
-    const std::wstring path = SlotKeyPath(slot);
     CRegKey key;
     SlotValues values;
-    values.bStored = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
+    values.bStored =
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, SlotKeyPath(slot).c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
     values.enable = s.enable;
     values.url = s.url;
     values.name = s.name;
@@ -85,7 +85,7 @@ SlotValues LoadSlotValues(DWORD slot) {
     values.crop_r = s.crop_r;
     values.crop_b = s.crop_b;
     values.tShift = s.tShift;
-    values.status = RegReadDword(path.c_str(), L"status", 1);
+    values.status = s.status;
     return values;
 }
 
