@@ -40,8 +40,11 @@ check "oculo-grab: an unknown option is echoed masked" masked "$bin/oculo-grab" 
 check "oculo-grab --help ends with 0" exits 0 "$bin/oculo-grab" --help
 check "oculo-grab --list says when there is no device" grep -q '^no video-input device' <("$bin/oculo-grab" --list)
 # register leaves the devices exactly the usable slots: a slot cleared since
-# the last registration is no device any more.
-listed() { "$bin/oculo-config" register | grep -q '^Cli  '; }
+# the last registration is no device any more. Registering loads and unloads
+# the module, and FFmpeg's libraries with it: what they keep for the life of
+# a process is unreachable once they are unloaded, which the sanitizer
+# builds' leak check would report as this program's.
+listed() { ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" "$bin/oculo-config" register | grep -q '^Cli  '; }
 check "oculo-config register: the usable slot is a device" listed
 "$bin/oculo-config" clear 6 >/dev/null
 check "oculo-config register: a slot cleared since is no device" eval '! listed'
