@@ -245,6 +245,7 @@ TEST_F(SettingsWindow, AWrongPasswordShowsTheLoginReason) {
                           kCameraMs))
         << ToNarrow(ControlText(s_edit, IDC_CAMERA_STATUS).c_str());
     EXPECT_TRUE(Contains(ControlText(s_edit, IDC_CAMERA_STATUS), L"401"));
+    EXPECT_FALSE(PreviewIsTheCameraUpright(s_edit)) << "an earlier test's picture";
     Screenshot(s_edit, "settings-login-refused.png");
 
     // The right password, streaming again; OK closes the dialog and its

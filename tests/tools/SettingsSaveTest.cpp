@@ -136,11 +136,19 @@ TEST(CameraPreview, ShowsTheCameraUprightWithItsCropAndStopsPromptly) {
 
     OCULO_STATUS status;
     preview.GetStatus(&status);
-    EXPECT_EQ(status.dwVersion, DWORD(OCULO_STATUS_VERSION));
+    EXPECT_EQ(status.lState, OCULO_STATE_STREAMING);
+    EXPECT_EQ(DescribePreviewStatus(status).find(L"Streaming\r\nCamera picture 320x240, "), 0u);
     const uint64_t since = ExtendedTickCount();
     preview.Stop();
     EXPECT_LT(ExtendedTickCount() - since, 1500u);
     preview.GetStatus(&status);
     EXPECT_EQ(status.lState, OCULO_STATE_STOPPED);
     EXPECT_EQ(DescribePreviewStatus(status), L"Stopped");
+
+    // A camera that sends nothing shows nothing, not an earlier run's picture.
+    values.url = L"http://127.0.0.1:" + std::to_wstring(FreeLoopbackPort()) + L"/";
+    ASSERT_TRUE(preview.Start(values));
+    std::vector<BYTE> picture;
+    LONG w = 0, h = 0;
+    EXPECT_FALSE(preview.CopyPicture(&picture, &w, &h));
 }

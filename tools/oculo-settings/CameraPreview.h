@@ -32,24 +32,29 @@ public:
     // too large to hold.
     bool Start(const SlotValues& values);
     void Stop();
-    bool IsRunning() const { return m_pCamera != nullptr; }
+    bool IsRunning() const { return m_pRun != nullptr; }
 
     // The store's picture (24-bit BGR, bottom row first, rows padded to 4
-    // bytes) into *picture; false when there is no run.
+    // bytes) into *picture; false when there is no run or it has had no
+    // picture yet.
     bool CopyPicture(std::vector<BYTE>* picture, LONG* width, LONG* height);
     // The camera's status; a stopped camera when there is no run.
     void GetStatus(OCULO_STATUS* status);
 
 private:
-    // Written only while no capture thread runs (the store's contract).
+    // Its size is set before the reader starts (the store's contract).
     class CStore : public CFrameStore {
     public:
         LONG Width() const { return m_iStoreWidth; }
         LONG Height() const { return m_iStoreHeight; }
     };
-    CStore m_store;
-    std::unique_ptr<CRTSPCamera> m_pCamera;  // null: no run
-    std::thread m_starter;                   // runs the reader's Start
+    // One run: its store and the reader that fills it, which goes first.
+    struct Run {
+        CStore store;
+        CRTSPCamera camera{&store};
+    };
+    std::unique_ptr<Run> m_pRun;  // null: no run
+    std::thread m_starter;        // runs the reader's Start
 };
 
 // The status in one line for the dialog: the state, the reason of the last

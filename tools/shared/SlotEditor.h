@@ -16,7 +16,7 @@
 // the slot table keeps 255 characters of a name, the reader 1023 of an address.
 const DWORD kMaxNameChars = 255;
 const DWORD kMinUrlChars = 6;
-const LONG kMaxPictureSide = 16384;
+const LONG kMaxSlotSide = 16384;
 const double kMinFps = 0.01;
 const double kMaxFps = 1000.0;
 
