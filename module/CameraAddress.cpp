@@ -53,7 +53,8 @@ std::wstring PercentEncode(const std::wstring& text) {
     for (const char c : Utf8(text)) {
         const unsigned char byte = static_cast<unsigned char>(c);
         const bool unreserved = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-                                (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_' || byte == '~';
+                                (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_' ||
+                                byte == '~';
         if (unreserved) {
             encoded += WCHAR(byte);
             continue;

@@ -17,11 +17,16 @@ struct TextField {
     std::wstring SlotForm::*text;
 };
 const TextField kTextFields[] = {
-    {IDC_NAME, &SlotForm::name},           {IDC_ADDRESS, &SlotForm::address},
-    {IDC_USER, &SlotForm::user},           {IDC_PASSWORD, &SlotForm::password},
-    {IDC_PICTURE_SIZE, &SlotForm::size},           {IDC_FPS, &SlotForm::fps},
-    {IDC_CROP_LEFT, &SlotForm::cropLeft},  {IDC_CROP_TOP, &SlotForm::cropTop},
-    {IDC_CROP_RIGHT, &SlotForm::cropRight}, {IDC_CROP_BOTTOM, &SlotForm::cropBottom},
+    {IDC_NAME, &SlotForm::name},
+    {IDC_ADDRESS, &SlotForm::address},
+    {IDC_USER, &SlotForm::user},
+    {IDC_PASSWORD, &SlotForm::password},
+    {IDC_PICTURE_SIZE, &SlotForm::size},
+    {IDC_FPS, &SlotForm::fps},
+    {IDC_CROP_LEFT, &SlotForm::cropLeft},
+    {IDC_CROP_TOP, &SlotForm::cropTop},
+    {IDC_CROP_RIGHT, &SlotForm::cropRight},
+    {IDC_CROP_BOTTOM, &SlotForm::cropBottom},
     {IDC_SHIFT, &SlotForm::shift},
 };
 
@@ -32,9 +37,12 @@ struct RefusalField {
     int field;
 };
 const RefusalField kRefusalFields[] = {
-    {IDC_NAME_ERROR, &SlotFormErrors::name, IDC_NAME},   {IDC_ADDRESS_ERROR, &SlotFormErrors::address, IDC_ADDRESS},
-    {IDC_LOGIN_ERROR, &SlotFormErrors::login, IDC_USER}, {IDC_PICTURE_SIZE_ERROR, &SlotFormErrors::size, IDC_PICTURE_SIZE},
-    {IDC_FPS_ERROR, &SlotFormErrors::fps, IDC_FPS},      {IDC_CROP_ERROR, &SlotFormErrors::crop, IDC_CROP_LEFT},
+    {IDC_NAME_ERROR, &SlotFormErrors::name, IDC_NAME},
+    {IDC_ADDRESS_ERROR, &SlotFormErrors::address, IDC_ADDRESS},
+    {IDC_LOGIN_ERROR, &SlotFormErrors::login, IDC_USER},
+    {IDC_PICTURE_SIZE_ERROR, &SlotFormErrors::size, IDC_PICTURE_SIZE},
+    {IDC_FPS_ERROR, &SlotFormErrors::fps, IDC_FPS},
+    {IDC_CROP_ERROR, &SlotFormErrors::crop, IDC_CROP_LEFT},
     {IDC_SHIFT_ERROR, &SlotFormErrors::shift, IDC_SHIFT},
 };
 
@@ -93,7 +101,9 @@ void ShowCameraStatus(HWND dialog) {
     OCULO_STATUS status;
     StateOf(dialog)->preview.GetStatus(&status);
     const std::wstring text = DescribePreviewStatus(status);
-    if (WindowText(GetDlgItem(dialog, IDC_CAMERA_STATUS)) != text) SetDlgItemTextW(dialog, IDC_CAMERA_STATUS, text.c_str());
+    if (WindowText(GetDlgItem(dialog, IDC_CAMERA_STATUS)) != text) {
+        SetDlgItemTextW(dialog, IDC_CAMERA_STATUS, text.c_str());
+    }
 }
 
 void StopTest(HWND dialog) {

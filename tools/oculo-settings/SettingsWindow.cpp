@@ -88,7 +88,9 @@ void EditSelected(HWND window, bool bTest) {
     if (!EditSlot(window, DWORD(slot), table->Values(DWORD(slot)), bTest, &values, &settings)) return;
     table->Edit(DWORD(slot), values, settings);
     ShowRow(window, DWORD(slot));
-    if (table->IsChanged(DWORD(slot))) SayMessage(window, L"Slot " + std::to_wstring(slot) + L" changed: Save keeps it.");
+    if (table->IsChanged(DWORD(slot))) {
+        SayMessage(window, L"Slot " + std::to_wstring(slot) + L" changed: Save keeps it.");
+    }
 }
 
 void ClearSelected(HWND window) {
