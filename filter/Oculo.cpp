@@ -26,7 +26,7 @@ COculo::~COculo() {
     }
 }
 
-STDMETHODIMP COculo::QueryInterface(REFIID riid, void** ppv) {
+STDMETHODIMP COculo::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
     if (riid == IID_IAMStreamConfig || riid == IID_IKsPropertySet) {
         if (!ppv) {
             return E_POINTER;
@@ -38,7 +38,7 @@ STDMETHODIMP COculo::QueryInterface(REFIID riid, void** ppv) {
         }
         return static_cast<IPin*>(pPin)->QueryInterface(riid, ppv);
     }
-    return GetOwner()->QueryInterface(riid, ppv);
+    return CSource::NonDelegatingQueryInterface(riid, ppv);
 }
 
 STDMETHODIMP COculo::Pause() {

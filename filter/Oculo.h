@@ -24,12 +24,10 @@ public:
     // and camera reader end while every part of the filter still exists.
     ~COculo() override;
 
-    // The IUnknown of IBaseFilter and IAMovieSetup: IAMStreamConfig and
-    // IKsPropertySet go to the pin (E_NOINTERFACE without one), everything
-    // else to the owner.
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return GetOwner()->AddRef(); }
-    STDMETHODIMP_(ULONG) Release() override { return GetOwner()->Release(); }
+    // The filter's interfaces, and the pin's IAMStreamConfig and
+    // IKsPropertySet (E_NOINTERFACE without a pin), which clients look for on
+    // the filter; answered from every filter interface and its IUnknown.
+    STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
 
     // Tells the pin when the filter leaves the running state, so a sample
     // waiting for its time is held at once.

@@ -43,11 +43,10 @@ public:
     // reaches a pin or store being destroyed.
     ~COculoStream() override;
 
-    // The shared IUnknown of IPin, IQualityControl, IAMStreamConfig and
-    // IKsPropertySet.
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return GetOwner()->AddRef(); }
-    STDMETHODIMP_(ULONG) Release() override { return GetOwner()->Release(); }
+    // Every interface of the pin forwards to its IUnknown, which answers them
+    // all: one identity, each interface reachable from every other.
+    DECLARE_IUNKNOWN
+    STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
 
     // Worker thread.
     HRESULT FillBuffer(IMediaSample* pSample) override;

@@ -1,11 +1,12 @@
 // The pin's faces for capture clients: IAMStreamConfig (one capability, the
 // slot's size), IKsPropertySet (the read-only pin category), IQualityControl
-// and the QueryInterface that the pin's four interfaces share.
+// and the table of the pin's interfaces that all of them answer from.
 #include <cstring>
 #include <utility>
 
 #include "filter/Oculo.h"
 #include "filter/OculoStream.h"
+#include "platform/ComObject.h"
 #include "platform/ComRef.h"
 
 namespace {
@@ -31,17 +32,15 @@ LONG BitRate(LONG width, LONG height, REFERENCE_TIME rtInterval) {
 
 }  // namespace
 
-STDMETHODIMP COculoStream::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv) {
-        return E_POINTER;
+// IID_IUnknown gives the pin's identity (CUnknown's); every interface
+// pointer of the pin forwards here, so each reaches all of them.
+STDMETHODIMP COculoStream::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
+    if (riid == IID_IUnknown) {
+        return CUnknown::NonDelegatingQueryInterface(riid, ppv);
     }
-    if (riid == IID_IAMStreamConfig) {
-        return GetInterface(static_cast<IAMStreamConfig*>(this), ppv);
-    }
-    if (riid == IID_IKsPropertySet) {
-        return GetInterface(static_cast<IKsPropertySet*>(this), ppv);
-    }
-    return GetOwner()->QueryInterface(riid, ppv);
+    return QueryComInterface<ComInterface<IPin, IID_IPin>, ComInterface<IQualityControl, IID_IQualityControl>,
+                             ComInterface<IAMStreamConfig, IID_IAMStreamConfig>,
+                             ComInterface<IKsPropertySet, IID_IKsPropertySet>>(this, riid, ppv);
 }
 
 STDMETHODIMP COculoStream::SetFormat(AM_MEDIA_TYPE* pmt) {

@@ -70,12 +70,47 @@ TEST_F(FilterTest, NamesAndPinInterfacesFromEveryFilterPointer) {
     static_cast<IUnknown*>(pFromPin)->Release();
     static_cast<IUnknown*>(pFromSetup)->Release();
 
-    // Not from the non-delegating identity, and never into a null pointer.
-    void* pNone = nullptr;
-    EXPECT_EQ(m_pOculo->GetNonDelegatingUnknown()->QueryInterface(IID_IAMStreamConfig, &pNone), E_NOINTERFACE);
+    // Also from the filter's IUnknown, and never into a null pointer.
+    CComRef<IUnknown> filterIdentity;
+    ASSERT_EQ(m_filter->QueryInterface(IID_IUnknown, filterIdentity.PutVoid()), S_OK);
+    CComRef<IUnknown> fromIdentity;
+    ASSERT_EQ(filterIdentity->QueryInterface(IID_IAMStreamConfig, fromIdentity.PutVoid()), S_OK);
+    EXPECT_EQ(static_cast<void*>(fromIdentity.Get()), static_cast<IAMStreamConfig*>(m_pPin));
     EXPECT_EQ(pSetup->QueryInterface(IID_IKsPropertySet, nullptr), E_POINTER);
     EXPECT_EQ(static_cast<IAMStreamConfig*>(m_pPin)->QueryInterface(IID_IPin, nullptr), E_POINTER);
     pSetup->Release();
+}
+
+// COM's rules over the pin's interfaces, on which a .NET wrapper relies (it
+// holds the IUnknown and casts from there): every interface reaches every
+// other, itself included, and back; all give one IUnknown; no other interface
+// is answered; every reference handed out is counted.
+TEST_F(FilterTest, PinInterfacesFollowComRules) {
+    ASSERT_NO_FATAL_FAILURE(CreateFilter(SlotConfig{}));
+    const IID* const iids[] = {&IID_IUnknown, &IID_IPin, &IID_IQualityControl, &IID_IAMStreamConfig,
+                               &IID_IKsPropertySet};
+    IUnknown* const pIdentity = m_pPin->GetNonDelegatingUnknown();
+    m_filter->AddRef();
+    const ULONG cBefore = m_filter->Release();
+    for (const IID* from : iids) {
+        CComRef<IUnknown> source;
+        ASSERT_EQ(pIdentity->QueryInterface(*from, source.PutVoid()), S_OK);
+        for (const IID* to : iids) {
+            CComRef<IUnknown> target;
+            ASSERT_EQ(source->QueryInterface(*to, target.PutVoid()), S_OK);
+            CComRef<IUnknown> back;
+            ASSERT_EQ(target->QueryInterface(*from, back.PutVoid()), S_OK);
+            EXPECT_EQ(back.Get(), source.Get());
+            CComRef<IUnknown> unknown;
+            ASSERT_EQ(target->QueryInterface(IID_IUnknown, unknown.PutVoid()), S_OK);
+            EXPECT_EQ(unknown.Get(), pIdentity);
+        }
+        void* pNone = reinterpret_cast<void*>(1);
+        EXPECT_EQ(source->QueryInterface(IID_IBaseFilter, &pNone), E_NOINTERFACE);
+        EXPECT_EQ(pNone, nullptr);
+    }
+    m_filter->AddRef();
+    EXPECT_EQ(m_filter->Release(), cBefore);
 }
 
 TEST_F(FilterTest, PinThatCannotBeMadeIsReportedAndItsInterfacesAreAbsent) {
