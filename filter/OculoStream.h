@@ -108,6 +108,11 @@ private:
     REFERENCE_TIME CurrentFrameDuration();
     // S_OK when the slot's size makes a usable image, else why not.
     HRESULT CheckImageSize() const;
+    // S_OK when mt describes what the pin delivers: RGB24 video in a
+    // VIDEOINFOHEADER at the slot's size, an image size of 0 or the image's,
+    // and a frame interval in the capability's range. Else E_FAIL for
+    // another size, E_INVALIDARG for the rest (CheckMediaType's codes).
+    HRESULT CheckDeliverable(const AM_MEDIA_TYPE& mt) const;
     // Holds the worker until the sample starting at rtStart is due (see the
     // class comment); returns at once on a state change that ends it.
     void WaitUntilDue(REFERENCE_TIME rtStart);

@@ -13,14 +13,6 @@ namespace {
 
 const DWORD kCategoryBytes = sizeof(GUID);
 
-bool IsSlotFormat(const AM_MEDIA_TYPE* pmt, LONG width, LONG height) {
-    if (!pmt->pbFormat || pmt->cbFormat < sizeof(VIDEOINFOHEADER)) {
-        return false;
-    }
-    const BITMAPINFOHEADER& bmi = reinterpret_cast<const VIDEOINFOHEADER*>(pmt->pbFormat)->bmiHeader;
-    return bmi.biWidth == width && bmi.biHeight == height;
-}
-
 // Bits per second of w x h 24-bit frames every rtInterval, within a LONG.
 LONG BitRate(LONG width, LONG height, REFERENCE_TIME rtInterval) {
     if (width <= 0 || height <= 0) {
@@ -43,12 +35,18 @@ STDMETHODIMP COculoStream::NonDelegatingQueryInterface(REFIID riid, void** ppv) 
                              ComInterface<IKsPropertySet, IID_IKsPropertySet>>(this, riid, ppv);
 }
 
+// Only a type the pin can deliver: a client's type becomes the connection's,
+// and the samples carry the store's RGB24 image whatever it says.
 STDMETHODIMP COculoStream::SetFormat(AM_MEDIA_TYPE* pmt) {
     if (!pmt) {
         return E_POINTER;
     }
-    if (!IsSlotFormat(pmt, m_iStoreWidth, m_iStoreHeight)) {
-        return VFW_E_INVALIDMEDIATYPE;
+    HRESULT hr = CheckImageSize();
+    if (SUCCEEDED(hr)) {
+        hr = CheckDeliverable(*pmt);
+    }
+    if (FAILED(hr)) {
+        return hr;
     }
     // Copied outside the lock; the swap hands the old block to `type`, which
     // frees it after the lock is gone. FillBuffer never sees a freed block.
