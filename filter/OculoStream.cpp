@@ -14,6 +14,7 @@ COculoStream::COculoStream(HRESULT* phr, COculo* pParent, LPCWSTR pPinName)
       m_bCued(false),
       m_iPlayState(kStopped),
       m_llRunStartTicks(0),
+      m_rtPausedAt(0),
       m_evStateChanged(FALSE) {
     ResizeFrameStore(pParent->m_Settings.w, pParent->m_Settings.h);
     // The default type becomes the current one; no other thread knows the

@@ -4,20 +4,23 @@
 // copy of the store stamped with nominal times, and delivers them downstream.
 //
 // Pacing: a sample leaves no earlier than its start time in stream time (the
-// graph's reference clock minus the run start; a monotonic clock counted
-// from Run when the graph has none). While the filter is paused, the first
-// sample of a streaming spell leaves at once (so downstream can cue) and the
-// next one is held until Run. Run, Pause and Stop end a wait at once.
+// graph's reference clock minus the run start; a monotonic clock when the
+// graph has none, which counts from the first Run and stands still while the
+// filter is paused, as a graph's stream time does). While the filter is
+// paused, the first sample of a streaming spell leaves at once (so
+// downstream can cue) and the next one is held until Run. Run, Pause and Stop
+// end a wait at once.
 //
 // Threads: host threads (construction, destruction, negotiation, stream
 // configuration, state changes), the worker thread (OnThreadCreate,
 // FillBuffer, OnThreadDestroy) and the reader's capture thread (OnFrame).
 // Locks, outermost first: the filter's state lock; the frame lock
 // (CFrameStore), under which nothing else is taken; the camera engine's
-// clock lock. The current type m_mt is
-// guarded by m_cTypeLock (CBasePin), innermost: nothing else is taken or
-// called while it is held, so type queries from a downstream filter's
-// Receive never wait for a state change.
+// clock lock. The filter's clock lock (CBaseFilter, taken by StreamTime on
+// the worker and under the state lock by OnPause) is innermost. The current
+// type m_mt is guarded by m_cTypeLock (CBasePin), innermost: nothing else is
+// taken or called while it is held, so type queries from a downstream
+// filter's Receive never wait for a state change.
 #pragma once
 
 #include <atomic>
@@ -60,7 +63,7 @@ public:
     HRESULT Active() override;
     HRESULT Inactive() override;
     HRESULT Run(REFERENCE_TIME tStart) override;
-    // The filter goes from running to paused.
+    // The filter goes from running to paused: stream time stops here.
     void OnPause();
 
     // Media types.
@@ -128,6 +131,10 @@ private:
     bool m_bCued;                    // worker only: a sample went out in this spell
 
     std::atomic<int> m_iPlayState;              // PlayState; written under the state lock
-    std::atomic<int64_t> m_llRunStartTicks;     // monotonic ms at the last Run (no clock)
+    // Without a clock: the monotonic ms at which stream time 0 falls, and the
+    // stream time at the last pause from running (0 from stopped). Written
+    // under the state lock.
+    std::atomic<int64_t> m_llRunStartTicks;
+    std::atomic<REFERENCE_TIME> m_rtPausedAt;
     CAMEvent m_evStateChanged;                  // automatic reset: wakes WaitUntilDue
 };
