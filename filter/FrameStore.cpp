@@ -4,6 +4,8 @@
 #include <new>
 #include <utility>
 
+#include "camera/ExtendedTickCount.h"
+
 namespace {
 
 constexpr int64_t kMaxStoreBytes = 0x7FFFFFE0;  // the rounded size still fits a LONG
@@ -131,7 +133,14 @@ LONG CFrameStore::CopyStore(BYTE* target, LONG targetBytes) {
     return bytes;
 }
 
+void CFrameStore::CountPicture(uint64_t now) {
+    m_ullLastPictureMs.store(now, std::memory_order_release);
+    m_cPictures.fetch_add(1, std::memory_order_acq_rel);
+}
+
 bool CFrameStore::OnFrame(const BYTE* pixels, LONG srcW, LONG srcH) {
+    // The clock's lock is taken before the frame lock, never under it.
+    const uint64_t now = ExtendedTickCount();
     CAutoLock hold(&m_cFrameLock);
     if (!m_pFrameStore || !pixels || srcW <= 0 || srcH <= 0) return true;
     const LONG inStride = StoreStride(srcW);
@@ -147,6 +156,7 @@ bool CFrameStore::OnFrame(const BYTE* pixels, LONG srcW, LONG srcH) {
     const LONG wh = y1 - y0;
     if (ww == 0 || wh == 0) {
         FillBlack();
+        CountPicture(now);
         return true;
     }
 
@@ -188,5 +198,6 @@ bool CFrameStore::OnFrame(const BYTE* pixels, LONG srcW, LONG srcH) {
             SampleRow(out, in, table, wordColumns, W, next);
         }
     }
+    CountPicture(now);
     return true;
 }

@@ -7,12 +7,15 @@
 // REQUIRES that no picture arrives meanwhile (construction; a format change
 // of the same size, which keeps the store, while the camera is stopped).
 // SetCropBounds runs on the host's thread, OnFrame on the capture thread,
-// CopyStore on the worker thread; these three take m_cFrameLock.
+// CopyStore on the worker thread; these three take m_cFrameLock. The picture
+// count and time are atomic: any thread reads them without the lock.
 // Lock order: nothing else is taken under m_cFrameLock. In particular the
 // reader is never started or stopped under it: that waits for the capture
 // thread, which may be waiting in OnFrame for the lock.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 
 #include "camera/IPCameraCallback.h"
@@ -38,6 +41,14 @@ public:
     // copied: the store's size, or 0 when there is no store or it does not fit.
     LONG CopyStore(BYTE* target, LONG targetBytes);
 
+    LONG StoreWidth() const { return m_iStoreWidth; }
+    LONG StoreHeight() const { return m_iStoreHeight; }
+    // How many camera pictures OnFrame has put into the store, and when the
+    // last one came (ExtendedTickCount milliseconds; 0 before the first). A
+    // reader that sees a count also sees the time of that picture or a later one.
+    uint32_t PictureCount() const { return m_cPictures.load(std::memory_order_acquire); }
+    uint64_t LastPictureMs() const { return m_ullLastPictureMs.load(std::memory_order_acquire); }
+
     // Row stride and image size of a store of this width and height (0 when
     // not positive or too large).
     static LONG StoreStride(LONG width);
@@ -56,6 +67,8 @@ protected:
 
 private:
     void FillBlack() REQUIRES(m_cFrameLock);
+    // Records a picture that came at `now`, once it is in the store.
+    void CountPicture(uint64_t now) REQUIRES(m_cFrameLock);
 
     LONG m_iCropLeft GUARDED_BY(m_cFrameLock) = 0;
     LONG m_iCropTop GUARDED_BY(m_cFrameLock) = 0;
@@ -64,4 +77,7 @@ private:
     // Per-picture table: source byte offset within a row for each store
     // column (m_iStoreWidth entries).
     std::unique_ptr<LONG[]> m_pColumnOffsets GUARDED_BY(m_cFrameLock);
+    // Written by OnFrame under the lock, once the picture is in the store.
+    std::atomic<uint64_t> m_ullLastPictureMs{0};
+    std::atomic<uint32_t> m_cPictures{0};
 };

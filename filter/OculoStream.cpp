@@ -15,7 +15,9 @@ COculoStream::COculoStream(HRESULT* phr, COculo* pParent, LPCWSTR pPinName)
       m_iPlayState(kStopped),
       m_llRunStartTicks(0),
       m_rtPausedAt(0),
-      m_evStateChanged(FALSE) {
+      m_evStateChanged(FALSE),
+      m_card(pParent->m_Settings.name, pParent->m_Settings.url),
+      m_cPicturesAtRunStart(0) {
     ResizeFrameStore(pParent->m_Settings.w, pParent->m_Settings.h);
     // The default type becomes the current one; no other thread knows the
     // pin yet.
@@ -57,7 +59,9 @@ HRESULT COculoStream::StampAndCopy(IMediaSample* pSample, REFERENCE_TIME rtStart
         return E_FAIL;
     }
     // Bounded by the sample: a buffer smaller than the image gets nothing.
-    CopyStore(pData, pSample->GetSize());
+    if (!CopyStatusCard(pData, pSample->GetSize())) {
+        CopyStore(pData, pSample->GetSize());
+    }
     return S_OK;
 }
 
@@ -78,6 +82,7 @@ HRESULT COculoStream::OnThreadCreate() {
     const InstanceSettings& settings = m_pParentFilter->m_Settings;
     m_rtNextStart = 0;
     m_bCued = false;
+    m_cPicturesAtRunStart = PictureCount();
     // The crop window must be in place before the first picture arrives.
     SetCropBounds(settings.crop_l, settings.crop_t, settings.crop_r, settings.crop_b);
     // Not under the frame lock: the start waits for the end of an earlier

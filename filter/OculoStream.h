@@ -5,19 +5,26 @@
 //
 // Pacing: a sample leaves no earlier than its start time in stream time (the
 // graph's reference clock minus the run start; a monotonic clock when the
-// graph has none, which counts from the first Run and stands still while the
-// filter is paused, as a graph's stream time does). While the filter is
+// graph has none, which counts from the Run after a stop and stands still
+// while the filter is paused, as a graph's stream time does). While the filter is
 // paused, the first sample of a streaming spell leaves at once (so
 // downstream can cue) and the next one is held until Run. Run, Pause and Stop
 // end a wait at once.
 //
+// Status card: until a run's first picture, and when none has come for more
+// than kCardAfterSilenceMs, samples carry the slot's status card instead
+// (filter/StatusCard.h) unless the slot's "status" setting is 0. The store's
+// picture goes on being updated meanwhile; the next picture ends the card.
+//
 // Threads: host threads (construction, destruction, negotiation, stream
 // configuration, state changes), the worker thread (OnThreadCreate,
-// FillBuffer, OnThreadDestroy) and the reader's capture thread (OnFrame).
+// FillBuffer, OnThreadDestroy, the status card) and the reader's capture
+// thread (OnFrame).
 // Locks, outermost first: the filter's state lock; the frame lock
 // (CFrameStore), under which nothing else is taken; the camera engine's
 // clock lock. The filter's clock lock (CBaseFilter, taken by StreamTime on
-// the worker and under the state lock by OnPause) is innermost. The current
+// the worker and under the state lock by OnPause) is innermost. The worker
+// reads the reader's status (GetStatus) holding no lock of ours. The current
 // type m_mt is guarded by m_cTypeLock (CBasePin), innermost: nothing else is
 // taken or called while it is held, so type queries from a downstream
 // filter's Receive never wait for a state change.
@@ -27,6 +34,7 @@
 #include <memory>
 
 #include "filter/FrameStore.h"
+#include "filter/StatusCard.h"
 #include "framework/SourceStream.h"
 #include "media/AMEvent.h"
 
@@ -122,6 +130,9 @@ private:
     // The stream time now, from the graph's clock or the monotonic one.
     REFERENCE_TIME StreamTimeNow();
     void SetPlayState(PlayState state);
+    // When the status card is due (see the class comment), copies it into
+    // pData (nothing when it does not fit) and returns true. Worker thread.
+    bool CopyStatusCard(BYTE* pData, LONG cbData);
 
     const REFERENCE_TIME m_rtDefaultDuration;  // FrameDuration of the slot's fps, fixed at construction
     std::unique_ptr<CIPCameraBase> m_pCamera;  // null until the first stream start
@@ -137,4 +148,7 @@ private:
     std::atomic<int64_t> m_llRunStartTicks;
     std::atomic<REFERENCE_TIME> m_rtPausedAt;
     CAMEvent m_evStateChanged;                  // automatic reset: wakes WaitUntilDue
+
+    CStatusCard m_card;              // worker only
+    uint32_t m_cPicturesAtRunStart;  // worker only: the store's picture count when the run began
 };

@@ -19,7 +19,7 @@ using oculo::posix::RegValue;
 namespace {
 
 const WCHAR* const kValueNames[] = {L"url",    L"name",   L"fps",    L"w",      L"h",     L"enable",
-                                    L"crop_l", L"crop_r", L"crop_t", L"crop_b", L"tShift"};
+                                    L"crop_l", L"crop_r", L"crop_t", L"crop_b", L"tShift", L"status"};
 const size_t kValueCount = sizeof(kValueNames) / sizeof(kValueNames[0]);
 const DWORD kTypes[] = {REG_NONE, REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, 7 /* REG_MULTI_SZ */, 11 /* QWORD */};
 

@@ -32,10 +32,49 @@ CameraAddressParts SplitCameraAddress(const std::wstring& address) {
     return parts;
 }
 
+namespace {
+
+// Query parameters through which cameras take a password ("?user=admin&pwd=...").
+bool IsPasswordParameter(const std::wstring& name) {
+    static const wchar_t* const kNames[] = {L"password", L"passwd", L"pass", L"pwd", L"psw", L"pw"};
+    std::wstring lower;
+    for (wchar_t c : name) lower += (c >= L'A' && c <= L'Z') ? wchar_t(c - L'A' + L'a') : c;
+    for (const wchar_t* known : kNames) {
+        if (lower == known) return true;
+    }
+    return false;
+}
+
+// The query's password values as "***"; the fragment is left as it is.
+std::wstring MaskQuery(const std::wstring& rest) {
+    const size_t query = rest.find(L'?');
+    if (query == std::wstring::npos) return rest;
+    const size_t fragment = rest.find(L'#', query);
+    const size_t end = fragment == std::wstring::npos ? rest.size() : fragment;
+    std::wstring masked = rest.substr(0, query + 1);
+    for (size_t start = query + 1; start <= end;) {
+        size_t next = rest.find(L'&', start);
+        if (next == std::wstring::npos || next > end) next = end;
+        const std::wstring pair = rest.substr(start, next - start);
+        const size_t equals = pair.find(L'=');
+        const bool secret = equals != std::wstring::npos && IsPasswordParameter(pair.substr(0, equals));
+        masked += secret ? pair.substr(0, equals + 1) + L"***" : pair;
+        if (next < end) masked += L'&';
+        start = next + 1;
+    }
+    return masked + rest.substr(end);
+}
+
+}  // namespace
+
 std::wstring MaskUserInfo(const std::wstring& address) {
     const CameraAddressParts parts = SplitCameraAddress(address);
-    if (!parts.hasPassword) return address;
-    return parts.scheme + L"://" + parts.user + L":***@" + parts.hostPort + parts.rest;
+    const std::wstring rest = MaskQuery(parts.rest);
+    if (!parts.hasPassword && rest == parts.rest) return address;
+    const std::wstring userInfo = !parts.hasUserInfo ? L""
+                                  : parts.hasPassword ? parts.user + L":***@"
+                                                      : parts.user + L"@";
+    return parts.scheme + L"://" + userInfo + parts.hostPort + rest;
 }
 
 std::wstring CameraHostAndPath(const std::wstring& address) {

@@ -123,6 +123,7 @@ InstanceSettings LoadInstanceSettings(DWORD slot) {
     settings.crop_t = RegReadDword(path, L"crop_t", 0);
     settings.crop_b = RegReadDword(path, L"crop_b", 0);
     settings.tShift = RegReadDword(path, L"tShift", 0);
+    settings.status = RegReadDword(path, L"status", 1);
     RegReadString(path, L"url", settings.url, sizeof(settings.url));  // stays empty on failure
     if (RegReadString(path, L"name", settings.name, sizeof(settings.name)) <= 0) {
         static_assert(kDefaultNameChars <= kSettingsTextChars, "default name fits the record");

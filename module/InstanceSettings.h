@@ -33,6 +33,10 @@ struct InstanceSettings {
     LONG crop_r;
     LONG crop_b;
     LONG tShift;
+    // Non-zero (the default): samples show the status card before a run's
+    // first picture and while the camera gives none (filter/StatusCard.h);
+    // 0: black before the first picture, then the last picture repeated.
+    LONG status;
 };
 
 // The record of slot 0..9, every missing or unreadable value at its default.

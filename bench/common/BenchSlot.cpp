@@ -34,7 +34,8 @@ COculo* CreateSlotFilter(const BenchSlot& slot) {
         RegWriteString(key, L"url", slot.url.c_str()) != kRegWriteOk ||
         RegWriteDword(key, L"w", static_cast<DWORD>(slot.w)) != kRegWriteOk ||
         RegWriteDword(key, L"h", static_cast<DWORD>(slot.h)) != kRegWriteOk ||
-        RegWriteFloat(key, L"fps", slot.fps) != kRegWriteOk) {
+        RegWriteFloat(key, L"fps", slot.fps) != kRegWriteOk ||
+        RegWriteDword(key, L"status", static_cast<DWORD>(slot.status)) != kRegWriteOk) {
         return nullptr;
     }
     HRESULT hr = E_FAIL;

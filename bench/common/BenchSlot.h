@@ -24,6 +24,8 @@ struct BenchSlot {
     LONG w = 640;
     LONG h = 480;
     float fps = 25.0f;
+    // Off: the benches measure the camera's pictures, never the status card.
+    LONG status = 0;
 };
 
 // Writes the slot's settings and creates its filter with one reference for

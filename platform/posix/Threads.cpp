@@ -1,4 +1,4 @@
-// Threads, Sleep and the tick count.
+// Threads, Sleep, the tick count and the local time.
 #include <time.h>
 
 #include <atomic>
@@ -171,4 +171,20 @@ WINBASEAPI DWORD WINAPI GetTickCount(void) {
     clock_gettime(CLOCK_MONOTONIC, &now);
     uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
     return static_cast<DWORD>(ms);
+}
+
+WINBASEAPI void WINAPI GetLocalTime(LPSYSTEMTIME time) {
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    struct tm local = {};
+    localtime_r(&now.tv_sec, &local);
+    time->wYear = static_cast<WORD>(local.tm_year + 1900);
+    time->wMonth = static_cast<WORD>(local.tm_mon + 1);
+    time->wDayOfWeek = static_cast<WORD>(local.tm_wday);
+    time->wDay = static_cast<WORD>(local.tm_mday);
+    time->wHour = static_cast<WORD>(local.tm_hour);
+    time->wMinute = static_cast<WORD>(local.tm_min);
+    // A leap second shows as the minute's last second, as Windows never names a 61st.
+    time->wSecond = static_cast<WORD>(local.tm_sec < 60 ? local.tm_sec : 59);
+    time->wMilliseconds = static_cast<WORD>(now.tv_nsec / 1000000);
 }

@@ -42,6 +42,21 @@ WINBASEAPI BOOL WINAPI CloseHandle(HANDLE handle);
 WINBASEAPI void WINAPI Sleep(DWORD milliseconds);
 WINBASEAPI DWORD WINAPI GetTickCount(void);
 
+// --- Wall-clock time ---
+struct SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;      // 1 to 12
+    WORD wDayOfWeek;  // 0 (Sunday) to 6
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+};
+typedef SYSTEMTIME* LPSYSTEMTIME;
+// The local time, as the system's time zone has it.
+WINBASEAPI void WINAPI GetLocalTime(LPSYSTEMTIME time);
+
 // --- Critical sections (recursive, as on Windows) ---
 struct CRITICAL_SECTION {
     pthread_mutex_t mutex;

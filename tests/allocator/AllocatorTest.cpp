@@ -151,15 +151,17 @@ TEST_F(AllocatorTest, NoWaitTimesOutWhenAllLent) {
 TEST_F(AllocatorTest, BlockedGetBufferWokenByRelease) {
     Commit(1, 100);
     IMediaSample* pHeld = Get();
-    std::atomic<bool> done{false};
+    std::atomic<bool> calling{false}, done{false};
     HRESULT hr = E_FAIL;
     IMediaSample* pGot = nullptr;
     std::thread waiter([&] {
+        calling = true;
         hr = m_pAlloc->GetBuffer(&pGot, nullptr, nullptr, 0);
         done = true;
     });
     // A GetBuffer that did not wait would return within microseconds; 20 ms
-    // also gives the waiter time to block before the release below.
+    // from the call also gives the waiter time to block before the release below.
+    EXPECT_TRUE(Eventually([&] { return calling.load(); }));
     Sleep(20);
     EXPECT_FALSE(done);
     BYTE* pExpected = Pointer(pHeld);
@@ -175,15 +177,17 @@ TEST_F(AllocatorTest, BlockedGetBufferWokenByDecommit) {
     Commit(1, 100);
     IMediaSample* pHeld = Get();
     HRESULT results[2] = {E_FAIL, E_FAIL};
-    std::atomic<int> finished{0};
+    std::atomic<int> calling{0}, finished{0};
     std::vector<std::thread> waiters;
     for (HRESULT& result : results) {
         waiters.emplace_back([&] {
             IMediaSample* pGot = nullptr;
+            calling++;
             result = m_pAlloc->GetBuffer(&pGot, nullptr, nullptr, 0);
             finished++;
         });
     }
+    EXPECT_TRUE(Eventually([&] { return calling.load() == 2; }));
     Sleep(20);  // as above: time to block, and long enough to see one that did not
     EXPECT_EQ(0, finished.load());
     ASSERT_EQ(S_OK, m_pAlloc->Decommit());

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <chrono>
+#include <future>
 #include <thread>
 
 #include "camera/ExtendedTickCount.h"
@@ -62,18 +63,23 @@ TEST(MTAutoLockTest, LeavesOnlyWhatItTook) {
     CMTCriticalSection lock;
     lock.Lock();  // the caller's own hold, beneath the holders'
     HoldAndLeaveTooOften(lock);
-    std::atomic<bool> entered{false};
+    std::promise<void> trying, entered;
+    std::future<void> tried = trying.get_future(), got = entered.get_future();
     std::thread other([&] {
+        trying.set_value();
         CMTAutoLock hold(lock, true);
-        entered = true;
+        entered.set_value();
     });
-    // A lock freed too early lets the waiting thread in at once: 100 ms is
-    // ample, and a slow machine can only hide that, never fake it.
-    Sleep(100);
-    EXPECT_FALSE(entered.load());
+    // A lock freed too early lets the other thread in at once: 100 ms from
+    // its attempt is ample, and a slow machine can only hide that, never
+    // fake it. (A failed wait leaves the thread stuck, which ends the program.)
+    auto within = [](std::future<void>& f, int ms) {
+        return f.wait_for(std::chrono::milliseconds(ms)) == std::future_status::ready;
+    };
+    EXPECT_TRUE(within(tried, 10000));
+    EXPECT_FALSE(within(got, 100)) << "a holder left its caller's hold";
     lock.Unlock();  // the last hold: now the other thread gets in
-    for (int i = 0; i < 1000 && !entered.load(); ++i) Sleep(10);
-    ASSERT_TRUE(entered.load()) << "a holder kept the lock";  // (its stuck thread then ends the program)
+    ASSERT_TRUE(within(got, 10000)) << "a holder kept the lock";
     other.join();
 }
 

@@ -2,9 +2,10 @@
 // through the faults of a loopback camera, in the host graph on Linux and in
 // the system's DirectShow under Wine (FaultGraph.h). For every case: samples keep
 // flowing at the rate the graph's clock sets, carrying the last good picture
-// (black before the first), the graph stops promptly, and once the camera is
-// healthy again a new picture is delivered within the reconnect pause plus a
-// connection plus a picture. Prints the matrix as a table at the end.
+// (the status card before the first, and once none has come for 5 s; black
+// before the first with the card off), the graph stops promptly, and once the
+// camera is healthy again a new picture is delivered within the reconnect
+// pause plus a connection plus a picture. Prints the matrix as a table at the end.
 //
 // The cameras alternate two pictures (or drift), so a sample that differs
 // from the one before it carries a new camera picture; a run of equal samples
@@ -17,6 +18,7 @@
 
 #include "camera/ExtendedTickCount.h"
 #include "camera/RTSPCamera.h"
+#include "filter/StatusCard.h"
 #include "tests/faults/FaultGraph.h"
 #include "tests/fixtures/FixtureProcess.h"
 
@@ -62,6 +64,7 @@ struct Seen {
     uint64_t ms;
     uint64_t print;  // hash of the whole frame
     bool black;
+    bool card;       // the status card: a top row of one colour, not black
     bool quadrants;  // the HTTP camera's red, green and blue quadrants, upright
 };
 
@@ -71,7 +74,7 @@ bool Near(const BYTE* p, int b, int g, int r) {
 }
 
 Seen Inspect(const BYTE* data, LONG size) {
-    Seen s{ExtendedTickCount(), 1469598103934665603ull, true, false};
+    Seen s{ExtendedTickCount(), 1469598103934665603ull, true, false, false};
     for (LONG i = 0; i < size; ++i) {
         s.print = (s.print ^ data[i]) * 1099511628211ull;
         if (data[i]) s.black = false;
@@ -79,6 +82,10 @@ Seen Inspect(const BYTE* data, LONG size) {
     const size_t stride = size_t((kWidth * 3 + 3) & ~3);  // store row 0 is the bottom line
     auto at = [&](LONG row, LONG column) { return data + size_t(row) * stride + size_t(column) * 3; };
     if (size >= LONG(stride * kHeight)) {
+        // No camera here has a top line of one colour.
+        const BYTE* top = at(kHeight - 1, 0);
+        s.card = !s.black && (top[0] | top[1] | top[2]) != 0;
+        for (LONG i = 3; i < kWidth * 3 && s.card; ++i) s.card = top[i] == top[i % 3];
         s.quadrants = Near(at(3 * kHeight / 4, kWidth / 4), 0, 0, 1) &&
                       Near(at(3 * kHeight / 4, 3 * kWidth / 4), 0, 1, 0) && Near(at(kHeight / 4, kWidth / 4), 1, 0, 0);
     }
@@ -116,10 +123,12 @@ protected:
         return Wide(std::string(scheme) + "://127.0.0.1:" + std::to_string(m_server.Port()) + path);
     }
 
-    // The slot's filter in a graph rendering each sample at its time.
-    void Stream(const std::wstring& url) {
+    // The slot's filter in a graph rendering each sample at its time; the
+    // status card on or off.
+    void Stream(const std::wstring& url, LONG status = 1) {
         SlotConfig config;
         config.url = url;
+        config.status = status;
         config.w = kWidth;
         config.h = kHeight;
         config.fps = kFps;
@@ -145,16 +154,17 @@ protected:
     }
 
     // When the first sample at or after `since` carried a new picture (it
-    // differs from the sample before it and is no black frame); 0 when none
-    // came within `limitMs`.
+    // differs from the sample before it and is neither black nor the card);
+    // 0 when none came within `limitMs`.
     uint64_t WaitForNewPicture(uint64_t since, uint64_t limitMs) {
         const uint64_t until = since + limitMs;
         for (;;) {
             {
                 std::lock_guard<std::mutex> hold(m_lock);
                 for (size_t i = 1; i < m_seen.size(); ++i) {
-                    if (m_seen[i].ms >= since && !m_seen[i].black && m_seen[i].print != m_seen[i - 1].print) {
-                        return m_seen[i].ms;
+                    const Seen& s = m_seen[i];
+                    if (s.ms >= since && !s.black && !s.card && s.print != m_seen[i - 1].print) {
+                        return s.ms;
                     }
                 }
             }
@@ -197,17 +207,18 @@ protected:
         bool started = false;
         size_t bad = 0;
         for (const Seen& s : m_seen) {
-            started = started || !s.black;
+            started = started || (!s.black && !s.card);
             if (started && !s.quadrants) ++bad;
         }
         EXPECT_TRUE(started);
         EXPECT_EQ(bad, 0u) << "samples without the camera's picture, of " << m_seen.size();
     }
 
-    void ExpectAllBlack(uint64_t from, uint64_t to) {
+    // Every sample in the window is the status card (or black, the card off).
+    void ExpectAllCards(uint64_t from, uint64_t to, bool bCard = true) {
         const std::vector<Seen> seen = SeenBetween(from, to);
         ASSERT_FALSE(seen.empty());
-        for (const Seen& s : seen) EXPECT_TRUE(s.black);
+        for (const Seen& s : seen) EXPECT_TRUE(bCard ? s.card : s.black) << "at " << (s.ms - from) << " ms";
     }
 
     void ExpectPromptStop() {
@@ -236,8 +247,13 @@ protected:
         ExpectFlowing(broken, healing);
         // FFmpeg's H.264 parser holds the last picture until the next one
         // begins, or until the silence limit ends the connection: it may come
-        // out late, once.
-        ExpectRepeated(broken + 300, std::min(healing, broken + kSilenceLimitMs - 1000));
+        // out late, once. The card takes over 5 s after the last picture.
+        ExpectRepeated(broken + 300, std::min(healing, broken + kCardAfterSilenceMs - 500));
+        if (healing > broken + kCardAfterSilenceMs + 1000) {
+            const std::vector<Seen> late = SeenBetween(broken + kCardAfterSilenceMs + 1000, healing);
+            EXPECT_TRUE(std::any_of(late.begin(), late.end(), [](const Seen& s) { return s.card; }))
+                << "no status card in a long outage";
+        }
         ASSERT_TRUE(heal());
         const uint64_t healed = ExtendedTickCount();
         const uint64_t back = WaitForNewPicture(healed, 3 * kRecoverLimitMs);
@@ -262,13 +278,14 @@ protected:
         ExpectPromptStop();
     }
 
-    // A slot whose address leads nowhere: black samples at the pace, a prompt stop.
-    void ExpectBlackFlow(const std::wstring& url) {
-        ASSERT_NO_FATAL_FAILURE(Stream(url));
+    // A slot whose address leads nowhere: the card (black with the card off)
+    // at the pace, a prompt stop.
+    void ExpectCardFlow(const std::wstring& url, LONG status = 1) {
+        ASSERT_NO_FATAL_FAILURE(Stream(url, status));
         Sleep(2000);
         const uint64_t now = ExtendedTickCount();
         ExpectFlowing(m_ullRunning, now);
-        ExpectAllBlack(m_ullRun, now);
+        ExpectAllCards(m_ullRun, now, status != 0);
         ExpectPromptStop();
     }
 
@@ -356,7 +373,7 @@ TEST_F(FaultMatrixTest, AcceptsAndNeverAnswersHttp) {
     Sleep(1000);
     const uint64_t now = ExtendedTickCount();
     ExpectFlowing(m_ullRunning, now);
-    ExpectAllBlack(m_ullRun, now);
+    ExpectAllCards(m_ullRun, now);
     m_server.Kill();
     ASSERT_TRUE(StartHttp({}, port));
     const uint64_t healed = ExtendedTickCount();
@@ -484,7 +501,7 @@ TEST_F(FaultMatrixTest, UnreachableThenUp) {
     Sleep(1000);
     const uint64_t now = ExtendedTickCount();
     ExpectFlowing(m_ullRunning, now);
-    ExpectAllBlack(m_ullRun, now);
+    ExpectAllCards(m_ullRun, now);
     ASSERT_TRUE(StartHttp({}, port));
     const uint64_t healed = ExtendedTickCount();
     const uint64_t back = WaitForNewPicture(healed, 3 * kRecoverLimitMs);
@@ -496,17 +513,22 @@ TEST_F(FaultMatrixTest, UnreachableThenUp) {
 
 TEST_F(FaultMatrixTest, UnreachableRtsp) {
     Case("unreachable", "RTSP");
-    ExpectBlackFlow(Wide("rtsp://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/h264"));
+    ExpectCardFlow(Wide("rtsp://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/h264"));
 }
 
 TEST_F(FaultMatrixTest, UnknownScheme) {
     Case("unknown scheme", "gopher");
-    ExpectBlackFlow(L"gopher://127.0.0.1:70/camera");
+    ExpectCardFlow(L"gopher://127.0.0.1:70/camera");
 }
 
 TEST_F(FaultMatrixTest, NotAnAddress) {
     Case("not an address", "-");
-    ExpectBlackFlow(L"not an address at all");
+    ExpectCardFlow(L"not an address at all");
+}
+
+TEST_F(FaultMatrixTest, NotAnAddressCardOff) {
+    Case("not an address, card off", "-");
+    ExpectCardFlow(L"not an address at all", 0);
 }
 
 // Audio goes on while the video has ended: only video counts as a sign of

@@ -24,6 +24,7 @@ void FilterTest::TearDown() {
     m_graph.Reset();
     m_sink.Reset();
     m_filter.Reset();
+    CSourceStream::s_pfnCommandHook = nullptr;  // a test's hook goes with its filter
     if (SUCCEEDED(m_hrCom)) {
         CoUninitialize();
     }
@@ -39,7 +40,7 @@ void FilterTest::CreateFilter(const SlotConfig& c) {
         const WCHAR* name;
         LONG value;
     } dwords[] = {{L"w", c.w},           {L"h", c.h},           {L"crop_l", c.crop_l}, {L"crop_t", c.crop_t},
-                  {L"crop_r", c.crop_r}, {L"crop_b", c.crop_b}, {L"tShift", c.tShift}};
+                  {L"crop_r", c.crop_r}, {L"crop_b", c.crop_b}, {L"tShift", c.tShift}, {L"status", c.status}};
     for (const auto& d : dwords) {
         ASSERT_EQ(RegWriteDword(key, d.name, static_cast<DWORD>(d.value)), kRegWriteOk);
     }

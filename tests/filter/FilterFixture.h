@@ -24,6 +24,7 @@ struct SlotConfig {
     float fps = 25.0f;
     LONG crop_l = 0, crop_t = 0, crop_r = 0, crop_b = 0;
     LONG tShift = 0;
+    LONG status = 1;  // the status card
 };
 
 class FilterTest : public RegistryFileTest {

@@ -12,12 +12,55 @@
 #include <vector>
 
 #include "camera/ExtendedTickCount.h"
+#include "media/AMEvent.h"
 #include "tests/filter/FilterFixture.h"
 #include "tests/fixtures/FixtureProcess.h"
 
 namespace {
 
 const DWORD kWaitMs = 15000;
+
+// Every command the test's stream sends its worker. The stop goes out under
+// the filter's state lock, just before the stop waits for the worker:
+// stopSent marks that moment.
+struct CommandLog {
+    std::mutex lock;
+    std::vector<DWORD> commands;
+    CAMEvent stopSent{TRUE};
+};
+CommandLog* g_pLog = nullptr;
+
+void LogCommand(CSourceStream*, CSourceStream::Command com) {
+    std::lock_guard<std::mutex> hold(g_pLog->lock);
+    g_pLog->commands.push_back(com);
+    if (com == CSourceStream::CMD_STOP) g_pLog->stopSent.Set();
+}
+
+// The host's time for one filter, telling when it is asked: of the filter,
+// only the worker asks, to time a sample while running.
+class CProbeClock final : public IReferenceClock {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        const bool known = riid == IID_IUnknown || riid == IID_IReferenceClock;
+        *ppv = known ? static_cast<IReferenceClock*>(this) : nullptr;
+        return *ppv ? S_OK : E_NOINTERFACE;
+    }
+    // Not counted: the test that owns it outlives the filter.
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetTime(REFERENCE_TIME* pTime) override {
+        *pTime = CHostClock::Now();
+        asked.Set();
+        return S_OK;
+    }
+    STDMETHODIMP AdviseTime(REFERENCE_TIME, REFERENCE_TIME, HEVENT, DWORD_PTR*) override { return E_NOTIMPL; }
+    STDMETHODIMP AdvisePeriodic(REFERENCE_TIME, REFERENCE_TIME, HSEMAPHORE, DWORD_PTR*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP Unadvise(DWORD_PTR) override { return E_NOTIMPL; }
+
+    CAMEvent asked{TRUE};
+};
 
 // The camera's picture is 320 x 240 in quadrants: red, green over blue, white.
 class FilterStreamTest : public FilterTest {
@@ -27,6 +70,12 @@ protected:
         ASSERT_TRUE(m_camera.Start(MjpegServerCommand({"--width", "320", "--height", "240"})));
         const std::string url = "http://127.0.0.1:" + std::to_string(m_camera.Port()) + "/";
         m_config.url.assign(url.begin(), url.end());
+    }
+    // From now on the pin's commands go to m_log, until the filter is gone
+    // (call it while stopped).
+    void LogCommands() {
+        g_pLog = &m_log;
+        CSourceStream::s_pfnCommandHook = LogCommand;
     }
     void StartStreaming() {
         ASSERT_NO_FATAL_FAILURE(CreateFilter(m_config));
@@ -51,6 +100,8 @@ protected:
 
     CFixtureProcess m_camera;
     SlotConfig m_config;
+    CommandLog m_log;
+    CProbeClock m_clock;
 };
 
 // Each channel near full (1) or near zero (0), at a store row (0 is the bottom).
@@ -59,17 +110,6 @@ void ExpectColour(const std::vector<BYTE>& frame, LONG w, LONG row, LONG column,
     auto near = [](int value, int on) { return on ? value > 140 : value < 70; };
     EXPECT_TRUE(near(p[0], b) && near(p[1], g) && near(p[2], r))
         << "row " << row << ": B" << int(p[0]) << " G" << int(p[1]) << " R" << int(p[2]);
-}
-
-std::mutex g_commandsLock;
-std::vector<DWORD> g_commands;
-CSourceStream* g_pLoggedStream = nullptr;
-
-void LogCommand(CSourceStream* pStream, CSourceStream::Command com) {
-    std::lock_guard<std::mutex> hold(g_commandsLock);
-    if (pStream == g_pLoggedStream) {
-        g_commands.push_back(com);
-    }
 }
 
 }  // namespace
@@ -121,8 +161,7 @@ TEST_F(FilterStreamTest, CroppedUprightPicturesWithNominalTimesAtTheConfiguredPa
     EXPECT_TRUE(pSink->Samples().front().bDiscontinuity);
 }
 
-// Pause, Run, Stop: Run itself sends the worker nothing.
-TEST_F(FilterStreamTest, ChosenFrameDurationAfterReconnectionAndTheWorkersCommands) {
+TEST_F(FilterStreamTest, ChosenFrameDurationAfterReconnection) {
     ASSERT_NO_FATAL_FAILURE(StartStreaming());
     AM_MEDIA_TYPE* pmt = nullptr;
     ASSERT_EQ(m_pPin->GetFormat(&pmt), S_OK);
@@ -131,19 +170,24 @@ TEST_F(FilterStreamTest, ChosenFrameDurationAfterReconnectionAndTheWorkersComman
     DeleteMediaType(pmt);
     EXPECT_EQ(m_graph->ReconnectCount(), 1u);
     ASSERT_TRUE(m_pPin->IsConnected());
+    ASSERT_EQ(m_graph->Run(), S_OK);
+    ASSERT_TRUE(m_sink->Recorder()->WaitForSamples(3, kWaitMs));
+    for (const SinkSample& s : m_sink->Recorder()->Samples()) {
+        EXPECT_EQ(s.rtStop - s.rtStart, 1000000);
+    }
+}
 
-    g_pLoggedStream = m_pPin;
-    CSourceStream::s_pfnCommandHook = LogCommand;
+// Pause, Run, Stop: Run itself sends the worker nothing.
+TEST_F(FilterStreamTest, StateChangesSendTheWorkerItsCommands) {
+    ASSERT_NO_FATAL_FAILURE(StartStreaming());
+    LogCommands();
     ASSERT_EQ(m_graph->Pause(), S_OK);
     ASSERT_EQ(m_graph->Run(), S_OK);
     ASSERT_TRUE(m_sink->Recorder()->WaitForSamples(3, kWaitMs));
     ASSERT_EQ(m_graph->Stop(), S_OK);
-    CSourceStream::s_pfnCommandHook = nullptr;
-    EXPECT_EQ(g_commands, (std::vector<DWORD>{CSourceStream::CMD_INIT, CSourceStream::CMD_PAUSE,
-                                              CSourceStream::CMD_STOP, CSourceStream::CMD_EXIT}));
-    for (const SinkSample& s : m_sink->Recorder()->Samples()) {
-        EXPECT_EQ(s.rtStop - s.rtStart, 1000000);
-    }
+    std::lock_guard<std::mutex> hold(m_log.lock);
+    EXPECT_EQ(m_log.commands, (std::vector<DWORD>{CSourceStream::CMD_INIT, CSourceStream::CMD_PAUSE,
+                                                  CSourceStream::CMD_STOP, CSourceStream::CMD_EXIT}));
 }
 
 // Paused, the first sample goes out (downstream can cue) and the next is
@@ -151,13 +195,13 @@ TEST_F(FilterStreamTest, ChosenFrameDurationAfterReconnectionAndTheWorkersComman
 TEST_F(FilterStreamTest, PauseHoldsAfterTheFirstSampleAndStopEndsAWait) {
     m_config.fps = 0.2f;
     ASSERT_NO_FATAL_FAILURE(StartStreaming());
+    ASSERT_EQ(m_filter->SetSyncSource(&m_clock), S_OK);
     CSinkRecorder* pSink = m_sink->Recorder();
     ASSERT_EQ(m_graph->Pause(), S_OK);
     ASSERT_TRUE(pSink->WaitForSamples(1, kWaitMs));
-    Sleep(300);
-    EXPECT_EQ(pSink->SampleCount(), 1u);
+    EXPECT_FALSE(pSink->WaitForSamples(2, 300));  // ample for one that is not held
     ASSERT_EQ(m_graph->Run(), S_OK);
-    Sleep(200);
+    ASSERT_TRUE(m_clock.asked.Wait(kWaitMs));  // the worker is timing the next sample
     const uint64_t since = ExtendedTickCount();
     ASSERT_EQ(m_graph->Stop(), S_OK);
     EXPECT_LT(ExtendedTickCount() - since, 1000u);
@@ -228,7 +272,7 @@ TEST_F(FilterStreamTest, StopWhileTheSinkCallsBackIntoTheFilter) {
     ASSERT_NO_FATAL_FAILURE(CreateFilter(m_config));
     ASSERT_NO_FATAL_FAILURE(MakeGraph());
     std::atomic<bool> bArmed{false};
-    std::atomic<bool> bEntered{false};
+    CAMEvent entered(TRUE);
     std::atomic<int> cAnswered{0};
     COculoStream* pPin = m_pPin;
     IBaseFilter* pFilter = m_filter.Get();
@@ -236,8 +280,8 @@ TEST_F(FilterStreamTest, StopWhileTheSinkCallsBackIntoTheFilter) {
         if (!bArmed.exchange(false)) {
             return;
         }
-        bEntered = true;
-        Sleep(300);  // Stop is now waiting for this thread
+        entered.Set();
+        EXPECT_TRUE(m_log.stopSent.Wait(kWaitMs));  // Stop now waits for this thread
         AM_MEDIA_TYPE mt = {};
         if (pPin->ConnectionMediaType(&mt) == S_OK) {
             cAnswered++;
@@ -267,13 +311,11 @@ TEST_F(FilterStreamTest, StopWhileTheSinkCallsBackIntoTheFilter) {
         }
     });
     ASSERT_NO_FATAL_FAILURE(Connect());
+    LogCommands();
     ASSERT_EQ(m_graph->Run(), S_OK);
     ASSERT_TRUE(m_sink->Recorder()->WaitForSamples(1, kWaitMs));
     bArmed = true;
-    for (int i = 0; i < 1000 && !bEntered; ++i) {
-        Sleep(5);
-    }
-    ASSERT_TRUE(bEntered);
+    ASSERT_TRUE(entered.Wait(kWaitMs));
     ExpectReturnsWithin([pFilter] { pFilter->Stop(); }, 10000, "Stop");
     EXPECT_EQ(cAnswered.load(), 4);
 }

@@ -1,8 +1,12 @@
 // The slot's filter and its pin as objects: names, interfaces, the media
 // type and capability they offer, and what they refuse.
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <new>
+#include <vector>
+
+#include "camera/ExtendedTickCount.h"
 
 #include "tests/filter/FilterFixture.h"
 
@@ -330,5 +334,78 @@ TEST(FrameDuration, EveryRateGivesADurationInTheAdvertisedRange) {
     for (float fps : {0.0f, -5.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
                       -std::numeric_limits<float>::infinity()}) {
         EXPECT_EQ(COculoStream::FrameDuration(fps), 400000) << fps;
+    }
+}
+
+namespace {
+
+// The pin's clock as the test sets it.
+DWORD g_dwTicks = 0;
+DWORD WINAPI TestTicks() { return g_dwTicks; }
+
+// A sample of the platform's allocator; Fill runs the pin's FillBuffer on it
+// (the filter stopped: no wait) and returns the image.
+struct CardSample {
+    CComRef<IMemAllocator> alloc;
+    IMediaSample* pSample = nullptr;
+    bool Make(LONG cb) {
+        ALLOCATOR_PROPERTIES request = {1, cb, 1, 0}, actual = {};
+        return SUCCEEDED(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                                          reinterpret_cast<void**>(alloc.Put()))) &&
+               SUCCEEDED(alloc->SetProperties(&request, &actual)) && SUCCEEDED(alloc->Commit()) &&
+               SUCCEEDED(alloc->GetBuffer(&pSample, nullptr, nullptr, 0));
+    }
+    std::vector<BYTE> Fill(COculoStream* pPin) {
+        BYTE* pData = nullptr;
+        EXPECT_EQ(pPin->FillBuffer(pSample), S_OK);
+        EXPECT_EQ(pSample->GetPointer(&pData), S_OK);
+        return std::vector<BYTE>(pData, pData + pSample->GetSize());
+    }
+    ~CardSample() {
+        if (pSample) pSample->Release();
+        if (alloc) alloc->Decommit();
+    }
+};
+
+}  // namespace
+
+// With the card on, samples show it until the first picture and once no
+// picture has come for more than 5 s, the picture dimmed behind it; the next
+// picture ends it at once. Off: black first, then the picture repeated.
+TEST_F(FilterTest, StatusCardBeforeTheFirstPictureAndAfterFiveSecondsWithout) {
+    const LONG w = 160, h = 120;  // rows of 480 bytes: no padding
+    const std::vector<BYTE> black(size_t(w * h * 3), 0);
+    std::vector<BYTE> picture(black.size());
+    for (size_t i = 0; i < picture.size(); ++i) picture[i] = BYTE(0x28 + i % 3 * 0x3C);  // B 28, G 64, R A0
+    const BYTE dimmed[3] = {0x0F, 0x25, 0x3C};                                            // 3/8
+    auto isCard = [&](const std::vector<BYTE>& frame) {  // a top row of one colour, not the picture's, not black
+        const BYTE* top = &frame[size_t(h - 1) * w * 3];
+        bool plain = std::memcmp(top, &black[0], 3) != 0 && std::memcmp(top, &picture[0], 3) != 0;
+        for (LONG i = 3; i < w * 3; ++i) plain = plain && top[i] == top[i % 3];
+        return plain;
+    };
+    struct TestClock {  // the real clock again for the tests that follow, whatever happens here
+        TestClock() { SetExtendedTickSource(TestTicks); }
+        ~TestClock() { SetExtendedTickSource(nullptr); }
+    } clock;
+    for (LONG status : {1, 0}) {
+        SCOPED_TRACE(testing::Message() << "status " << status);
+        g_dwTicks = 1000;
+        SlotConfig config;
+        config.w = w, config.h = h, config.status = status;
+        ASSERT_NO_FATAL_FAILURE(CreateFilter(config));
+        CardSample sample;
+        ASSERT_TRUE(sample.Make(LONG(black.size())));
+        std::vector<BYTE> frame = sample.Fill(m_pPin);
+        EXPECT_TRUE(status ? isCard(frame) : frame == black);
+        m_pPin->OnFrame(picture.data(), w, h);
+        EXPECT_EQ(sample.Fill(m_pPin), picture);
+        g_dwTicks += 5000;
+        EXPECT_EQ(sample.Fill(m_pPin), picture);
+        g_dwTicks += 1;
+        frame = sample.Fill(m_pPin);
+        EXPECT_TRUE(status ? isCard(frame) && std::memcmp(&frame[0], dimmed, 3) == 0 : frame == picture);
+        m_pPin->OnFrame(picture.data(), w, h);
+        EXPECT_EQ(sample.Fill(m_pPin), picture);
     }
 }

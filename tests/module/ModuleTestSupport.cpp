@@ -1,8 +1,6 @@
 #include "tests/module/ModuleTestSupport.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <random>
+#include <cstring>
 
 #include "module/InstanceSettings.h"
 #include "module/SlotClasses.h"
@@ -16,13 +14,6 @@ const WCHAR* const kParents[] = {L"SOFTWARE\\TALVO\\Oculo", L"SOFTWARE\\TALVO"};
 // Marks the slot keys these tests write, so a run that was killed before its
 // clean-up is recognised and cleared by the next one.
 const WCHAR kTestMark[] = L"written_by_module_tests";
-
-bool KeyExists(HKEY root, LPCWSTR path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-}
 
 HRESULT CallModule(const char* entry) {
     HRESULT hr = E_FAIL;
@@ -68,6 +59,7 @@ void WriteSlot(DWORD slot, const SlotConfig& c) {
     ASSERT_EQ(RegWriteDword(k, L"crop_r", DWORD(c.crop_r)), kRegWriteOk);
     ASSERT_EQ(RegWriteDword(k, L"crop_b", DWORD(c.crop_b)), kRegWriteOk);
     ASSERT_EQ(RegWriteDword(k, L"tShift", DWORD(c.tShift)), kRegWriteOk);
+    ASSERT_EQ(RegWriteDword(k, L"status", c.status), kRegWriteOk);
     ASSERT_EQ(RegWriteDword(k, kTestMark, 1), kRegWriteOk);
 }
 
@@ -118,11 +110,7 @@ DWORD DeviceMerit(DWORD slot) {
 }
 
 void ModuleRegistryTest::SetUp() {
-    std::random_device random;
-    m_registryFile = ::testing::TempDir() + "oculo-module-" + std::to_string(random()) + ".reg";
-    static char s_env[1024];  // putenv keeps the pointer
-    std::snprintf(s_env, sizeof(s_env), "OCULO_REGISTRY=%s", m_registryFile.c_str());
-    putenv(s_env);
+    RegistryFileTest::SetUp();
     for (DWORD slot = 0; slot < g_cSlots; ++slot) {
         const std::wstring key = SlotKeyPath(slot);
         if (RegReadDword(key.c_str(), kTestMark, 0) == 1) ClearSlot(slot);
@@ -145,6 +133,5 @@ void ModuleRegistryTest::TearDown() {
             if (!m_bParentExisted[i]) RegDeleteKeyW(HKEY_LOCAL_MACHINE, kParents[i]);
         }
     }
-    std::remove(m_registryFile.c_str());
-    std::remove((m_registryFile + ".lock").c_str());
+    RegistryFileTest::TearDown();
 }

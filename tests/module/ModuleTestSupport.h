@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "tests/platform/RegistryFixture.h"
 
 // The module file the build made (Oculo.so or Oculo.ax in bin/).
 std::string ModulePath();
@@ -29,6 +30,7 @@ struct SlotConfig {
     float fps = 10.0f;
     LONG crop_l = 0, crop_t = 0, crop_r = 0, crop_b = 0;
     LONG tShift = 0;
+    DWORD status = 1;  // the status card
 };
 void WriteSlot(DWORD slot, const SlotConfig& config);
 
@@ -43,13 +45,12 @@ DWORD DeviceMerit(DWORD slot);
 std::wstring ClassKeyPath(DWORD slot);
 
 // A test with a registry of its own and nothing of ours registered in it.
-class ModuleRegistryTest : public ::testing::Test {
+class ModuleRegistryTest : public RegistryFileTest {
 protected:
     void SetUp() override;
     void TearDown() override;
 
 private:
-    std::string m_registryFile;  // Linux: the test's own registry
     bool m_bParentExisted[2] = {};
     bool m_bOwnKeys = false;
 };

@@ -1,17 +1,10 @@
 // Server registration helpers against the registry: the stand-in's file on
 // Linux (a fresh one per test), the real registry under Wine.
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "framework/Setup.h"
 #include "platform/RegKey.h"
-
-#ifndef _WIN32
-#include <unistd.h>  // getpid, for a registry file of this process
-#endif
+#include "tests/platform/RegistryFixture.h"
 
 namespace {
 
@@ -38,36 +31,17 @@ std::wstring ReadText(const std::wstring& path, LPCWSTR name) {
     return e == ERROR_SUCCESS && type == REG_SZ ? std::wstring(data) : L"";
 }
 
-bool KeyExists(const std::wstring& path) {
-    CRegKey key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) {
-        return false;
-    }
-    return true;
-}
-
-class SetupTest : public ::testing::Test {
+// Under Wine the test class's key is removed around each test.
+class SetupTest : public RegistryFileTest {
 protected:
     void SetUp() override {
-#ifndef _WIN32
-        // Linux only: the stand-in keeps the registry in the file this names;
-        // each test starts from an empty one. Under Wine the real registry is
-        // used and the test class's key is removed around each test.
-        std::string name = std::string("/tmp/oculo-setup-") + std::to_string(getpid()) + "-" +
-                           ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".reg";
-        std::remove(name.c_str());
-        setenv("OCULO_REGISTRY", name.c_str(), 1);
-        m_file = name;
-#endif
+        RegistryFileTest::SetUp();
         AMovieSetupUnregisterServer(CLSID_Registered);
     }
     void TearDown() override {
         AMovieSetupUnregisterServer(CLSID_Registered);
-        if (!m_file.empty()) {
-            std::remove(m_file.c_str());
-        }
+        RegistryFileTest::TearDown();
     }
-    std::string m_file;
 };
 
 TEST_F(SetupTest, RegisterWritesServerKeysAndOverwrites) {
@@ -90,8 +64,8 @@ TEST_F(SetupTest, UnregisterRemovesTheWholeClassKey) {
     deep.Close();
 
     EXPECT_EQ(S_OK, AMovieSetupUnregisterServer(CLSID_Registered));
-    EXPECT_FALSE(KeyExists(key));
-    EXPECT_TRUE(KeyExists(L"CLSID"));  // only the class's own key goes
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"CLSID"));  // only the class's own key goes
 }
 
 TEST_F(SetupTest, UnregisterGivesUpOnAKeyItCannotDelete) {
@@ -101,23 +75,15 @@ TEST_F(SetupTest, UnregisterGivesUpOnAKeyItCannotDelete) {
     if (m_file.empty()) {
         GTEST_SKIP() << "needs the registry file of the POSIX stand-in";
     }
-    char guid[40];
-    WCHAR text[40];
-    StringFromGUID2(CLSID_Registered, text, 40);
-    for (int i = 0; i < 40; i++) {
-        guid[i] = static_cast<char>(text[i]);
-    }
-    const std::string key = std::string("[HKEY_CLASSES_ROOT\\CLSID\\") + guid;
-    FILE* file = std::fopen(m_file.c_str(), "w");
-    ASSERT_NE(nullptr, file);
-    std::fprintf(file, "Windows Registry Editor Version 5.00\r\n\r\n%s]\r\n\r\n%s\\InprocServer32]\r\n\r\n"
-                       "%s\\Stuck]\r\n\r\n%s\\Stuck\\%s]\r\n\r\n",
-                 key.c_str(), key.c_str(), key.c_str(), key.c_str(), std::string(300, 'n').c_str());
-    std::fclose(file);
-    ASSERT_TRUE(KeyExists(ClassKey() + L"\\Stuck"));  // the stand-in loads over-long names
+    const std::wstring wide = ClassKey();
+    const std::string key = "[HKEY_CLASSES_ROOT\\" + std::string(wide.begin(), wide.end());
+    WriteFile("Windows Registry Editor Version 5.00\r\n\r\n" + key + "]\r\n\r\n" + key +
+              "\\InprocServer32]\r\n\r\n" + key + "\\Stuck]\r\n\r\n" + key + "\\Stuck\\" +
+              std::string(300, 'n') + "]\r\n\r\n");
+    ASSERT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ClassKey() + L"\\Stuck"));  // the stand-in loads over-long names
     EXPECT_EQ(S_OK, AMovieSetupUnregisterServer(CLSID_Registered));
-    EXPECT_TRUE(KeyExists(ClassKey() + L"\\Stuck"));
-    EXPECT_FALSE(KeyExists(ClassKey() + L"\\InprocServer32"));  // its siblings still go
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ClassKey() + L"\\Stuck"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ClassKey() + L"\\InprocServer32"));  // its siblings still go
 }
 
 TEST_F(SetupTest, EliminateSubKeyNeverDeletesTheKeyItself) {
@@ -128,7 +94,7 @@ TEST_F(SetupTest, EliminateSubKeyNeverDeletesTheKeyItself) {
     EXPECT_EQ(E_FAIL, EliminateSubKey(key.Get(), L""));
     EXPECT_EQ(E_FAIL, EliminateSubKey(key.Get(), nullptr));
     EXPECT_EQ(S_OK, EliminateSubKey(key.Get(), L"Missing"));
-    EXPECT_TRUE(KeyExists(ClassKey() + L"\\InprocServer32"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ClassKey() + L"\\InprocServer32"));
 }
 
 TEST_F(SetupTest, TextsThatDoNotFitAreRefusedUnwritten) {
@@ -136,7 +102,7 @@ TEST_F(SetupTest, TextsThatDoNotFitAreRefusedUnwritten) {
     EXPECT_EQ(E_INVALIDARG,
               AMovieSetupRegisterServer(CLSID_Registered, longName.c_str(), L"/m.ax", L"Both", L"InprocServer32"));
     EXPECT_EQ(E_INVALIDARG, AMovieSetupRegisterServer(CLSID_Registered, L"Desc", nullptr, L"Both", L"InprocServer32"));
-    EXPECT_FALSE(KeyExists(ClassKey()));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ClassKey()));
 }
 
 TEST_F(SetupTest, FilterSetupDataGoesThroughTheMapper) {

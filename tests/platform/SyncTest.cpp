@@ -1,8 +1,10 @@
-// Threads, events, semaphores, waits and critical sections: the Windows
+// Threads, events, semaphores, waits, critical sections and the local time: the Windows
 // semantics the framework relies on. Runs on every target.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
+#include <ctime>
 
 #include "platform/platform.h"
 
@@ -17,10 +19,12 @@ constexpr DWORD kTimedOut = WAIT_TIMEOUT;
 struct Waiter {
     HANDLE object;
     std::atomic<int> woken{0};
+    std::atomic<int> waiting{0};  // about to wait, or waiting
 };
 
 DWORD WINAPI WaitOnce(LPVOID parameter) {
     Waiter* waiter = static_cast<Waiter*>(parameter);
+    ++waiter->waiting;
     if (WaitForSingleObject(waiter->object, kBound) == WAIT_OBJECT_0) ++waiter->woken;
     return 7;
 }
@@ -57,7 +61,8 @@ TEST(PlatformSync, AutoResetEventReleasesExactlyOneWaiterPerSet) {
     EXPECT_EQ(WaitForSingleObject(waiter.object, 0), kTimedOut);  // consumed by the first wait
     HANDLE threads[2];
     for (HANDLE& thread : threads) thread = StartWaiter(&waiter);
-    Sleep(50);  // usually both wait by now; if not, the signal is kept for the first
+    // Both about to wait; one that is not quite waiting yet finds the signal kept.
+    for (int i = 0; i < 500 && waiter.waiting.load() < 2; ++i) Sleep(10);
     SetEvent(waiter.object);
     for (int i = 0; i < 500 && waiter.woken.load() == 0; ++i) Sleep(10);
     // A second waiter released by the same set would have woken with the
@@ -225,4 +230,16 @@ TEST(PlatformSync, LastErrorIsPerThread) {
     CloseHandle(thread);
     EXPECT_EQ(seen, 0u);
     EXPECT_EQ(GetLastError(), 1234u);
+}
+
+// The wall clock that pictures show: the system's local time, as the C library has it.
+TEST(PlatformSync, LocalTimeIsTheCLibrarysLocalTime) {
+    SYSTEMTIME st = {};
+    GetLocalTime(&st);
+    std::time_t now = std::time(nullptr);
+    std::tm local = *std::localtime(&now), system = local;
+    system.tm_year = st.wYear - 1900, system.tm_mon = st.wMonth - 1, system.tm_mday = st.wDay;
+    system.tm_hour = st.wHour, system.tm_min = st.wMinute, system.tm_sec = st.wSecond;
+    EXPECT_LE(std::fabs(std::difftime(std::mktime(&local), std::mktime(&system))), 2.0);
+    EXPECT_LT(st.wMilliseconds, 1000);
 }

@@ -1,17 +1,13 @@
 // The slot settings against a registry. On Linux each test gets a fresh
 // registry file (OCULO_REGISTRY); on Windows the tests write the real
 // HKLM\SOFTWARE\TALVO\Oculo keys and restore what was there afterwards.
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "module/InstanceSettings.h"
 #include "module/SlotClasses.h"
 #include "platform/RegKey.h"
+#include "tests/platform/RegistryFixture.h"
 
 namespace {
 
@@ -22,7 +18,7 @@ const WCHAR* const kKeys[] = {kSlot0, kSlot9, kScratch};
 // Removed after the keys above when the tests created them (children first).
 const WCHAR* const kParents[] = {L"SOFTWARE\\TALVO\\Oculo", L"SOFTWARE\\TALVO"};
 const WCHAR* const kValues[] = {L"enable", L"url", L"name", L"fps", L"w", L"h", L"crop_l",
-                                L"crop_t", L"crop_r", L"crop_b", L"tShift", L"text"};
+                                L"crop_t", L"crop_r", L"crop_b", L"tShift", L"status", L"text"};
 
 LONG SetRaw(LPCWSTR path, LPCWSTR name, DWORD type, const void* data, DWORD cb) {
     CRegKey key;
@@ -38,7 +34,7 @@ LONG SetRaw(LPCWSTR path, LPCWSTR name, DWORD type, const void* data, DWORD cb) 
 // A text of `count` units without a terminator.
 std::vector<WCHAR> Unterminated(size_t count, WCHAR fill) { return std::vector<WCHAR>(count, fill); }
 
-class Settings : public ::testing::Test {
+class Settings : public RegistryFileTest {
 protected:
     struct Saved {
         const WCHAR* path;
@@ -49,15 +45,9 @@ protected:
     };
 
     void SetUp() override {
-        // A fresh registry file for the stand-in (the variable means nothing to Windows).
-        std::random_device random;
-        m_registryFile = ::testing::TempDir() + "oculo-settings-" + std::to_string(random()) + ".reg";
-        // putenv keeps the pointer for the life of the process: one static buffer.
-        static char s_env[1024];
-        std::snprintf(s_env, sizeof(s_env), "OCULO_REGISTRY=%s", m_registryFile.c_str());
-        putenv(s_env);
+        RegistryFileTest::SetUp();
         for (const WCHAR* path : kParents) {
-            m_parentExisted.push_back(KeyExists(path));
+            m_parentExisted.push_back(KeyExists(HKEY_LOCAL_MACHINE, path));
         }
         for (const WCHAR* path : kKeys) {
             CRegKey key;
@@ -99,15 +89,7 @@ protected:
                 RegDeleteKeyW(HKEY_LOCAL_MACHINE, kParents[i]);
             }
         }
-        std::remove(m_registryFile.c_str());
-    }
-
-    static bool KeyExists(LPCWSTR path) {
-        CRegKey key;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) {
-            return false;
-        }
-        return true;
+        RegistryFileTest::TearDown();
     }
 
     static void DeleteValues(LPCWSTR path) {
@@ -133,9 +115,9 @@ protected:
         ASSERT_EQ(RegWriteDword(kSlot9, L"crop_r", 33), kRegWriteOk);
         ASSERT_EQ(RegWriteDword(kSlot9, L"crop_b", 44), kRegWriteOk);
         ASSERT_EQ(RegWriteDword(kSlot9, L"tShift", static_cast<DWORD>(-250)), kRegWriteOk);
+        ASSERT_EQ(RegWriteDword(kSlot9, L"status", 0), kRegWriteOk);
     }
 
-    std::string m_registryFile;
     std::vector<bool> m_keyExisted;
     std::vector<bool> m_parentExisted;
     std::vector<Saved> m_saved;
@@ -155,6 +137,7 @@ TEST_F(Settings, MissingKeysGiveDefaultsAndAnUnusableSlot) {
     EXPECT_EQ(slot0.w, 640);
     EXPECT_EQ(slot0.h, 480);
     EXPECT_EQ(slot0.crop_l | slot0.crop_t | slot0.crop_r | slot0.crop_b | slot0.tShift, 0);
+    EXPECT_EQ(slot0.status, 1);  // settings from before the status card: it shows
     EXPECT_FALSE(IsInstanceUsable(slot0));
     EXPECT_FALSE(IsSlotUsable(0));
 
@@ -177,6 +160,7 @@ TEST_F(Settings, ASlotKeyIsReadIntoItsFields) {
     EXPECT_EQ(s.crop_r, 33);
     EXPECT_EQ(s.crop_b, 44);
     EXPECT_EQ(s.tShift, -250);
+    EXPECT_EQ(s.status, 0);
     EXPECT_TRUE(IsSlotUsable(9));
     // Slot 9 is key 09, not 10; slot 0 is untouched.
     EXPECT_FALSE(IsSlotUsable(0));

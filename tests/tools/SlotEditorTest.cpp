@@ -2,14 +2,11 @@
 // through the module's own LoadInstanceSettings, and what it refuses must
 // leave the key alone. On Linux each test has a fresh registry file; on
 // Windows the tests use slots 6 and 7 of the real registry and remove them.
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <random>
 #include <string>
 
 #include "module/InstanceSettings.h"
 #include "platform/RegKey.h"
+#include "tests/platform/RegistryFixture.h"
 #include "tools/shared/SlotEditor.h"
 
 namespace {
@@ -24,15 +21,10 @@ bool KeyExists(LPCWSTR path) {
     return true;
 }
 
-class SlotEditor : public ::testing::Test {
+class SlotEditor : public RegistryFileTest {
 protected:
     void SetUp() override {
-        std::random_device random;
-        m_registryFile = ::testing::TempDir() + "oculo-tools-" + std::to_string(random()) + ".reg";
-        // putenv keeps the pointer for the life of the process.
-        static char s_env[1024];
-        std::snprintf(s_env, sizeof(s_env), "OCULO_REGISTRY=%s", m_registryFile.c_str());
-        putenv(s_env);
+        RegistryFileTest::SetUp();
         for (DWORD slot : {kSlot, kOtherSlot}) {
             if (KeyExists(SlotKeyPath(slot).c_str())) GTEST_SKIP() << "slot " << slot << " is configured here";
         }
@@ -47,7 +39,7 @@ protected:
                 if (!m_parentExisted[i]) RegDeleteKeyW(HKEY_LOCAL_MACHINE, kParents[i]);
             }
         }
-        std::remove(m_registryFile.c_str());
+        RegistryFileTest::TearDown();
     }
 
     // Parses and stores; the test fails on a refusal.
@@ -64,7 +56,6 @@ protected:
         return error;
     }
 
-    std::string m_registryFile;
     bool m_parentExisted[2] = {};
     bool m_bOwnKeys = false;
 };
@@ -81,6 +72,7 @@ TEST_F(SlotEditor, StoredValuesReadBackThroughTheModule) {
     Set(kSlot, "crop_r=1000");
     Set(kSlot, "crop_b=700");
     Set(kSlot, "tShift=-2147483648");
+    Set(kSlot, "status=0");
 
     const InstanceSettings s = LoadInstanceSettings(kSlot);
     EXPECT_TRUE(IsInstanceUsable(s));
@@ -96,6 +88,7 @@ TEST_F(SlotEditor, StoredValuesReadBackThroughTheModule) {
     EXPECT_EQ(s.crop_r, 1000);
     EXPECT_EQ(s.crop_b, 700);
     EXPECT_EQ(s.tShift, LONG(-2147483647 - 1));
+    EXPECT_EQ(s.status, 0);
 }
 
 TEST_F(SlotEditor, KeyNamesInAnyCaseStoreUnderTheModulesSpelling) {
@@ -119,7 +112,7 @@ TEST_F(SlotEditor, RefusesWhatTheModuleCouldNotUseOrWouldMisread) {
             << error;
     }
     for (const char* bad : {"w=", "w=12x", "w= 12", "w=1.5", "w=0", "w=-640", "w=16385", "h=99999999999999999999",
-                            "enable=2", "enable=yes", "crop_l=2147483648", "tShift=--1"}) {
+                            "enable=2", "enable=yes", "status=2", "crop_l=2147483648", "tShift=--1"}) {
         Refusal(bad);
     }
     for (const char* bad : {"fps=", "fps=0", "fps=-25", "fps=0x19", "fps=inf", "fps=nan", "fps=25fps", "fps=1001",

@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 
@@ -17,6 +16,7 @@
 #endif
 
 #include "module/InstanceSettings.h"
+#include "tests/platform/RegistryFixture.h"
 #include "tools/shared/RegFile.h"
 #include "tools/shared/SlotStore.h"
 
@@ -43,14 +43,10 @@ SlotChange Removal(DWORD slot) {
     return change;
 }
 
-class SlotFile : public ::testing::Test {
+class SlotFile : public RegistryFileTest {
 protected:
     void SetUp() override {
-        std::random_device random;
-        m_registryFile = ::testing::TempDir() + "oculo-slotfile-" + std::to_string(random()) + ".reg";
-        static char s_env[1024];  // putenv keeps the pointer
-        std::snprintf(s_env, sizeof(s_env), "OCULO_REGISTRY=%s", m_registryFile.c_str());
-        putenv(s_env);
+        RegistryFileTest::SetUp();
         m_views = SettingsViews();
         for (DWORD slot : kSlots) {
             if (Records(slot)[0].bExists) GTEST_SKIP() << "slot " << slot << " is configured here";
@@ -60,8 +56,7 @@ protected:
     void TearDown() override {
         std::string error;
         if (m_bOwnKeys) ApplySlotChanges({Removal(6), Removal(7)}, m_views, &error);
-        std::remove(m_registryFile.c_str());
-        std::remove((m_registryFile + ".lock").c_str());
+        RegistryFileTest::TearDown();
     }
 
     std::vector<SlotRecord> Records(DWORD slot) const {
@@ -87,14 +82,13 @@ protected:
         Apply(changes);
     }
 
-    std::string m_registryFile;
     std::vector<RegistryView> m_views;
     bool m_bOwnKeys = false;
 };
 
 TEST_F(SlotFile, ExportClearImportGivesTheSameSlotsInEveryView) {
     Apply({Change(6, {"enable=1", "url=rtsp://cam/a \"b\" \\c", "name=Hof \xC3\xA9\xF0\x9F\x93\xB7", "fps=7.5",
-                      "w=800", "h=600", "crop_r=-1", "tShift=2147483647"}),
+                      "w=800", "h=600", "crop_r=-1", "tShift=2147483647", "status=0"}),
            Change(7, {"url=http://cam/mjpg"})});
     const std::vector<SlotRecord> before = AllSlots();
     const std::string file = FormatRegFile(before);
@@ -169,15 +163,15 @@ TEST_F(SlotFile, ARefusedWriteChangesNothing) {
     Apply({Change(6, {"w=320", "name=Before"})});
     const std::vector<SlotRecord> before = AllSlots();
     // The stand-in cannot take its write lock: every write is refused.
-    std::remove((m_registryFile + ".lock").c_str());
-    ASSERT_EQ(mkdir((m_registryFile + ".lock").c_str(), 0700), 0);
+    std::remove((m_file + ".lock").c_str());
+    ASSERT_EQ(mkdir((m_file + ".lock").c_str(), 0700), 0);
     std::string error;
     EXPECT_NE(ApplySlotChanges({Change(7, {"w=640"}), Change(6, {"name=After"}), Removal(6)}, m_views, &error),
               ERROR_SUCCESS);
     EXPECT_NE(error.find("cannot change slot 7"), std::string::npos) << error;
     EXPECT_NE(error.find("nothing changed"), std::string::npos) << error;
     EXPECT_EQ(error.find('\n'), std::string::npos);
-    rmdir((m_registryFile + ".lock").c_str());
+    rmdir((m_file + ".lock").c_str());
     EXPECT_TRUE(AllSlots() == before);
 }
 #endif

@@ -136,6 +136,7 @@ int Show(DWORD slot) {
     std::printf("  crop_r = %d\n", int(s.crop_r));
     std::printf("  crop_b = %d\n", int(s.crop_b));
     std::printf("  tShift = %d\n", int(s.tShift));
+    std::printf("  status = %d\n", int(s.status));
     std::vector<SlotRecord> records;
     if (ReadViews(slot, &records) && !ViewsAgree(records)) {
         std::printf("the registry views differ (32-bit and 64-bit applications see different settings):\n");

@@ -36,6 +36,7 @@ const SettingRule kRules[] = {
     {"crop_r", L"crop_r", SettingKind::kDword, kLongMin, kLongMax},
     {"crop_b", L"crop_b", SettingKind::kDword, kLongMin, kLongMax},
     {"tShift", L"tShift", SettingKind::kDword, kLongMin, kLongMax},
+    {"status", L"status", SettingKind::kDword, 0, 1},
 };
 
 bool SameNameIgnoringCase(const char* a, const char* b, size_t bLength) {

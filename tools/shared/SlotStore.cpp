@@ -10,7 +10,7 @@ namespace {
 
 const WCHAR kSlotsKey[] = L"SOFTWARE\\TALVO\\Oculo";
 const WCHAR* const kValueNames[] = {L"enable", L"url",    L"name",   L"fps",    L"w",     L"h",
-                                    L"crop_l", L"crop_t", L"crop_r", L"crop_b", L"tShift"};
+                                    L"crop_l", L"crop_t", L"crop_r", L"crop_b", L"tShift", L"status"};
 
 std::wstring SlotName(DWORD slot) {
     const std::wstring path = SlotKeyPath(slot);
