@@ -6,10 +6,10 @@
 // Pacing: a sample leaves no earlier than its start time in stream time (the
 // graph's reference clock minus the run start; a monotonic clock when the
 // graph has none, which counts from the Run after a stop and stands still
-// while the filter is paused, as a graph's stream time does). While the filter is
-// paused, the first sample of a streaming spell leaves at once (so
-// downstream can cue) and the next one is held until Run. Run, Pause and Stop
-// end a wait at once.
+// while the filter is paused, as a graph's stream time does). While the
+// filter is paused, the first sample of a streaming spell leaves at once (so
+// downstream can cue) and the next one is held until Run. Run, Pause and
+// Stop end a wait at once.
 //
 // Status card: until a run's first picture, and when none has come for more
 // than kCardAfterSilenceMs, samples carry the slot's status card instead

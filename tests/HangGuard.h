@@ -22,7 +22,8 @@ public:
     explicit CHangGuard(unsigned long dwLimitMs)
         : m_thread([this, dwLimitMs] {
               std::unique_lock<std::mutex> hold(m_lock);
-              if (!m_done.wait_for(hold, std::chrono::milliseconds(dwLimitMs), [this] { return m_bFinished; })) {
+              if (!m_done.wait_for(hold, std::chrono::milliseconds(dwLimitMs),
+                                   [this] { return m_bFinished; })) {
                   const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
                   std::fprintf(stderr, "%s hangs (over %lu ms): a deadlock or a lost wake-up\n",
                                test ? test->name() : "test", dwLimitMs);
