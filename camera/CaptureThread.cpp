@@ -8,6 +8,9 @@
 bool CRTSPCamera::Start(LPCWSTR address) {
     Stop();
     if (address) SetUrl(address);
+    // Only a refused login's wait outlasts a run: a graph started again must
+    // not ask the camera again at once. Other waits begin afresh.
+    if (m_dwLoginPauseMs == 0) m_ullNextAttempt = 0;
     m_hThread = CreateThread(nullptr, kCaptureStackBytes, CaptureThreadProc, this, 0, nullptr);
     WaitForFrame(kFirstFrameWaitMs);
     return true;
@@ -27,6 +30,7 @@ void CRTSPCamera::Stop() {
     Close();
     m_bStopRequested = false;
     m_lFrameCount = 0;
+    m_status.Stopped();
 }
 
 void CRTSPCamera::WaitForFrame(DWORD timeoutMs) {
@@ -44,27 +48,62 @@ DWORD WINAPI CRTSPCamera::CaptureThreadProc(LPVOID parameter) {
 }
 
 void CRTSPCamera::CaptureLoop() {
-    while (!m_bStopRequested.load()) {
-        if (Open(nullptr)) ReadFrames();
+    CFFmpegLogRoute route(&m_log);
+    // A refused login's wait from the run before (see Start) shows as such.
+    if (ExtendedTickCount() < m_ullNextAttempt) m_status.Waiting(m_failure, false);
+    while (WaitForNextAttempt()) {
+        m_status.Connecting();
+        const bool connected = Open(nullptr);
+        if (connected) {
+            m_status.Connected(avcodec_get_name(m_pContext.load()->codecContext->codec_id));
+            ReadFrames();
+        }
         Close();
-        if (!m_bStopRequested.load()) PauseBeforeReconnect();
+        if (m_bStopRequested.load()) break;
+        ScheduleNextAttempt(connected);
     }
+    m_status.Stopped();
 }
 
-// The pause between connections, ended early by a stop request.
-void CRTSPCamera::PauseBeforeReconnect() {
-    const uint64_t since = ExtendedTickCount();
-    while (!m_bStopRequested.load() && ExtendedTickCount() - since < kReconnectPauseMs) {
+// The pause before the next attempt, ended early by a stop request. False
+// on a stop.
+bool CRTSPCamera::WaitForNextAttempt() {
+    while (!m_bStopRequested.load()) {
+        if (ExtendedTickCount() >= m_ullNextAttempt) return true;
         Sleep(kPollIntervalMs);
     }
+    return false;
 }
 
+// After a refused login the camera is asked again after a pause that grows
+// with each refusal (NextLoginPause) until a picture comes; anything else is
+// tried again after the reconnect pause.
+void CRTSPCamera::ScheduleNextAttempt(bool connected) {
+    DWORD pauseMs = kReconnectPauseMs;
+    if (m_failure.lReason == OCULO_REASON_LOGIN_REFUSED) {
+        pauseMs = m_dwLoginPauseMs = NextLoginPause(m_dwLoginPauseMs);
+    }
+    m_ullNextAttempt = ExtendedTickCount() + pauseMs;
+    m_status.Waiting(m_failure, !connected);
+}
+
+// Reads until the connection ends, then says why (m_failure), unless the
+// reader was asked to stop.
 void CRTSPCamera::ReadFrames() {
     StreamContext& c = *m_pContext.load();
     AVPacket* packet = av_packet_alloc();
-    if (!packet) return;
+    if (!packet) {
+        Fail(OCULO_REASON_OTHER, AVERROR(ENOMEM));
+        return;
+    }
+    m_log.ClearFacts();
+    int read = 0;
+    // A connection whose video has not decoded for the silence limit is no
+    // camera's either, however much of it comes.
+    uint64_t lastPicture = ExtendedTickCount();
     while (!m_bStopRequested.load()) {
-        if (av_read_frame(c.formatContext, packet) < 0) break;  // error, end of stream, or limit
+        read = av_read_frame(c.formatContext, packet);
+        if (read < 0) break;  // error, end of stream, or limit
         bool bEndConnection = false;
         if (packet->stream_index == c.videoStreamIndex) {
             // Only video is a sign of life: a camera whose audio goes on
@@ -73,14 +112,29 @@ void CRTSPCamera::ReadFrames() {
             // short is no sign of life either: the connection still ends.
             if (ExtendedTickCount() < m_ullDeadline.load()) ArmDeadline(kSilenceLimitMs);
             bool gotPicture = false;
-            DecodePacket(c.codecContext, c.decodedFrame, &gotPicture, packet);  // failures skip the packet
-            if (gotPicture && !HandlePicture()) bEndConnection = true;
+            // Failures skip the packet; a picture over the limit ends the
+            // connection (the decoder refuses it and says so).
+            const bool failed = DecodePacket(c.codecContext, c.decodedFrame, &gotPicture, packet) < 0;
+            if (m_log.Facts().tooLargeWidth != 0) {
+                bEndConnection = !FailWith(AVERROR(EINVAL));
+            } else if (gotPicture) {
+                bEndConnection = !HandlePicture();
+                if (!bEndConnection) lastPicture = ExtendedTickCount();
+            } else if (failed && ExtendedTickCount() - lastPicture >= kSilenceLimitMs) {
+                bEndConnection = !Fail(OCULO_REASON_NOT_VIDEO, AVERROR_INVALIDDATA);
+            }
             av_frame_unref(c.decodedFrame);
         }
         av_packet_unref(packet);
         if (bEndConnection) break;
     }
     av_packet_free(&packet);
+    if (m_bStopRequested.load() || read >= 0) return;
+    if (TimedOut()) {
+        Fail(OCULO_REASON_NO_ANSWER, read);
+    } else {
+        Fail(OCULO_REASON_CONNECTION_LOST, read);
+    }
 }
 
 // False when the picture's size cannot be held (the connection then ends).
@@ -90,11 +144,16 @@ bool CRTSPCamera::HandlePicture() {
     // The decoder's size rules, not the probe's: a camera that switches its
     // resolution (or one whose probe found no size) is followed in place.
     if (picture->width != c.width || picture->height != c.height) {
-        if (!c.AllocateImage(picture->width, picture->height)) return false;
+        if (PictureTooLarge(picture->width, picture->height)) return false;
+        if (!c.AllocateImage(picture->width, picture->height)) {
+            return Fail(OCULO_REASON_OTHER, AVERROR(ENOMEM));
+        }
     }
     if (!c.scaler.Convert(picture, c.convertedFrame)) return true;  // skipped, not counted
     ++m_lFrameCount;
     m_ullLastFrameTime = ExtendedTickCount();
+    m_status.Picture(c.width, c.height);
+    m_dwLoginPauseMs = 0;
     if (m_pCallback) m_pCallback->OnFrame(c.pixels, c.width, c.height);
     return true;
 }

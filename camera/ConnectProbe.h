@@ -12,9 +12,14 @@
 // the attempt, as FFmpeg's connect would have.
 constexpr DWORD kProbeLimitMs = 5000;
 
-// True when a connection to `numericHost`:`port` is turned down (refused, no
-// route) or not answered within kProbeLimitMs. False when it connects, or
-// when the probe cannot tell: no socket, or `keepWaiting(context)` said no
-// first (polled every few milliseconds).
-bool ConnectFails(const char* numericHost, int port, bool (*keepWaiting)(void*), void* context);
+enum class ConnectProbe {
+    Connects,
+    Refused,   // turned down: refused, no route
+    NoAnswer,  // not answered within kProbeLimitMs
+    Unknown,   // no socket, or `keepWaiting(context)` said no first
+};
+
+// One connection attempt to `numericHost`:`port`, polling
+// `keepWaiting(context)` every few milliseconds.
+ConnectProbe ProbeConnect(const char* numericHost, int port, bool (*keepWaiting)(void*), void* context);
 #endif

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <new>
 
 #include "camera/FFmpeg.h"
@@ -10,25 +11,26 @@ namespace {
 
 constexpr DWORD kLookupPollMs = 10;
 constexpr size_t kHostChars = 256;
-constexpr size_t kNumericChars = 64;
 
-bool SystemResolver(const char* host, char* numeric, size_t size) {
+bool SystemResolver(const char* host, HostAddresses* found) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host, nullptr, &hints, &found) != 0 || !found) return false;
-    const addrinfo* chosen = found;
-    for (const addrinfo* a = found; a; a = a->ai_next) {
-        if (a->ai_family == AF_INET) {
-            chosen = a;
-            break;
+    addrinfo* list = nullptr;
+    if (getaddrinfo(host, nullptr, &hints, &list) != 0 || !list) return false;
+    for (const addrinfo* a = list; a && found->count < kMaxHostAddresses; a = a->ai_next) {
+        char* numeric = found->numeric[found->count];
+        if (getnameinfo(a->ai_addr, socklen_t(a->ai_addrlen), numeric, socklen_t(kNumericHostChars), nullptr,
+                        0, NI_NUMERICHOST) != 0) {
+            continue;
         }
+        if (std::strchr(numeric, '%')) continue;  // a scoped address does not fit in a URL as it is
+        bool seen = false;
+        for (int i = 0; i < found->count; ++i) seen = seen || std::strcmp(found->numeric[i], numeric) == 0;
+        if (!seen) ++found->count;
     }
-    const bool ok = getnameinfo(chosen->ai_addr, socklen_t(chosen->ai_addrlen), numeric, socklen_t(size), nullptr,
-                                0, NI_NUMERICHOST) == 0;
-    freeaddrinfo(found);
-    return ok && !std::strchr(numeric, '%');  // a scoped address does not fit in a URL as it is
+    freeaddrinfo(list);
+    return found->count > 0;
 }
 
 // A plain pointer, trivially destructible: a late lookup thread may read it
@@ -39,10 +41,10 @@ std::atomic<HostResolver> g_resolver{SystemResolver};
 // frees it.
 struct LookupState {
     std::atomic<LONG> references{2};
-    HANDLE done = nullptr;    // manual reset; set when the result is written
+    HANDLE done = nullptr;     // manual reset; set when the result is written
     HMODULE module = nullptr;  // the lookup thread's reference on this module
     char host[kHostChars] = {};
-    char numeric[kNumericChars] = {};
+    HostAddresses found;
     bool bFound = false;
 };
 
@@ -58,7 +60,7 @@ DWORD WINAPI LookupThreadProc(LPVOID parameter) {
     const HMODULE module = state->module;
     // Keeps the platform's sockets usable even when every reader is gone.
     avformat_network_init();
-    state->bFound = g_resolver.load()(state->host, state->numeric, sizeof(state->numeric));
+    state->bFound = g_resolver.load()(state->host, &state->found);
     avformat_network_deinit();
     SetEvent(state->done);
     Release(state);
@@ -83,7 +85,7 @@ bool IsNumericHost(const char* host) {
     return true;
 }
 
-HostLookup LookUpHost(const char* host, char* numeric, size_t size, bool (*keepWaiting)(void*), void* context) {
+HostLookup LookUpHost(const char* host, HostAddresses* found, bool (*keepWaiting)(void*), void* context) {
     LookupState* state = new (std::nothrow) LookupState;
     if (!state) return HostLookup::Unknown;
     if (std::snprintf(state->host, sizeof(state->host), "%s", host) >= int(sizeof(state->host))) {
@@ -109,8 +111,13 @@ HostLookup LookUpHost(const char* host, char* numeric, size_t size, bool (*keepW
     HostLookup result = HostLookup::Abandoned;
     for (;;) {
         if (WaitForSingleObject(state->done, kLookupPollMs) == WAIT_OBJECT_0) {
-            const bool fits = state->bFound && std::snprintf(numeric, size, "%s", state->numeric) < int(size);
-            result = fits ? HostLookup::Found : HostLookup::Unknown;
+            const HostAddresses& answer = state->found;
+            const bool usable = state->bFound && answer.count > 0 && answer.count <= kMaxHostAddresses;
+            if (usable) {
+                *found = answer;
+                for (auto& numeric : found->numeric) numeric[kNumericHostChars - 1] = 0;
+            }
+            result = usable ? HostLookup::Found : HostLookup::Unknown;
             break;
         }
         if (!keepWaiting(context)) break;

@@ -8,10 +8,18 @@
 
 #include "platform/platform.h"
 
-// Writes the numeric address of `host` (IPv4 preferred, e.g. "192.0.2.7" or
-// "2001:db8::7") into `numeric`; false when the name is unknown. Runs on the
-// lookup thread.
-typedef bool (*HostResolver)(const char* host, char* numeric, size_t size);
+// The numeric addresses of a name, in the order the system gives them
+// ("192.0.2.7", "2001:db8::7"); a camera may listen on only some of them.
+constexpr int kMaxHostAddresses = 8;
+constexpr size_t kNumericHostChars = 64;
+struct HostAddresses {
+    int count = 0;
+    char numeric[kMaxHostAddresses][kNumericHostChars] = {};
+};
+
+// Fills `found` with the addresses of `host`; false when the name is
+// unknown. Runs on the lookup thread.
+typedef bool (*HostResolver)(const char* host, HostAddresses* found);
 // Tests replace the system's resolver; null restores it.
 void SetHostResolver(HostResolver resolver);
 
@@ -23,4 +31,5 @@ enum class HostLookup { Found, Unknown, Abandoned };
 // milliseconds. Abandoned: `keepWaiting` said no first; the lookup thread ends
 // by itself later and frees what it shares with us. It keeps the module
 // loaded while it runs.
-HostLookup LookUpHost(const char* host, char* numeric, size_t size, bool (*keepWaiting)(void*), void* context);
+// Found: `found` holds at least one address.
+HostLookup LookUpHost(const char* host, HostAddresses* found, bool (*keepWaiting)(void*), void* context);

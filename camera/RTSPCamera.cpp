@@ -3,7 +3,9 @@
 #include "camera/RTSPCamera.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "camera/ConnectProbe.h"
@@ -18,14 +20,19 @@ constexpr uint64_t kNoPictureYetMs = 60000;
 // A narrow address: every WCHAR of the url may take up to 4 bytes in UTF-8.
 constexpr int kNarrowUrlBytes = kUrlChars * 4;
 
-bool StartsWithHttp(LPCWSTR url) {
-    static const char kHttp[] = "http";
-    for (int i = 0; i < 4; ++i) {
-        WCHAR c = url[i];
-        if (c >= L'A' && c <= L'Z') c = WCHAR(c - L'A' + L'a');
-        if (c != WCHAR(kHttp[i])) return false;  // also stops at the terminator
-    }
-    return true;
+// What FFmpeg may open for a camera, inside too: RTSP's control connection
+// and its RTP over UDP, HTTP with TLS and a proxy. Never a file, never a
+// protocol that reads another address's bytes.
+constexpr const char* kCameraProtocols = "http,https,tls,tcp,udp,rtp,httpproxy";
+// The schemes an address may begin with.
+constexpr const char* kCameraSchemes[] = {"rtsp", "rtsps", "http", "https", "rtp", "udp", "tcp"};
+
+// Held as text: the decoder's pixel limit goes in as an option.
+constexpr const char* kMaxPicturePixelsText = "33177600";
+static_assert(kMaxPicturePixels == 33177600, "kMaxPicturePixelsText");
+
+bool StartsWithHttp(const char* url) {
+    return std::strncmp(url, "http", 4) == 0;  // http and https; the scheme is lower case here
 }
 
 bool IsSchemeCharacter(char c) {
@@ -47,7 +54,82 @@ void LowerCaseScheme(char* url) {
     }
 }
 
+// The scheme of `url` into `scheme` ("" when it has none) and whether a
+// camera may be reached through it.
+bool IsCameraScheme(const char* url, char* scheme, size_t size) {
+    scheme[0] = 0;
+    const char* separator = std::strstr(url, "://");
+    if (!separator || separator == url) return false;
+    for (const char* c = url; c < separator; ++c) {
+        if (!IsSchemeCharacter(*c)) return false;
+    }
+    std::snprintf(scheme, size, "%.*s", int(separator - url), url);
+    for (const char* allowed : kCameraSchemes) {
+        if (std::strcmp(scheme, allowed) == 0) return true;
+    }
+    return false;
+}
+
+// The parts of an address as FFmpeg itself splits it; every part may be as
+// long as the whole address.
+struct UrlParts {
+    char scheme[16] = "";
+    char auth[kNarrowUrlBytes] = "";
+    char host[kNarrowUrlBytes] = "";
+    char path[kNarrowUrlBytes] = "";
+    int port = -1;
+};
+
+// A no_proxy entry against a host name, as FFmpeg matches it ("*", the name,
+// or a domain the name is in; a leading "*." or "." is the same), ignoring case.
+bool MatchesHostPattern(const char* pattern, size_t length, const char* host) {
+    if (length == 1 && pattern[0] == '*') return true;
+    if (length > 0 && pattern[0] == '*') ++pattern, --length;
+    if (length > 0 && pattern[0] == '.') ++pattern, --length;
+    const size_t hostLength = std::strlen(host);
+    if (length == 0 || length > hostLength) return false;
+    const char* tail = host + hostLength - length;
+    if (av_strncasecmp(tail, pattern, length) != 0) return false;
+    return tail == host || tail[-1] == '.';
+}
+
+// FFmpeg's HTTP goes through the proxy in http_proxy unless no_proxy names
+// the host. It would judge the number the reader hands it; the user named
+// the camera, and the name is what counts.
+bool ProxyApplies(const char* host) {
+    const char* proxy = std::getenv("http_proxy");
+    if (!proxy || std::strncmp(proxy, "http://", 7) != 0) return false;
+    const char* list = std::getenv("no_proxy");
+    for (const char* at = list; at && *at;) {
+        at += std::strspn(at, " ,");
+        const size_t length = std::strcspn(at, " ,");
+        if (length > 0 && MatchesHostPattern(at, length, host)) return false;
+        at += length;
+    }
+    return true;
+}
+
+// Whether a failed try reached no camera at all, so that another address
+// of the same name may still reach it.
+bool ReachedNobody(const CameraFailure& failure) {
+    switch (failure.lReason) {
+        case OCULO_REASON_CONNECTION_REFUSED:
+        case OCULO_REASON_NO_ANSWER:
+            return true;
+        case OCULO_REASON_OTHER:
+            return failure.lCode == AVERROR(EHOSTUNREACH) || failure.lCode == AVERROR(ENETUNREACH) ||
+                   failure.lCode == AVERROR(EADDRNOTAVAIL) || failure.lCode == AVERROR(EAFNOSUPPORT);
+        default:
+            return false;
+    }
+}
+
 }  // namespace
+
+DWORD NextLoginPause(DWORD previousMs) {
+    if (previousMs == 0) return kLoginPauseFirstMs;
+    return previousMs >= kLoginPauseMaxMs / 2 ? kLoginPauseMaxMs : previousMs * 2;
+}
 
 CRTSPCamera::CRTSPCamera(CIPCameraCallback* callback)
     : m_pCallback(callback), m_ullLastFrameTime(ExtendedTickCount() - kNoPictureYetMs) {
@@ -63,6 +145,7 @@ CRTSPCamera::~CRTSPCamera() {
 }
 
 void CRTSPCamera::Close() {
+    CFFmpegLogRoute route(&m_log);
     StreamContext* context = m_pContext.exchange(nullptr);
     if (!context) return;
     // A stop request cuts every other call short, and FFmpeg would drop the
@@ -79,10 +162,17 @@ int64_t CRTSPCamera::GetTimeSinceLastFrame() {
     return int64_t(ExtendedTickCount() - m_ullLastFrameTime.load());
 }
 
+// Another address is another login: the wait that the last one's refusal
+// set does not apply to it.
 void CRTSPCamera::SetUrl(LPCWSTR address) {
+    WCHAR url[kUrlChars];
     int i = 0;
-    for (; i < kUrlChars - 1 && address[i]; ++i) m_szUrl[i] = address[i];
-    m_szUrl[i] = 0;
+    for (; i < kUrlChars - 1 && address[i]; ++i) url[i] = address[i];
+    url[i] = 0;
+    if (std::memcmp(url, m_szUrl, sizeof(WCHAR) * size_t(i + 1)) == 0) return;
+    std::memcpy(m_szUrl, url, sizeof(WCHAR) * size_t(i + 1));
+    m_dwLoginPauseMs = 0;
+    m_ullNextAttempt = 0;
 }
 
 void CRTSPCamera::ArmDeadline(uint64_t limitMs) {
@@ -102,40 +192,31 @@ bool CRTSPCamera::KeepWaiting(void* opaque) {
     return !self->m_bStopRequested.load() && ExtendedTickCount() < self->m_ullDeadline.load();
 }
 
-// FFmpeg looks names up itself, where neither a stop nor the open limit can
-// cut the lookup short. The reader looks the camera's name up first, where it
-// can walk away from it (HostLookup.h), and hands RTSP and HTTP the number:
-// RTSP requests carry the address as given to FFmpeg, HTTP keeps the name in
-// its Host header. Other protocols (TLS needs the name) keep the name and
-// look it up again themselves. RTSP and HTTP ports are tried once first
-// (PortRefuses). False: no usable address, a refused port, or a stop.
-bool CRTSPCamera::ResolveHost(char* url, size_t size, AVDictionary** options) {
-    char scheme[16], auth[256], host[256], path[kNarrowUrlBytes];
-    int port = -1;
-    av_url_split(scheme, sizeof(scheme), auth, sizeof(auth), host, sizeof(host), &port, path, sizeof(path), url);
-    if (!host[0]) return true;
-    const bool http = std::strcmp(scheme, "http") == 0;
-    const bool resolved = http || std::strcmp(scheme, "rtsp") == 0;
-    if (IsNumericHost(host)) return !resolved || !PortRefuses(host, port, http);
-    char numeric[64];
-    if (LookUpHost(host, numeric, sizeof(numeric), KeepWaiting, this) != HostLookup::Found) return false;
-    if (!resolved) return true;
-    if (PortRefuses(numeric, port, http)) return false;
-    if (http) {
-        char header[300];
-        const int length = port >= 0 ? std::snprintf(header, sizeof(header), "Host: %s:%d\r\n", host, port)
-                                     : std::snprintf(header, sizeof(header), "Host: %s\r\n", host);
-        if (length >= int(sizeof(header))) return false;
-        av_dict_set(options, "headers", header, 0);
+bool CRTSPCamera::TimedOut() const {
+    return !m_bStopRequested.load() && ExtendedTickCount() >= m_ullDeadline.load();
+}
+
+bool CRTSPCamera::Fail(LONG reason, LONG code, const char* detail) {
+    m_failure = CameraFailure();
+    m_failure.lReason = reason;
+    m_failure.lCode = code;
+    std::snprintf(m_failure.szDetail, sizeof(m_failure.szDetail), "%s", detail);
+    return false;
+}
+
+bool CRTSPCamera::FailWith(int error) {
+    m_failure = ClassifyCameraFailure(error, m_log.Facts(), m_pProtocol, TimedOut());
+    return false;
+}
+
+bool CRTSPCamera::PictureTooLarge(int width, int height) {
+    if (width <= kMaxPictureSide && height <= kMaxPictureSide &&
+        int64_t(width) * height <= kMaxPicturePixels) {
+        return false;
     }
-    char portText[16] = "";
-    if (port >= 0) std::snprintf(portText, sizeof(portText), ":%d", port);
-    const bool v6 = std::strchr(numeric, ':') != nullptr;
-    char rebuilt[kNarrowUrlBytes];
-    const int length = std::snprintf(rebuilt, sizeof(rebuilt), "%s://%s%s%s%s%s%s%s", scheme, auth,
-                                     auth[0] ? "@" : "", v6 ? "[" : "", numeric, v6 ? "]" : "", portText, path);
-    if (length < 0 || size_t(length) >= size) return false;
-    std::memcpy(url, rebuilt, size_t(length) + 1);
+    char size[24];
+    std::snprintf(size, sizeof(size), "%dx%d", width, height);
+    Fail(OCULO_REASON_PICTURE_TOO_LARGE, 0, size);
     return true;
 }
 
@@ -146,7 +227,14 @@ bool CRTSPCamera::ResolveHost(char* url, size_t size, AVDictionary** options) {
 bool CRTSPCamera::PortRefuses(const char* numeric, int port, bool http) {
 #ifdef _WIN32
     if (port < 0) port = http ? 80 : 554;
-    return ConnectFails(numeric, port, KeepWaiting, this);
+    switch (ProbeConnect(numeric, port, KeepWaiting, this)) {
+        case ConnectProbe::Refused:
+            return !Fail(OCULO_REASON_CONNECTION_REFUSED, AVERROR(ECONNREFUSED));
+        case ConnectProbe::NoAnswer:
+            return !Fail(OCULO_REASON_NO_ANSWER, AVERROR(ETIMEDOUT));
+        default:
+            return false;
+    }
 #else
     (void)numeric, (void)port, (void)http;
     return false;
@@ -157,9 +245,11 @@ bool CRTSPCamera::Open(LPCWSTR address) {
     Close();
     if (address) SetUrl(address);
     m_ullLastFrameTime = ExtendedTickCount();
+    m_failure = CameraFailure();
     m_pContext = new (std::nothrow) StreamContext;
-    if (!m_pContext.load()) return false;
-    if (!OpenInput() || !OpenDecoder()) {
+    if (!m_pContext.load()) return Fail(OCULO_REASON_OTHER, AVERROR(ENOMEM));
+    if (!OpenInput() || !ProbeStreams() || !OpenDecoder()) {
+        if (m_failure.lReason == OCULO_REASON_NONE) Fail(OCULO_REASON_OTHER, AVERROR_UNKNOWN);
         Close();
         return false;
     }
@@ -167,35 +257,118 @@ bool CRTSPCamera::Open(LPCWSTR address) {
     return true;
 }
 
+// FFmpeg looks names up itself, where neither a stop nor the open limit can
+// cut the lookup short. The reader looks the camera's name up first, where it
+// can walk away from it (HostLookup.h), and hands RTSP and HTTP each of the
+// name's numbers in turn until one answers: RTSP requests carry the address
+// as given to FFmpeg, HTTP names the host in its Host header. Other
+// protocols (TLS needs the name), and HTTP through a proxy (which looks the
+// name up itself), keep the name. Windows tries RTSP and HTTP ports first
+// (PortRefuses).
 bool CRTSPCamera::OpenInput() {
+    ArmDeadline(kOpenLimitMs);
+    // FFmpeg takes addresses in UTF-8 on every platform.
+    char url[kNarrowUrlBytes];
+    if (WideCharToMultiByte(CP_UTF8, 0, m_szUrl, -1, url, sizeof(url), nullptr, nullptr) <= 0) {
+        return Fail(OCULO_REASON_ADDRESS_NOT_ALLOWED, AVERROR(EINVAL));
+    }
+    LowerCaseScheme(url);
+    char scheme[16];
+    if (!IsCameraScheme(url, scheme, sizeof(scheme))) {
+        return Fail(OCULO_REASON_ADDRESS_NOT_ALLOWED, AVERROR_PROTOCOL_NOT_FOUND, scheme);
+    }
+    const bool http = std::strcmp(scheme, "http") == 0;
+    const bool rtsp = std::strcmp(scheme, "rtsp") == 0;
+    m_pProtocol = StartsWithHttp(scheme) ? "HTTP" : "RTSP";
+
+    std::unique_ptr<UrlParts> parts(new (std::nothrow) UrlParts);
+    if (!parts) return Fail(OCULO_REASON_OTHER, AVERROR(ENOMEM));
+    UrlParts& u = *parts;
+    av_url_split(u.scheme, sizeof(u.scheme), u.auth, sizeof(u.auth), u.host, sizeof(u.host), &u.port, u.path,
+                 sizeof(u.path), url);
+    m_log.SetSecret(PasswordOf(url));
+
+    if (!u.host[0]) return TryInput(url, nullptr);
+    if (IsNumericHost(u.host)) {
+        if ((http || rtsp) && PortRefuses(u.host, u.port, http)) return false;
+        return TryInput(url, nullptr);
+    }
+    if (http && ProxyApplies(u.host)) return TryInput(url, nullptr);
+    HostAddresses found;
+    switch (LookUpHost(u.host, &found, KeepWaiting, this)) {
+        case HostLookup::Found:
+            break;
+        case HostLookup::Unknown:
+            return Fail(OCULO_REASON_HOST_NOT_FOUND, 0);
+        case HostLookup::Abandoned:
+            return Fail(OCULO_REASON_HOST_NOT_FOUND, AVERROR(ETIMEDOUT));
+    }
+    if (!http && !rtsp) return TryInput(url, nullptr);
+
+    char host[300] = "";
+    if (http) {
+        const int length = u.port >= 0 ? std::snprintf(host, sizeof(host), "Host: %s:%d\r\n", u.host, u.port)
+                                       : std::snprintf(host, sizeof(host), "Host: %s\r\n", u.host);
+        if (length < 0 || length >= int(sizeof(host))) {
+            return Fail(OCULO_REASON_HOST_NOT_FOUND, AVERROR(EINVAL));
+        }
+    }
+    char port[16] = "";
+    if (u.port >= 0) std::snprintf(port, sizeof(port), ":%d", u.port);
+    for (int i = 0; i < found.count && !m_bStopRequested.load(); ++i) {
+        const char* numeric = found.numeric[i];
+        if (PortRefuses(numeric, u.port, http)) continue;
+        const bool v6 = std::strchr(numeric, ':') != nullptr;
+        char rebuilt[kNarrowUrlBytes];
+        const int length =
+            std::snprintf(rebuilt, sizeof(rebuilt), "%s://%s%s%s%s%s%s%s", u.scheme, u.auth,
+                          u.auth[0] ? "@" : "", v6 ? "[" : "", numeric, v6 ? "]" : "", port, u.path);
+        if (length < 0 || length >= int(sizeof(rebuilt))) return Fail(OCULO_REASON_OTHER, AVERROR(EINVAL));
+        if (TryInput(rebuilt, http ? host : nullptr)) return true;
+        // The Host header the reader adds would name the first host in every
+        // request after a redirect: FFmpeg follows it with the names instead,
+        // and looks them up itself.
+        if (http && m_log.Facts().redirectStatus != 0) return TryInput(url, nullptr);
+        if (!ReachedNobody(m_failure)) return false;
+    }
+    return false;
+}
+
+// One try to open `url`. `hostHeader`: the Host header an HTTP request to a
+// number carries instead of the number ("Host: name:port\r\n"); FFmpeg
+// then follows no redirect.
+bool CRTSPCamera::TryInput(const char* url, const char* hostHeader) {
     StreamContext& c = *m_pContext.load();
+    c.CloseInput();
+    m_log.ClearFacts();
+    ArmDeadline(kOpenLimitMs);
     c.formatContext = avformat_alloc_context();
-    if (!c.formatContext) return false;
+    if (!c.formatContext) return Fail(OCULO_REASON_OTHER, AVERROR(ENOMEM));
     c.formatContext->interrupt_callback.callback = InterruptCallback;
     c.formatContext->interrupt_callback.opaque = this;
-    ArmDeadline(kOpenLimitMs);
+    c.formatContext->protocol_whitelist = av_strdup(kCameraProtocols);
+    if (!c.formatContext->protocol_whitelist) return Fail(OCULO_REASON_OTHER, AVERROR(ENOMEM));
 
-    const bool http = StartsWithHttp(m_szUrl);
+    const bool http = StartsWithHttp(url);
     if (http) av_dict_set(&c.options, "input_format", "mjpeg", 0);
     av_dict_set(&c.options, "timeout", "-1", 0);
     av_dict_set(&c.options, "stimeout", "-1", 0);
-
-    // FFmpeg takes addresses in UTF-8 on every platform.
-    char narrow[kNarrowUrlBytes];
-    if (WideCharToMultiByte(CP_UTF8, 0, m_szUrl, -1, narrow, sizeof(narrow), nullptr, nullptr) <= 0) {
-        return false;
+    av_dict_set(&c.options, "protocol_whitelist", kCameraProtocols, 0);
+    if (hostHeader) {
+        av_dict_set(&c.options, "headers", hostHeader, 0);
+        av_dict_set(&c.options, "max_redirects", "0", 0);
+        av_dict_set(&c.options, "http_proxy", "", 0);  // the name was judged against no_proxy already
     }
-    LowerCaseScheme(narrow);
-    if (!ResolveHost(narrow, sizeof(narrow), &c.options)) return false;
 
     const AVInputFormat* inputFormat = nullptr;
-    if (http && !(inputFormat = OpenHttp(c, narrow))) return false;
+    if (http) {
+        const int opened = OpenHttp(c, url, &inputFormat);
+        if (opened < 0) return FailWith(opened);
+    }
     // On failure FFmpeg frees the format context and nulls our pointer (the
     // connection opened for HTTP stays ours).
-    if (avformat_open_input(&c.formatContext, narrow, inputFormat, &c.options) != 0) return false;
-    if (avformat_find_stream_info(c.formatContext, nullptr) < 0) return false;
-    av_dump_format(c.formatContext, 0, narrow, 0);
-    return true;
+    const int opened = avformat_open_input(&c.formatContext, url, inputFormat, &c.options);
+    return opened == 0 || FailWith(opened);
 }
 
 // Motion-JPEG over HTTP comes in two shapes, told apart by the answer's
@@ -203,18 +376,34 @@ bool CRTSPCamera::OpenInput() {
 // soon as each has arrived, and bare pictures back to back, which only the
 // raw demuxer reads (a picture then goes out once the next one begins). The
 // reader connects itself to see the answer, then reads on that connection.
-const AVInputFormat* CRTSPCamera::OpenHttp(StreamContext& c, const char* url) {
-    if (avio_open2(&c.io, url, AVIO_FLAG_READ, &c.formatContext->interrupt_callback, &c.options) < 0) {
-        return nullptr;
-    }
+int CRTSPCamera::OpenHttp(StreamContext& c, const char* url, const AVInputFormat** format) {
+    const int opened =
+        avio_open2(&c.io, url, AVIO_FLAG_READ, &c.formatContext->interrupt_callback, &c.options);
+    if (opened < 0) return opened;
     c.formatContext->pb = c.io;
     uint8_t* contentType = nullptr;
     av_opt_get(c.io, "mime_type", AV_OPT_SEARCH_CHILDREN, &contentType);
     static const char kMultipart[] = "multipart/x-mixed-replace";
-    const bool multipart = contentType && av_strncasecmp(reinterpret_cast<const char*>(contentType), kMultipart,
-                                                         sizeof(kMultipart) - 1) == 0;
+    const bool multipart = contentType && av_strncasecmp(reinterpret_cast<const char*>(contentType),
+                                                         kMultipart, sizeof(kMultipart) - 1) == 0;
     av_free(contentType);
-    return av_find_input_format(multipart ? "mpjpeg" : "mjpeg");
+    *format = av_find_input_format(multipart ? "mpjpeg" : "mjpeg");
+    return *format ? 0 : AVERROR_DEMUXER_NOT_FOUND;
+}
+
+// The stream's description, with the decoders the probe opens held to the
+// picture limit: a picture's header alone may claim gigabytes.
+bool CRTSPCamera::ProbeStreams() {
+    StreamContext& c = *m_pContext.load();
+    const unsigned count = c.formatContext->nb_streams;
+    std::unique_ptr<AVDictionary*[]> options(new (std::nothrow) AVDictionary*[count + 1]());
+    if (!options) return Fail(OCULO_REASON_OTHER, AVERROR(ENOMEM));
+    for (unsigned i = 0; i < count; ++i) av_dict_set(&options[i], "max_pixels", kMaxPicturePixelsText, 0);
+    const int probed = avformat_find_stream_info(c.formatContext, options.get());
+    for (unsigned i = 0; i < count; ++i) av_dict_free(&options[i]);
+    if (probed < 0 || m_log.Facts().tooLargeWidth != 0) return FailWith(probed);
+    av_dump_format(c.formatContext, 0, c.formatContext->url, 0);
+    return true;
 }
 
 bool CRTSPCamera::OpenDecoder() {
@@ -225,20 +414,26 @@ bool CRTSPCamera::OpenDecoder() {
             break;
         }
     }
-    if (c.videoStreamIndex < 0) return false;
+    if (c.videoStreamIndex < 0) return Fail(OCULO_REASON_NOT_VIDEO, AVERROR_STREAM_NOT_FOUND);
     const AVCodecParameters* parameters = c.formatContext->streams[c.videoStreamIndex]->codecpar;
+    if (PictureTooLarge(parameters->width, parameters->height)) return false;
+    const char* codec = avcodec_get_name(parameters->codec_id);
     c.decoder = avcodec_find_decoder(parameters->codec_id);
-    if (!c.decoder) return false;
+    if (!c.decoder) return Fail(OCULO_REASON_NOT_VIDEO, AVERROR_DECODER_NOT_FOUND, codec);
     c.codecContext = avcodec_alloc_context3(c.decoder);
-    if (!c.codecContext) return false;
-    if (avcodec_parameters_to_context(c.codecContext, parameters) < 0) return false;
-    if (avcodec_open2(c.codecContext, c.decoder, nullptr) < 0) return false;
+    if (!c.codecContext) return Fail(OCULO_REASON_OTHER, AVERROR(ENOMEM));
+    const int copied = avcodec_parameters_to_context(c.codecContext, parameters);
+    if (copied < 0) return Fail(OCULO_REASON_NOT_VIDEO, copied);
+    c.codecContext->max_pixels = kMaxPicturePixels;
+    const int opened = avcodec_open2(c.codecContext, c.decoder, nullptr);
+    if (opened < 0) return Fail(OCULO_REASON_NOT_VIDEO, opened);
     c.decodedFrame = av_frame_alloc();
     c.convertedFrame = av_frame_alloc();
-    if (!c.decodedFrame || !c.convertedFrame) return false;
+    if (!c.decodedFrame || !c.convertedFrame) return Fail(OCULO_REASON_OTHER, AVERROR(ENOMEM));
     // A probe that found no size is no failure: the first picture sizes the target.
-    if (c.codecContext->width > 0 && c.codecContext->height > 0) {
-        return c.AllocateImage(c.codecContext->width, c.codecContext->height);
+    if (c.codecContext->width > 0 && c.codecContext->height > 0 &&
+        !c.AllocateImage(c.codecContext->width, c.codecContext->height)) {
+        return Fail(OCULO_REASON_OTHER, AVERROR(ENOMEM));
     }
     return true;
 }

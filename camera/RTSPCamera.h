@@ -4,6 +4,9 @@
 #include <atomic>
 #include <cstdint>
 
+#include "camera/CameraReason.h"
+#include "camera/CameraStatus.h"
+#include "camera/FFmpegLog.h"
 #include "camera/IPCameraBase.h"
 #include "camera/IPCameraCallback.h"
 
@@ -16,6 +19,9 @@ constexpr SIZE_T kCaptureStackBytes = 0x800000;
 constexpr DWORD kFirstFrameWaitMs = 2000;
 constexpr DWORD kPollIntervalMs = 10;
 constexpr DWORD kReconnectPauseMs = 500;
+// After a refused login: cameras lock an account that fails too often.
+constexpr DWORD kLoginPauseFirstMs = 1000;
+constexpr DWORD kLoginPauseMaxMs = 60000;
 // A connection attempt that has not opened after this long counts as failed.
 constexpr uint64_t kOpenLimitMs = 10000;
 // A connection that delivers no video for this long counts as failed.
@@ -24,12 +30,22 @@ constexpr uint64_t kSilenceLimitMs = 10000;
 // ends its session there), also after a stop request: for this long at most.
 constexpr uint64_t kCloseLimitMs = 300;
 constexpr int kUrlChars = 1024;
+// The largest picture a camera may send (8K UHD; neither side over 8192):
+// one slot must not take gigabytes for a picture whose header says so.
+constexpr int kMaxPictureSide = 8192;
+constexpr int64_t kMaxPicturePixels = int64_t(7680) * 4320;
+
+// The pause after the refused login that followed one of `previousMs` (0:
+// the first refusal): 1 s, then twice as long each time, up to a minute.
+DWORD NextLoginPause(DWORD previousMs);
 
 // Threads: the owner calls Start, Stop, Close, IsOpen, IsRunning and the time
 // accessors; the capture thread runs Open, ReadFrames, Close and the callback.
-// Fields are single-writer (see each); those read across threads are atomic.
-// While a run lasts only the capture thread touches m_pContext and m_szUrl;
-// Start writes m_szUrl before the thread exists, Stop closes after it ended.
+// Any thread may call GetStatus and CopyRecentLog.
+// Fields are single-writer (see each); those read across threads are atomic
+// or behind the status's and the log's own locks. While a run lasts only the
+// capture thread touches m_pContext, m_szUrl, the failure and the back-off;
+// Start writes them before the thread exists, Stop after it ended.
 class CRTSPCamera : public CIPCameraBase {
 public:
     // `callback` is not owned and must outlive the capture thread; null means
@@ -48,6 +64,10 @@ public:
     void RequestStop() override { m_bStopRequested = true; }
     uint64_t GetLastFrameTime() override { return m_ullLastFrameTime.load(); }
     int64_t GetTimeSinceLastFrame() override;
+    void GetStatus(OCULO_STATUS* status) override { m_status.Fill(status); }
+    // FFmpeg's last messages about this camera (see CFFmpegLog::CopyRecent);
+    // no password is ever among them.
+    size_t CopyRecentLog(char* text, size_t size) const { return m_log.CopyRecent(text, size); }
     // Connects; on false the reader is closed. Null address keeps the one held.
     virtual bool Open(LPCWSTR address);
 
@@ -62,6 +82,9 @@ protected:
     // reader's own decoder set-up and read loop.
     bool OpenDecoder();
     void ReadFrames();
+    // Records why the attempt or the connection failed, for the status;
+    // returns false.
+    bool Fail(LONG reason, LONG code, const char* detail = "");
     // Owned; see the class comment for who touches it. Atomic so that the
     // owner's IsOpen may look while the capture thread connects.
     std::atomic<StreamContext*> m_pContext{nullptr};
@@ -71,25 +94,42 @@ private:
     static int InterruptCallback(void* opaque);
     void CaptureLoop();
     bool HandlePicture();
-    void PauseBeforeReconnect();
+    bool WaitForNextAttempt();
+    void ScheduleNextAttempt(bool connected);
     void SetUrl(LPCWSTR address);
-    bool ResolveHost(char* url, size_t size, AVDictionary** options);
     static bool KeepWaiting(void* opaque);
+    bool TimedOut() const;
+    bool FailWith(int error);
+    bool PictureTooLarge(int width, int height);
     bool PortRefuses(const char* numeric, int port, bool http);
     bool OpenInput();
-    const AVInputFormat* OpenHttp(StreamContext& c, const char* url);
+    bool TryInput(const char* url, const char* hostHeader);
+    int OpenHttp(StreamContext& c, const char* url, const AVInputFormat** format);
+    bool ProbeStreams();
     void ArmDeadline(uint64_t limitMs);
 
+    // First: FFmpeg's log is ours before any FFmpeg call of this reader.
+    CFFmpegLogUser m_logUser;
+    CFFmpegLog m_log;
+    CCameraStatus m_status;
     CIPCameraCallback* const m_pCallback;      // not owned
     std::atomic<uint64_t> m_ullLastFrameTime;  // written by the capture thread (Open, pictures)
     std::atomic<LONG> m_lFrameCount{0};        // capture thread +1; Stop resets
     WCHAR m_szUrl[kUrlChars] = {};
     std::atomic<bool> m_bStopRequested{false};  // written by RequestStop and Stop
-    std::atomic<HANDLE> m_hThread{nullptr};     // written by Start and Stop (which waits for the thread's end)
+    std::atomic<HANDLE> m_hThread{nullptr};  // written by Start and Stop (which waits for the thread's end)
     // When the current blocking FFmpeg call gives up (ExtendedTickCount ms),
     // and whether a close is under way (a stop request then leaves it its own
     // deadline). Written by the thread that opens or closes (see the class
     // comment), read by FFmpeg's interrupt callback on that thread.
     std::atomic<uint64_t> m_ullDeadline{UINT64_MAX};
     std::atomic<bool> m_bClosing{false};
+    // The capture thread's (see the class comment): why the current attempt
+    // or connection failed; the protocol whose status it may carry.
+    CameraFailure m_failure;
+    const char* m_pProtocol = "";
+    // The pause waited after the last refused login (0: none since the last
+    // picture), and when the next attempt may begin (ExtendedTickCount ms).
+    DWORD m_dwLoginPauseMs = 0;
+    uint64_t m_ullNextAttempt = 0;
 };

@@ -15,9 +15,13 @@ StreamContext::~StreamContext() {
     avcodec_free_context(&codecContext);
     av_frame_free(&decodedFrame);
     av_frame_free(&convertedFrame);
+    CloseInput();
+    av_freep(&imageBuffer);
+}
+
+void StreamContext::CloseInput() {
     avformat_close_input(&formatContext);
     avio_closep(&io);  // a connection of the reader's own outlives the input
-    av_freep(&imageBuffer);
     av_dict_free(&options);
 }
 

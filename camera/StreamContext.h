@@ -16,6 +16,10 @@ struct StreamContext {
     StreamContext(const StreamContext&) = delete;
     StreamContext& operator=(const StreamContext&) = delete;
 
+    // Closes the input, its own connection and its options, so that the
+    // input can be opened again (another address of the camera).
+    void CloseInput();
+
     // Sizes imageBuffer for a BGR24 picture of width x height with rows padded
     // to 4 bytes, writes its header and points convertedFrame at the pixels.
     // Replaces any earlier target; on failure none is left (width 0).

@@ -1,65 +1,11 @@
 // The reader against real cameras served on loopback by the fixtures.
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <string>
 
-#include "camera/ExtendedTickCount.h"
-#include "camera/HostLookup.h"
-#include "camera/RTSPCamera.h"
-#include "filter/FrameStore.h"
-#include "tests/fixtures/FixtureProcess.h"
+#include "tests/camera/CameraTestSupport.h"
 
 namespace {
-
-// Generous: the machine may be slow or busy (sanitizers, valgrind).
-constexpr uint64_t kPictureWaitMs = 15000;
-constexpr uint64_t kPromptStopMs = 1500;
-
-// A frame store that also records what arrives.
-class CRecorder : public CFrameStore {
-public:
-    bool OnFrame(const BYTE* pixels, LONG width, LONG height) override {
-        if (m_bStopped) ++m_iAfterStop;
-        ++m_iCalls;
-        m_iWidth = width;
-        m_iHeight = height;
-        if (width != m_iFirstWidth && m_iFirstWidth != 0) m_bSizeChanged = true;
-        if (m_iFirstWidth == 0) m_iFirstWidth = width;
-        return CFrameStore::OnFrame(pixels, width, height);
-    }
-    std::atomic<int> m_iCalls{0};
-    std::atomic<int> m_iAfterStop{0};
-    std::atomic<bool> m_bStopped{false};
-    std::atomic<LONG> m_iWidth{0}, m_iHeight{0}, m_iFirstWidth{0};
-    std::atomic<bool> m_bSizeChanged{false};
-};
-
-std::wstring Url(const char* scheme, int port, const char* path) {
-    std::string s = std::string(scheme) + "://127.0.0.1:" + std::to_string(port) + path;
-    return std::wstring(s.begin(), s.end());
-}
-
-// Waits, bounded, until `done` holds.
-template <class Condition>
-bool WaitUntil(Condition done, uint64_t limitMs = kPictureWaitMs) {
-    const uint64_t since = ExtendedTickCount();
-    while (!done()) {
-        if (ExtendedTickCount() - since > limitMs) return false;
-        Sleep(10);
-    }
-    return true;
-}
-
-uint64_t TimedStop(CRTSPCamera& camera, CRecorder* recorder = nullptr) {
-    const uint64_t since = ExtendedTickCount();
-    camera.Stop();
-    const uint64_t took = ExtendedTickCount() - since;
-    if (recorder) recorder->m_bStopped = true;
-    return took;
-}
 
 void ExpectPromptStopAndSilence(CRTSPCamera& camera, CRecorder& recorder) {
     const uint64_t took = TimedStop(camera, &recorder);
@@ -109,33 +55,6 @@ void ExpectBars(CFrameStore& store, LONG w, LONG h) {
     }
 }
 
-// The name lookup the tests put in: "camera.test" is the loopback address;
-// any other name hangs, as for a resolver that never answers, until released.
-HANDLE g_hReleaseLookups = nullptr;
-std::atomic<int> g_iHungLookupsEnded{0};
-
-bool TestResolver(const char* host, char* numeric, size_t size) {
-    if (std::strcmp(host, "camera.test") == 0) return std::snprintf(numeric, size, "127.0.0.1") > 0;
-    WaitForSingleObject(g_hReleaseLookups, 60000);
-    ++g_iHungLookupsEnded;
-    return false;
-}
-
-class CameraStreamTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!g_hReleaseLookups) g_hReleaseLookups = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        ResetEvent(g_hReleaseLookups);
-        SetHostResolver(TestResolver);
-    }
-    void TearDown() override {
-        SetEvent(g_hReleaseLookups);
-        SetHostResolver(nullptr);
-    }
-    CRecorder recorder;
-    CFixtureProcess server;
-};
-
 // Named cameras are looked up by the reader and reached by number: over RTSP
 // here, and stopped while streaming, where each stop must end the camera's
 // session with a TEARDOWN (over UDP the camera would otherwise keep sending).
@@ -178,7 +97,7 @@ TEST_F(CameraStreamTest, StopDuringANameLookupThatNeverAnswersIsPrompt) {
     std::printf("stop during a hung name lookup: %llu ms\n", static_cast<unsigned long long>(took));
     EXPECT_EQ(g_iHungLookupsEnded.load(), 0);  // left behind, still hanging
     // Once it answers, the abandoned lookup ends on its own.
-    SetEvent(g_hReleaseLookups);
+    ReleaseHungLookups();
     EXPECT_TRUE(WaitUntil([] { return g_iHungLookupsEnded.load() == 1; }, 5000));
 }
 
