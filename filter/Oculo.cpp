@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "filter/OculoPage.h"
 #include "filter/OculoStream.h"
 #include "framework/ClassFactory.h"
 
@@ -26,7 +27,7 @@ COculo::~COculo() {
     }
 }
 
-STDMETHODIMP COculo::QueryInterface(REFIID riid, void** ppv) {
+STDMETHODIMP COculo::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
     if (riid == IID_IAMStreamConfig || riid == IID_IKsPropertySet) {
         if (!ppv) {
             return E_POINTER;
@@ -38,7 +39,27 @@ STDMETHODIMP COculo::QueryInterface(REFIID riid, void** ppv) {
         }
         return static_cast<IPin*>(pPin)->QueryInterface(riid, ppv);
     }
-    return GetOwner()->QueryInterface(riid, ppv);
+    if (riid == IID_IOculoStatus) {
+        return GetInterface(static_cast<IOculoStatus*>(this), ppv);
+    }
+    if (riid == IID_ISpecifyPropertyPages) {
+        return GetInterface(static_cast<ISpecifyPropertyPages*>(this), ppv);
+    }
+    return CSource::NonDelegatingQueryInterface(riid, ppv);
+}
+
+STDMETHODIMP COculo::GetPages(CAUUID* pPages) {
+    if (!pPages) {
+        return E_POINTER;
+    }
+    pPages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
+    if (!pPages->pElems) {
+        pPages->cElems = 0;
+        return E_OUTOFMEMORY;
+    }
+    pPages->cElems = 1;
+    pPages->pElems[0] = CLSID_OculoPage;
+    return S_OK;
 }
 
 STDMETHODIMP COculo::Pause() {

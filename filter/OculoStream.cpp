@@ -14,6 +14,7 @@ COculoStream::COculoStream(HRESULT* phr, COculo* pParent, LPCWSTR pPinName)
       m_bCued(false),
       m_iPlayState(kStopped),
       m_llRunStartTicks(0),
+      m_rtPausedAt(0),
       m_evStateChanged(FALSE),
       m_card(pParent->m_Settings.name, pParent->m_Settings.url),
       m_cPicturesAtRunStart(0) {
@@ -70,6 +71,7 @@ HRESULT COculoStream::StartCamera() {
     }
     if (!m_pCamera) {
         m_pCamera.reset(new (std::nothrow) CRTSPCamera(this));
+        m_pStatusCamera.store(m_pCamera.get(), std::memory_order_release);
     }
     if (m_pCamera && m_pCamera->Start(m_pParentFilter->m_Settings.url)) {
         return S_OK;

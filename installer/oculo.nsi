@@ -152,8 +152,9 @@ Section "Oculo"
     ${EndIf}
 SectionEnd
 
-; Class and device keys of the ten slots in the current registry view:
-; removed here only when a module could not unregister itself.
+; Class and device keys of the ten slots, and the class key of their
+; property page, in the current registry view: removed here only when a
+; module could not unregister itself.
 !macro DeleteSlotKeys
     !insertmacro DeleteSlotKey "{C3A21440-DBD1-478D-B853-76689A9DCC61}"
     !insertmacro DeleteSlotKey "{0D17080B-9DDD-4C6D-978F-2CDF4DC3C9E2}"
@@ -164,7 +165,8 @@ SectionEnd
     !insertmacro DeleteSlotKey "{EEB8E63D-1D87-49B8-8B35-61FA23F17C3C}"
     !insertmacro DeleteSlotKey "{5B999BBB-D1F4-43FF-8D75-C11F7B8D280D}"
     !insertmacro DeleteSlotKey "{3456B19D-B478-4F4A-B869-3A3C9C10EB46}"
-    !insertmacro DeleteSlotKey "{A79F18FB-979F-43E7-A317-BC92DC1A6F6F}"
+    !insertmacro DeleteSlotKey "{A79F18FB-979F-43E7-A317-BC92DC1AE36F}"
+    DeleteRegKey HKLM "Software\Classes\CLSID\{0CF84602-FEC2-4077-A1AB-4D7BB2948B1B}"
 !macroend
 !macro DeleteSlotKey CLSID
     DeleteRegKey HKLM "Software\Classes\CLSID\${CLSID}"

@@ -1,7 +1,8 @@
-// The module's own part of the in-process server: the slot table that the
-// framework's class factory serves (g_Templates, one row per slot), the
-// names shown for the slots, and registration of the usable slots as
-// video-input devices behind DllRegisterServer/DllUnregisterServer.
+// The module's own part of the in-process server: the class table that the
+// framework's class factory serves (g_Templates: the slots' rows, slot n at
+// row n, then the row of the slots' property page), the names shown for the
+// slots, and registration of the usable slots as video-input devices (with
+// their page's class) behind DllRegisterServer/DllUnregisterServer.
 //
 // Threading: DllMain fills the name buffers under the loader lock, before any
 // other call into the module and again at unload; everything else only reads
@@ -22,7 +23,8 @@ void LoadTemplateNames();
 
 // Registers (bRegister) or unregisters every slot, as DllRegisterServer and
 // DllUnregisterServer do: each usable slot's class keys and device entry in
-// the video-input-device category; unregistering removes every slot's.
+// the video-input-device category, and the page's class keys when any slot
+// is usable; unregistering removes every slot's, then the page's.
 HRESULT RegisterFilters(BOOL bRegister);
 
 // The filter registration data given to the filter mapper for every slot.

@@ -1,6 +1,9 @@
-// Registration of the usable slots as video-input devices.
+// Registration of the usable slots as video-input devices, and of the
+// property page their filters name.
+#include "filter/OculoPage.h"
 #include "module/InstanceSettings.h"
 #include "module/Module.h"
+#include "module/SlotClasses.h"
 #include "platform/ComRef.h"
 
 namespace {
@@ -55,9 +58,12 @@ HRESULT RegisterFilters(BOOL bRegister) {
 
     HRESULT hr = CoInitialize(nullptr);
     const bool bCoInitialized = SUCCEEDED(hr);
-    for (int n = 0; n < g_cTemplates; n++) {
+    bool bAnyUsable = false;
+    // The slots' rows only: the page's row follows them.
+    for (DWORD n = 0; n < g_cSlots; n++) {
         const CFactoryTemplate& slot = g_Templates[n];
-        const bool bUsable = IsSlotUsable(static_cast<DWORD>(n));
+        const bool bUsable = IsSlotUsable(n);
+        bAnyUsable = bAnyUsable || bUsable;
         if (bRegister) {
             // Each slot starts afresh: one failing slot does not stop the next.
             hr = bUsable ? AMovieSetupRegisterServer(*slot.m_ClsID, slot.m_Name, achTemp, L"Both", L"InprocServer32")
@@ -70,6 +76,19 @@ HRESULT RegisterFilters(BOOL bRegister) {
         if (!bRegister && SUCCEEDED(hr)) {
             hr = AMovieSetupUnregisterServer(*slot.m_ClsID);
         }
+    }
+    // The page goes with the filters that name it: registered beside any
+    // usable slot (a page that cannot be registered fails the registration:
+    // the slots' "camera settings" would show nothing), removed after them.
+    // A UI object, it lives in its caller's single-threaded apartment.
+    if (bRegister && bAnyUsable) {
+        const HRESULT hrPage =
+            AMovieSetupRegisterServer(CLSID_OculoPage, kOculoPageName, achTemp, L"Apartment", L"InprocServer32");
+        if (SUCCEEDED(hr)) {
+            hr = hrPage;
+        }
+    } else if (!bRegister && SUCCEEDED(hr)) {
+        hr = AMovieSetupUnregisterServer(CLSID_OculoPage);
     }
     CoFreeUnusedLibraries();
     if (bCoInitialized) {

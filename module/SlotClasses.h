@@ -19,3 +19,11 @@ inline const CLSID g_SlotClsids[g_cSlots] = {
     {0x3456B19D, 0xB478, 0x4F4A, {0xB8, 0x69, 0x3A, 0x3C, 0x9C, 0x10, 0xEB, 0x46}},
     {0xA79F18FB, 0x979F, 0x43E7, {0xA3, 0x17, 0xBC, 0x92, 0xDC, 0x1A, 0xE3, 0x6F}},
 };
+
+// The slot whose class clsid is, or -1.
+inline int SlotOfClass(REFCLSID clsid) {
+    for (DWORD slot = 0; slot < g_cSlots; ++slot) {
+        if (IsEqualCLSID(clsid, g_SlotClsids[slot])) return static_cast<int>(slot);
+    }
+    return -1;
+}

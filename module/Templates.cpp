@@ -1,8 +1,10 @@
-// The slot table: ten classes, one per slot, each building a COculo for its
-// own slot; and the registration data they share.
+// The class table: ten slot classes, each building a COculo for its own
+// slot, then the slots' property page; and the registration data the slots
+// share.
 #include <new>
 
 #include "filter/Oculo.h"
+#include "filter/OculoPage.h"
 #include "module/InstanceSettings.h"
 #include "module/Module.h"
 #include "module/SlotClasses.h"
@@ -54,9 +56,10 @@ CFactoryTemplate g_Templates[] = {
     {g_wszSlotNames[7], &g_SlotClsids[7], CreateSlotFilter<7>, nullptr, &g_sudOculo},
     {g_wszSlotNames[8], &g_SlotClsids[8], CreateSlotFilter<8>, nullptr, &g_sudOculo},
     {g_wszSlotNames[9], &g_SlotClsids[9], CreateSlotFilter<9>, nullptr, &g_sudOculo},
+    {kOculoPageName, &CLSID_OculoPage, CreateOculoPage, nullptr, nullptr},
 };
 int g_cTemplates = sizeof(g_Templates) / sizeof(g_Templates[0]);
-static_assert(sizeof(g_Templates) / sizeof(g_Templates[0]) == g_cSlots, "one row per slot");
+static_assert(sizeof(g_Templates) / sizeof(g_Templates[0]) == g_cSlots + 1, "the slots' rows, then the page's");
 
 void LoadTemplateName(WCHAR* buffer, DWORD slot, DWORD capacity) {
     if (buffer == nullptr || capacity == 0) {

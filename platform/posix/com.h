@@ -1,5 +1,6 @@
 // The component runtime (COM) subset of the POSIX stand-in: IUnknown,
-// IClassFactory, task memory, initialisation and in-process activation.
+// IClassFactory, IPersist, ISpecifyPropertyPages, task memory, initialisation
+// and in-process activation.
 #pragma once
 
 #include "winapi.h"
@@ -32,6 +33,16 @@ typedef IClassFactory* LPCLASSFACTORY;
 
 struct IPersist : public IUnknown {
     STDMETHOD(GetClassID)(CLSID* pClassID) PURE;
+};
+
+// An object's property pages, by class (the list in task memory).
+DEFINE_GUID(IID_ISpecifyPropertyPages, 0xb196b28b, 0xbab4, 0x101a, 0xb6, 0x9c, 0x00, 0xaa, 0x00, 0x34, 0x1d, 0x07);
+typedef struct tagCAUUID {
+    ULONG cElems;
+    GUID* pElems;
+} CAUUID;
+struct ISpecifyPropertyPages : public IUnknown {
+    STDMETHOD(GetPages)(CAUUID* pPages) PURE;
 };
 
 #define CLSCTX_INPROC_SERVER 0x1u

@@ -27,6 +27,13 @@ struct SlotConfig {
     LONG status = 1;  // the status card
 };
 
+// An empty status structure of this version's size, ready for GetStatus.
+inline OCULO_STATUS SizedStatus() {
+    OCULO_STATUS status = {};
+    status.cbSize = sizeof(status);
+    return status;
+}
+
 class FilterTest : public RegistryFileTest {
 protected:
     void SetUp() override;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "filter/OculoPage.h"
 #include "module/InstanceSettings.h"
 #include "module/SlotClasses.h"
 #include "tools/shared/DeviceList.h"
@@ -37,6 +38,8 @@ void RemoveOurRegistrations() {
         RegDeleteKeyW(HKEY_CLASSES_ROOT, (L"CLSID\\" + clsid + L"\\InprocServer32").c_str());
         RegDeleteKeyW(HKEY_CLASSES_ROOT, (L"CLSID\\" + clsid).c_str());
     }
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, (PageClassKeyPath() + L"\\InprocServer32").c_str());
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, PageClassKeyPath().c_str());
 }
 
 }  // namespace
@@ -81,6 +84,8 @@ std::map<int, std::wstring> ListedSlots() {
 }
 
 std::wstring ClassKeyPath(DWORD slot) { return L"CLSID\\" + GuidText(g_SlotClsids[slot]); }
+
+std::wstring PageClassKeyPath() { return L"CLSID\\" + GuidText(CLSID_OculoPage); }
 
 bool ClassKeyExists(DWORD slot) { return KeyExists(HKEY_CLASSES_ROOT, ClassKeyPath(slot).c_str()); }
 

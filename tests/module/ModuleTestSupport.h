@@ -43,6 +43,8 @@ std::wstring ClassesRootText(const std::wstring& path, LPCWSTR value);
 // The merit in the slot's device entry (its FilterData); 0 when unreadable.
 DWORD DeviceMerit(DWORD slot);
 std::wstring ClassKeyPath(DWORD slot);
+// HKCR\CLSID\{the slots' property page's class}.
+std::wstring PageClassKeyPath();
 
 // A test with a registry of its own and nothing of ours registered in it.
 class ModuleRegistryTest : public RegistryFileTest {

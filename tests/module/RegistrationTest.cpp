@@ -1,8 +1,12 @@
 // Registering the module the way regsvr32 does, judged the way a host sees
 // the result: the video-input devices listed, and the class keys COM loads
 // the module through.
+#include <fstream>
+#include <set>
+#include <sstream>
 #include <thread>
 
+#include "filter/OculoPage.h"
 #include "module/SlotClasses.h"
 #include "tests/module/ModuleTestSupport.h"
 
@@ -23,6 +27,7 @@ TEST_F(ModuleRegistration, NoSettingsRegisterNothing) {
     EXPECT_EQ(RegisterModule(), S_OK);
     EXPECT_TRUE(ListedSlots().empty());
     for (DWORD slot = 0; slot < g_cSlots; ++slot) EXPECT_FALSE(ClassKeyExists(slot)) << slot;
+    EXPECT_EQ(ClassesRootText(PageClassKeyPath(), nullptr), L"");
 }
 
 TEST_F(ModuleRegistration, ListsExactlyTheUsableSlotsUnderTheirNames) {
@@ -52,6 +57,10 @@ TEST_F(ModuleRegistration, ListsExactlyTheUsableSlotsUnderTheirNames) {
     EXPECT_EQ(ClassesRootText(server, L"ThreadingModel"), L"Both");
     EXPECT_TRUE(EndsWith(ClassesRootText(server, nullptr), ModuleFileName())) << ModulePath();
     for (DWORD slot : {0u, 1u, 3u, 4u, 5u, 6u, 7u, 9u}) EXPECT_FALSE(ClassKeyExists(slot)) << slot;
+    // The slots' property page, served by the same module, in its caller's apartment.
+    const std::wstring page = PageClassKeyPath() + L"\\InprocServer32";
+    EXPECT_EQ(ClassesRootText(page, L"ThreadingModel"), L"Apartment");
+    EXPECT_TRUE(EndsWith(ClassesRootText(page, nullptr), ModuleFileName()));
 }
 
 // Unregistering removes every slot's entries, whatever the settings say now:
@@ -65,9 +74,11 @@ TEST_F(ModuleRegistration, UnregisteringRemovesEverythingOfOurs) {
     disabled.enable = 0;
     WriteSlot(4, disabled);
 
+    ASSERT_NE(ClassesRootText(PageClassKeyPath(), nullptr), L"");
     EXPECT_EQ(UnregisterModule(), S_OK);
     EXPECT_TRUE(ListedSlots().empty());
     for (DWORD slot = 0; slot < g_cSlots; ++slot) EXPECT_FALSE(ClassKeyExists(slot)) << slot;
+    EXPECT_EQ(ClassesRootText(PageClassKeyPath(), nullptr), L"");
     EXPECT_EQ(UnregisterModule(), S_OK);  // again, with nothing there
 }
 
@@ -94,6 +105,30 @@ TEST_F(ModuleRegistration, ThreadInTheOtherModeKeepsItsMode) {
     EXPECT_EQ(stillMultithreaded, S_FALSE);
     EXPECT_EQ(UnregisterModule(), S_OK);
     EXPECT_TRUE(ListedSlots().empty());
+}
+
+// The uninstaller removes the classes itself when a module cannot: exactly
+// the module's own, the slots' and their page's.
+TEST(InstallerScript, RemovesExactlyTheModulesClassesWhenTheModuleCannot) {
+    std::ifstream file(OCULO_INSTALLER_SCRIPT);
+    ASSERT_TRUE(file.good()) << OCULO_INSTALLER_SCRIPT;
+    std::stringstream text;
+    text << file.rdbuf();
+    const std::string script = text.str();
+    const size_t begin = script.find("!macro DeleteSlotKeys");
+    const size_t end = script.find("!macroend", begin);
+    ASSERT_NE(end, std::string::npos);
+    std::set<std::string> removed;
+    for (size_t at = script.find('{', begin); at < end; at = script.find('{', at + 1)) {
+        removed.insert(script.substr(at, 38));
+    }
+    std::set<std::string> classes;
+    for (DWORD slot = 0; slot <= g_cSlots; ++slot) {
+        WCHAR guid[39];
+        StringFromGUID2(slot < g_cSlots ? g_SlotClsids[slot] : CLSID_OculoPage, guid, 39);
+        classes.insert(std::string(guid, guid + 38));
+    }
+    EXPECT_EQ(removed, classes);
 }
 
 }  // namespace
