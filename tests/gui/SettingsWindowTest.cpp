@@ -231,7 +231,7 @@ TEST_F(SettingsWindow, TestShowsTheCamerasPictureUprightAndItsState) {
     EXPECT_TRUE(WaitUntil([] { return Contains(ControlText(s_edit, IDC_CAMERA_STATUS), L"Streaming"); }, kCameraMs))
         << ToNarrow(ControlText(s_edit, IDC_CAMERA_STATUS).c_str());
     EXPECT_TRUE(WaitUntil([] { return PreviewIsTheCameraUpright(s_edit); }, kCameraMs));
-    EXPECT_EQ(ControlText(s_edit, IDC_TEST), L"&Stop test");
+    EXPECT_EQ(ControlText(s_edit, IDC_TEST), L"Sto&p test");
     Screenshot(s_edit, "settings-edit-test.png");
 }
 

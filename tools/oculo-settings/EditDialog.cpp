@@ -126,7 +126,7 @@ void StartTest(HWND dialog) {
         SetDlgItemTextW(dialog, IDC_CAMERA_STATUS, L"The picture size is too large to show.");
         return;
     }
-    SetDlgItemTextW(dialog, IDC_TEST, L"&Stop test");
+    SetDlgItemTextW(dialog, IDC_TEST, L"Sto&p test");
     SetTimer(dialog, kPreviewTimer, kPreviewTickMs, nullptr);
     ShowCameraStatus(dialog);
 }
