@@ -1,21 +1,5 @@
 #include "tools/oculo-settings/CameraPreview.h"
 
-namespace {
-
-const WCHAR* StateWords(LONG state) {
-    switch (state) {
-        case OCULO_STATE_STOPPED: return L"Stopped";
-        case OCULO_STATE_CONNECTING: return L"Connecting";
-        case OCULO_STATE_STREAMING: return L"Streaming";
-        case OCULO_STATE_SILENT: return L"No picture (camera silent)";
-        case OCULO_STATE_WAITING: return L"Waiting to reconnect";
-        case OCULO_STATE_LOGIN_REFUSED: return L"Login refused";
-        default: return L"Unknown state";
-    }
-}
-
-}  // namespace
-
 bool CCameraPreview::Start(const SlotValues& values) {
     Stop();
     if (CFrameStore::StoreBytes(values.w, values.h) == 0) return false;
@@ -59,17 +43,4 @@ void CCameraPreview::GetStatus(OCULO_STATUS* status) {
     status->dwVersion = OCULO_STATUS_VERSION;
     status->lState = OCULO_STATE_STOPPED;
     status->ullMsSinceLastPicture = OCULO_NO_PICTURE_YET;
-}
-
-std::wstring DescribePreviewStatus(const OCULO_STATUS& status) {
-    std::wstring text = StateWords(status.lState);
-    const size_t reasonChars = wcsnlen(status.szReason, sizeof(status.szReason) / sizeof(WCHAR));
-    if (reasonChars > 0) text += L"\r\nLast failure: " + std::wstring(status.szReason, reasonChars);
-    if (status.lWidth > 0 && status.lHeight > 0) {
-        const DWORD pictures = status.dwPicturesLastSecond;
-        text += L"\r\nCamera picture " + std::to_wstring(status.lWidth) + L"x" + std::to_wstring(status.lHeight) +
-                L", " + std::to_wstring(pictures) + (pictures == 1 ? L" picture" : L" pictures") +
-                L" in the last second";
-    }
-    return text;
 }

@@ -56,7 +56,3 @@ private:
     std::unique_ptr<Run> m_pRun;  // null: no run
     std::thread m_starter;        // runs the reader's Start
 };
-
-// The status in one line for the dialog: the state, the reason of the last
-// failure, the camera's picture size and its pictures in the last second.
-std::wstring DescribePreviewStatus(const OCULO_STATUS& status);

@@ -1,6 +1,7 @@
 // A slot's edit dialog: its fields, each refusal beside its field, and the
 // Test, which draws the camera's picture into the preview on every tick of a
 // timer with the camera's status under it.
+#include "filter/PageText.h"
 #include "tools/oculo-settings/CameraPreview.h"
 #include "tools/oculo-settings/SettingsDialogs.h"
 #include "tools/oculo-settings/SettingsIds.h"
@@ -100,7 +101,8 @@ bool CheckFields(HWND dialog, SlotValues* values, std::vector<SlotSetting>* sett
 void ShowCameraStatus(HWND dialog) {
     OCULO_STATUS status;
     StateOf(dialog)->preview.GetStatus(&status);
-    const std::wstring text = DescribePreviewStatus(status);
+    // In the words of the slot's property page.
+    const std::wstring text = DescribeStatus(status);
     if (WindowText(GetDlgItem(dialog, IDC_CAMERA_STATUS)) != text) {
         SetDlgItemTextW(dialog, IDC_CAMERA_STATUS, text.c_str());
     }
