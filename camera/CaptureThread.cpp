@@ -37,7 +37,9 @@ void CRTSPCamera::WaitForFrame(DWORD timeoutMs) {
     const LONG count = m_lFrameCount.load();
     const uint64_t since = ExtendedTickCount();
     while (m_lFrameCount.load() == count) {
-        if (ExtendedTickCount() - since >= timeoutMs) return;
+        // A stop asked meanwhile from another thread (a test window closed
+        // before any picture came) ends the wait: the run is ending.
+        if (m_bStopRequested.load() || ExtendedTickCount() - since >= timeoutMs) return;
         Sleep(kPollIntervalMs);
     }
 }

@@ -71,7 +71,8 @@ public:
     // Connects; on false the reader is closed. Null address keeps the one held.
     virtual bool Open(LPCWSTR address);
 
-    // Returns as soon as one more picture has been counted, or after `timeoutMs`.
+    // Returns as soon as one more picture has been counted, a stop is asked,
+    // or `timeoutMs` has passed.
     void WaitForFrame(DWORD timeoutMs);
     LONG GetFrameCount() const { return m_lFrameCount.load(); }
     LPCWSTR GetUrl() const { return m_szUrl; }

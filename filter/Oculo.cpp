@@ -27,7 +27,7 @@ COculo::~COculo() {
     }
 }
 
-STDMETHODIMP COculo::QueryInterface(REFIID riid, void** ppv) {
+STDMETHODIMP COculo::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
     if (riid == IID_IAMStreamConfig || riid == IID_IKsPropertySet) {
         if (!ppv) {
             return E_POINTER;
@@ -39,10 +39,6 @@ STDMETHODIMP COculo::QueryInterface(REFIID riid, void** ppv) {
         }
         return static_cast<IPin*>(pPin)->QueryInterface(riid, ppv);
     }
-    return GetOwner()->QueryInterface(riid, ppv);
-}
-
-STDMETHODIMP COculo::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
     if (riid == IID_IOculoStatus) {
         return GetInterface(static_cast<IOculoStatus*>(this), ppv);
     }

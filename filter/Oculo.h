@@ -27,14 +27,11 @@ public:
     // and camera reader end while every part of the filter still exists.
     ~COculo() override;
 
-    // The IUnknown of IBaseFilter and IAMovieSetup: IAMStreamConfig and
-    // IKsPropertySet go to the pin (E_NOINTERFACE without one), everything
-    // else to the owner.
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return GetOwner()->AddRef(); }
-    STDMETHODIMP_(ULONG) Release() override { return GetOwner()->Release(); }
-    // The filter's identity adds IOculoStatus and ISpecifyPropertyPages to
-    // CBaseFilter's interfaces.
+    // Every interface of the filter forwards to its IUnknown, which answers
+    // them all: the filter's own, IOculoStatus and ISpecifyPropertyPages, and
+    // the pin's IAMStreamConfig and IKsPropertySet (E_NOINTERFACE without a
+    // pin), which clients look for on the filter.
+    DECLARE_IUNKNOWN
     STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
 
     // IOculoStatus: the pin's camera (a stopped one when there is no pin).

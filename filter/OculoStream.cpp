@@ -14,6 +14,7 @@ COculoStream::COculoStream(HRESULT* phr, COculo* pParent, LPCWSTR pPinName)
       m_bCued(false),
       m_iPlayState(kStopped),
       m_llRunStartTicks(0),
+      m_rtPausedAt(0),
       m_evStateChanged(FALSE),
       m_card(pParent->m_Settings.name, pParent->m_Settings.url),
       m_cPicturesAtRunStart(0) {

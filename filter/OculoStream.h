@@ -5,10 +5,12 @@
 // IOculoStatus tells what the reader's camera is doing (filter/CameraStatus.h).
 //
 // Pacing: a sample leaves no earlier than its start time in stream time (the
-// graph's reference clock minus the run start; a monotonic clock counted
-// from Run when the graph has none). While the filter is paused, the first
-// sample of a streaming spell leaves at once (so downstream can cue) and the
-// next one is held until Run. Run, Pause and Stop end a wait at once.
+// graph's reference clock minus the run start; a monotonic clock when the
+// graph has none, which counts from the Run after a stop and stands still
+// while the filter is paused, as a graph's stream time does). While the
+// filter is paused, the first sample of a streaming spell leaves at once (so
+// downstream can cue) and the next one is held until Run. Run, Pause and
+// Stop end a wait at once.
 //
 // Status card: until a run's first picture, and when none has come for more
 // than kCardAfterSilenceMs, samples carry the slot's status card instead
@@ -21,11 +23,12 @@
 // thread (OnFrame), and any thread for GetStatus, which takes no lock.
 // Locks, outermost first: the filter's state lock; the frame lock
 // (CFrameStore), under which nothing else is taken; the camera engine's
-// clock lock. The worker reads the reader's status (GetStatus) holding no
-// lock of ours. The current type m_mt is
-// guarded by m_cTypeLock (CBasePin), innermost: nothing else is taken or
-// called while it is held, so type queries from a downstream filter's
-// Receive never wait for a state change.
+// clock lock. The filter's clock lock (CBaseFilter, taken by StreamTime on
+// the worker and under the state lock by OnPause) is innermost. The worker
+// reads the reader's status (GetStatus) holding no lock of ours. The current
+// type m_mt is guarded by m_cTypeLock (CBasePin), innermost: nothing else is
+// taken or called while it is held, so type queries from a downstream
+// filter's Receive never wait for a state change.
 #pragma once
 
 #include <atomic>
@@ -56,13 +59,10 @@ public:
     // reaches a pin or store being destroyed.
     ~COculoStream() override;
 
-    // The shared IUnknown of IPin, IQualityControl, IAMStreamConfig,
-    // IKsPropertySet and IOculoStatus.
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return GetOwner()->AddRef(); }
-    STDMETHODIMP_(ULONG) Release() override { return GetOwner()->Release(); }
-    // The pin's own identity adds IOculoStatus, so that it is reachable from
-    // the pin's IUnknown too.
+    // Every interface of the pin forwards to its IUnknown, which answers them
+    // all (IOculoStatus among them): one identity, each interface reachable
+    // from every other.
+    DECLARE_IUNKNOWN
     STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
 
     // Worker thread.
@@ -77,7 +77,7 @@ public:
     HRESULT Active() override;
     HRESULT Inactive() override;
     HRESULT Run(REFERENCE_TIME tStart) override;
-    // The filter goes from running to paused.
+    // The filter goes from running to paused: stream time stops here.
     void OnPause();
 
     // Media types.
@@ -128,6 +128,11 @@ private:
     REFERENCE_TIME CurrentFrameDuration();
     // S_OK when the slot's size makes a usable image, else why not.
     HRESULT CheckImageSize() const;
+    // S_OK when mt describes what the pin delivers: RGB24 video in a
+    // VIDEOINFOHEADER at the slot's size, an image size of 0 or the image's,
+    // and a frame interval in the capability's range. Else E_FAIL for
+    // another size, E_INVALIDARG for the rest (CheckMediaType's codes).
+    HRESULT CheckDeliverable(const AM_MEDIA_TYPE& mt) const;
     // Holds the worker until the sample starting at rtStart is due (see the
     // class comment); returns at once on a state change that ends it.
     void WaitUntilDue(REFERENCE_TIME rtStart);
@@ -149,7 +154,11 @@ private:
     bool m_bCued;                    // worker only: a sample went out in this spell
 
     std::atomic<int> m_iPlayState;              // PlayState; written under the state lock
-    std::atomic<int64_t> m_llRunStartTicks;     // monotonic ms at the last Run (no clock)
+    // Without a clock: the monotonic ms at which stream time 0 falls, and the
+    // stream time at the last pause from running (0 from stopped). Written
+    // under the state lock.
+    std::atomic<int64_t> m_llRunStartTicks;
+    std::atomic<REFERENCE_TIME> m_rtPausedAt;
     CAMEvent m_evStateChanged;                  // automatic reset: wakes WaitUntilDue
 
     CStatusCard m_card;              // worker only

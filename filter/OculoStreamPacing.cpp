@@ -17,6 +17,7 @@ void COculoStream::SetPlayState(PlayState state) {
 }
 
 HRESULT COculoStream::Active() {
+    m_rtPausedAt = 0;
     SetPlayState(kPaused);
     return CSourceStream::Active();
 }
@@ -28,13 +29,18 @@ HRESULT COculoStream::Inactive() {
     return CSourceStream::Inactive();
 }
 
+// Without a clock, stream time resumes where the pause left it: restarting
+// it at 0 would hold the next sample for as long as the filter had run.
 HRESULT COculoStream::Run(REFERENCE_TIME tStart) {
-    m_llRunStartTicks = static_cast<int64_t>(ExtendedTickCount());
+    m_llRunStartTicks = static_cast<int64_t>(ExtendedTickCount()) - m_rtPausedAt.load() / 10000;
     SetPlayState(kRunning);
     return CSourceStream::Run(tStart);
 }
 
-void COculoStream::OnPause() { SetPlayState(kPaused); }
+void COculoStream::OnPause() {
+    m_rtPausedAt = StreamTimeNow();
+    SetPlayState(kPaused);
+}
 
 REFERENCE_TIME COculoStream::StreamTimeNow() {
     REFERENCE_TIME rtNow = 0;

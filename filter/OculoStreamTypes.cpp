@@ -47,6 +47,35 @@ HRESULT COculoStream::CheckImageSize() const {
     return m_pFrameStore ? S_OK : E_OUTOFMEMORY;
 }
 
+// A block that is not a VIDEOINFOHEADER is not read as one. Each check keeps
+// a peer or client from labelling the store's RGB24 bytes as something else,
+// or from sizing samples below the image.
+HRESULT COculoStream::CheckDeliverable(const AM_MEDIA_TYPE& mt) const {
+    const VIDEOINFOHEADER* pvi = VideoInfo(&mt);
+    if (!pvi || mt.formattype != FORMAT_VideoInfo) {
+        return E_INVALIDARG;
+    }
+    const BITMAPINFOHEADER& bmi = pvi->bmiHeader;
+    if (bmi.biWidth != m_iStoreWidth || bmi.biHeight != m_iStoreHeight) {
+        return E_FAIL;
+    }
+    if (mt.majortype != MEDIATYPE_Video || mt.subtype != MEDIASUBTYPE_RGB24 || bmi.biBitCount != 24 ||
+        bmi.biCompression != BI_RGB) {
+        return E_INVALIDARG;
+    }
+    const LONG cbImage = CFrameStore::StoreBytes(m_iStoreWidth, m_iStoreHeight);
+    if (bmi.biSizeImage != 0 && bmi.biSizeImage != static_cast<DWORD>(cbImage)) {
+        return E_INVALIDARG;
+    }
+    // An interval of 0 asks for no rate in particular (some clients send it):
+    // the slot's own rate is delivered, as it always was.
+    if (pvi->AvgTimePerFrame != 0 &&
+        (pvi->AvgTimePerFrame < kMinFrameInterval || pvi->AvgTimePerFrame > kMaxFrameInterval)) {
+        return E_INVALIDARG;
+    }
+    return S_OK;
+}
+
 HRESULT COculoStream::BuildDefaultType(CMediaType* pmt) const {
     VIDEOINFOHEADER* pvi = reinterpret_cast<VIDEOINFOHEADER*>(pmt->AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
     if (!pvi) {
@@ -80,8 +109,9 @@ void COculoStream::DescribeImage(VIDEOINFOHEADER& vih, CMediaType* pmt) const {
     pmt->SetSubtype(&subtype);
 }
 
-// Outside 1 ... kMaxFrameInterval (a client's SetFormat may carry anything)
-// the slot's own duration keeps times advancing and bounded.
+// SetFormat and CheckMediaType admit only the capability's range; outside
+// 1 ... kMaxFrameInterval the slot's own duration would still keep times
+// advancing and bounded.
 REFERENCE_TIME COculoStream::CurrentFrameDuration() {
     CAutoLock lock(&m_cTypeLock);
     const VIDEOINFOHEADER* pvi = VideoInfo(&m_mt);
@@ -124,12 +154,9 @@ HRESULT COculoStream::CheckMediaType(const CMediaType* pmt) {
     if (FAILED(hr)) {
         return hr;
     }
-    const VIDEOINFOHEADER* pvi = VideoInfo(pmt);
-    if (!pvi) {
-        return E_INVALIDARG;
-    }
-    if (pvi->bmiHeader.biWidth != m_iStoreWidth || pvi->bmiHeader.biHeight != m_iStoreHeight) {
-        return E_FAIL;
+    hr = CheckDeliverable(*pmt);
+    if (FAILED(hr)) {
+        return hr;
     }
     CAutoLock lock(&m_cTypeLock);
     return *pmt == m_mt ? S_OK : E_INVALIDARG;
@@ -143,22 +170,21 @@ HRESULT COculoStream::DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPERTI
     if (FAILED(hr)) {
         return hr;
     }
-    // The current type's image size; one that says nothing usable (0, or
-    // beyond a LONG) gives the store's.
-    LONG cbImage = CFrameStore::StoreBytes(m_iStoreWidth, m_iStoreHeight);
+    // Every sample holds the whole image: a current type that says otherwise
+    // connects nothing (its image size may only be 0 or the image's).
     {
         CAutoLock lock(&m_cTypeLock);
-        const VIDEOINFOHEADER* pvi = VideoInfo(&m_mt);
-        if (pvi && pvi->bmiHeader.biSizeImage != 0 && pvi->bmiHeader.biSizeImage <= 0x7FFFFFFF) {
-            cbImage = static_cast<LONG>(pvi->bmiHeader.biSizeImage);
-        }
+        hr = CheckDeliverable(m_mt);
+    }
+    if (FAILED(hr)) {
+        return hr;
     }
     // Not one buffer: a tee downstream (the capture graph builder's Smart
     // Tee) keeps the sample it was given while it takes another from the same
     // allocator for its preview copy; with a single buffer it would wait for
     // ever on our own worker.
     pProps->cBuffers = kBufferCount;
-    pProps->cbBuffer = cbImage;
+    pProps->cbBuffer = CFrameStore::StoreBytes(m_iStoreWidth, m_iStoreHeight);
     ALLOCATOR_PROPERTIES actual = {};
     hr = pAlloc->SetProperties(pProps, &actual);
     if (FAILED(hr)) {

@@ -1,24 +1,17 @@
 // The pin's faces for capture clients: IAMStreamConfig (one capability, the
 // slot's size), IKsPropertySet (the read-only pin category), IQualityControl
-// and the QueryInterface that the pin's interfaces share.
+// and the table of the pin's interfaces that all of them answer from.
 #include <cstring>
 #include <utility>
 
 #include "filter/Oculo.h"
 #include "filter/OculoStream.h"
+#include "platform/ComObject.h"
 #include "platform/ComRef.h"
 
 namespace {
 
 const DWORD kCategoryBytes = sizeof(GUID);
-
-bool IsSlotFormat(const AM_MEDIA_TYPE* pmt, LONG width, LONG height) {
-    if (!pmt->pbFormat || pmt->cbFormat < sizeof(VIDEOINFOHEADER)) {
-        return false;
-    }
-    const BITMAPINFOHEADER& bmi = reinterpret_cast<const VIDEOINFOHEADER*>(pmt->pbFormat)->bmiHeader;
-    return bmi.biWidth == width && bmi.biHeight == height;
-}
 
 // Bits per second of w x h 24-bit frames every rtInterval, within a LONG.
 LONG BitRate(LONG width, LONG height, REFERENCE_TIME rtInterval) {
@@ -31,32 +24,30 @@ LONG BitRate(LONG width, LONG height, REFERENCE_TIME rtInterval) {
 
 }  // namespace
 
-STDMETHODIMP COculoStream::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv) {
-        return E_POINTER;
-    }
-    if (riid == IID_IAMStreamConfig) {
-        return GetInterface(static_cast<IAMStreamConfig*>(this), ppv);
-    }
-    if (riid == IID_IKsPropertySet) {
-        return GetInterface(static_cast<IKsPropertySet*>(this), ppv);
-    }
-    return GetOwner()->QueryInterface(riid, ppv);
-}
-
+// IID_IUnknown gives the pin's identity (CUnknown's); every interface
+// pointer of the pin forwards here, so each reaches all of them.
 STDMETHODIMP COculoStream::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
-    if (riid == IID_IOculoStatus) {
-        return GetInterface(static_cast<IOculoStatus*>(this), ppv);
+    if (riid == IID_IUnknown) {
+        return CUnknown::NonDelegatingQueryInterface(riid, ppv);
     }
-    return CSourceStream::NonDelegatingQueryInterface(riid, ppv);
+    return QueryComInterface<ComInterface<IPin, IID_IPin>, ComInterface<IQualityControl, IID_IQualityControl>,
+                             ComInterface<IAMStreamConfig, IID_IAMStreamConfig>,
+                             ComInterface<IKsPropertySet, IID_IKsPropertySet>,
+                             ComInterface<IOculoStatus, IID_IOculoStatus>>(this, riid, ppv);
 }
 
+// Only a type the pin can deliver: a client's type becomes the connection's,
+// and the samples carry the store's RGB24 image whatever it says.
 STDMETHODIMP COculoStream::SetFormat(AM_MEDIA_TYPE* pmt) {
     if (!pmt) {
         return E_POINTER;
     }
-    if (!IsSlotFormat(pmt, m_iStoreWidth, m_iStoreHeight)) {
-        return VFW_E_INVALIDMEDIATYPE;
+    HRESULT hr = CheckImageSize();
+    if (SUCCEEDED(hr)) {
+        hr = CheckDeliverable(*pmt);
+    }
+    if (FAILED(hr)) {
+        return hr;
     }
     // Copied outside the lock; the swap hands the old block to `type`, which
     // frees it after the lock is gone. FillBuffer never sees a freed block.

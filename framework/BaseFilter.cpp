@@ -10,7 +10,6 @@
 CBaseFilter::CBaseFilter(LPCWSTR pName, LPUNKNOWN pUnk, CCritSec* pLock, REFCLSID clsid)
     : CUnknown(pName, pUnk),
       m_State(State_Stopped),
-      m_pClock(nullptr),
       m_tStart(0),
       m_clsid(clsid),
       m_pLock(pLock),
@@ -18,12 +17,7 @@ CBaseFilter::CBaseFilter(LPCWSTR pName, LPUNKNOWN pUnk, CCritSec* pLock, REFCLSI
       m_pSink(nullptr),
       m_PinVersion(1) {}
 
-CBaseFilter::~CBaseFilter() {
-    IReferenceClock* pClock = m_pClock.exchange(nullptr);
-    if (pClock) {
-        pClock->Release();
-    }
-}
+CBaseFilter::~CBaseFilter() = default;
 
 STDMETHODIMP CBaseFilter::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
     if (riid == IID_IBaseFilter || riid == IID_IMediaFilter || riid == IID_IPersist) {
@@ -119,27 +113,23 @@ STDMETHODIMP CBaseFilter::GetState(DWORD dwMSecs, FILTER_STATE* State) {
 STDMETHODIMP CBaseFilter::SetSyncSource(IReferenceClock* pClock) {
     CAutoLock lock(m_pLock);
     // The new clock is counted before the old one goes: it may be the same.
-    if (pClock) {
-        pClock->AddRef();
+    CComRef<IReferenceClock> clock(pClock);
+    {
+        CAutoLock clockLock(&m_cClockLock);
+        std::swap(m_pClock, clock);
     }
-    IReferenceClock* pOld = m_pClock.exchange(pClock);
-    if (pOld) {
-        pOld->Release();
-    }
+    // clock holds the old one now: released here, outside the clock lock.
     return S_OK;
 }
 
 STDMETHODIMP CBaseFilter::GetSyncSource(IReferenceClock** pClock) {
-    if (!pClock) {
-        return E_POINTER;
-    }
-    CAutoLock lock(m_pLock);
-    IReferenceClock* pCurrent = m_pClock.load();
-    if (pCurrent) {
-        pCurrent->AddRef();
-    }
-    *pClock = pCurrent;
-    return S_OK;
+    CAutoLock lock(&m_cClockLock);
+    return m_pClock.CopyTo(pClock);
+}
+
+CComRef<IReferenceClock> CBaseFilter::CurrentClock() {
+    CAutoLock lock(&m_cClockLock);
+    return CComRef<IReferenceClock>(m_pClock.Get());
 }
 
 STDMETHODIMP CBaseFilter::EnumPins(IEnumPins** ppEnum) {
@@ -198,11 +188,11 @@ STDMETHODIMP CBaseFilter::JoinFilterGraph(IFilterGraph* pGraph, LPCWSTR pName) {
 STDMETHODIMP CBaseFilter::QueryVendorInfo(LPWSTR* pVendorInfo) { return E_NOTIMPL; }
 
 HRESULT CBaseFilter::StreamTime(REFERENCE_TIME& rtStream) {
-    IReferenceClock* pClock = m_pClock.load();
-    if (!pClock) {
+    const CComRef<IReferenceClock> clock = CurrentClock();
+    if (!clock) {
         return VFW_E_NO_CLOCK;
     }
-    HRESULT hr = pClock->GetTime(&rtStream);
+    HRESULT hr = clock->GetTime(&rtStream);
     if (FAILED(hr)) {
         return hr;
     }

@@ -6,13 +6,16 @@
 // Threads: host threads call the interface methods. The stream pins' worker
 // threads call NotifyEvent, StreamTime and IsStopped, none of which takes the
 // filter lock (a Stop holding the lock waits for those workers).
-// Locks: *m_pLock (the filter's state lock, owned by the derived filter and
-// shared with its pins) guards the clock and the pins' state changes. Stop,
-// Pause and Run hold it across their calls into pins, which take it again
-// (it is re-entrant), and may wait for a worker there. m_cInfoLock, innermost
-// and held only to copy, guards the name and the graph, so QueryFilterInfo
-// never waits for a state change (a sample callback may ask it while Stop
-// waits for that callback's thread). Members read without a lock are atomics.
+// Locks, outermost first: *m_pLock (the filter's state lock, owned by the
+// derived filter and shared with its pins) orders clock changes among the
+// pins' state changes. Stop, Pause and Run hold it across their calls into
+// pins, which take it again (it is re-entrant), and may wait for a worker
+// there. m_cClockLock and m_cInfoLock are innermost and held only to copy or
+// swap a pointer (and count the copy): the first guards the clock, so a
+// worker reading the time never waits for a state change; the second the
+// name and the graph, so QueryFilterInfo never does either (a sample
+// callback may ask it while Stop waits for that callback's thread). Members
+// read without a lock are atomics.
 #pragma once
 
 #include <atomic>
@@ -21,6 +24,7 @@
 #include "framework/Setup.h"
 #include "framework/Unknown.h"
 #include "media/CritSec.h"
+#include "platform/ComRef.h"
 #include "platform/platform.h"
 
 class CBasePin;
@@ -56,7 +60,8 @@ public:
     STDMETHODIMP Unregister() override;
 
     // The stream time: clock time minus the start time of the last Run.
-    // VFW_E_NO_CLOCK without a clock. No lock: worker threads call it.
+    // VFW_E_NO_CLOCK without a clock. Worker threads call it: it holds only
+    // the clock lock, to count the clock it then reads outside that lock.
     virtual HRESULT StreamTime(REFERENCE_TIME& rtStream);
     // Raised by a derived filter that changes its pins while enumerators live.
     virtual LONG GetPinVersion();
@@ -73,9 +78,10 @@ public:
 
 protected:
     std::atomic<FILTER_STATE> m_State;           // written under *m_pLock; read anywhere
-    // One reference held; set under *m_pLock. An atomic raw pointer, not a
-    // CComRef: StreamTime reads it on worker threads without the lock.
-    std::atomic<IReferenceClock*> m_pClock;
+    CCritSec m_cClockLock;                       // guards m_pClock; innermost
+    // Changed under *m_pLock too. Readers take their own reference: a clock
+    // swapped out while a worker reads it stays alive until that read ends.
+    CComRef<IReferenceClock> m_pClock GUARDED_BY(m_cClockLock);
     std::atomic<REFERENCE_TIME> m_tStart;        // set by Run under *m_pLock
     CLSID m_clsid;                               // fixed at construction
     CCritSec* m_pLock;                           // the filter's state lock, not owned
@@ -84,4 +90,8 @@ protected:
     IFilterGraph* m_pGraph GUARDED_BY(m_cInfoLock);  // no reference: the graph holds the filter
     std::atomic<IMediaEventSink*> m_pSink;       // no reference, as for the graph
     LONG m_PinVersion;                           // fixed at 1 by this class
+
+private:
+    // The clock with a reference of the caller's own, or empty.
+    CComRef<IReferenceClock> CurrentClock() EXCLUDES(m_cClockLock);
 };

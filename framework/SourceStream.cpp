@@ -103,29 +103,29 @@ HRESULT CSourceStream::Active() {
     return Pause();
 }
 
+// The worker is stopped and joined whatever the decommit answers: a pin left
+// with a running worker would be destroyed under it. The decommit's failure
+// is still reported.
 HRESULT CSourceStream::Inactive() {
     CAutoLock lock(m_pFilter->pStateLock());
     if (!IsConnected()) {
         return S_OK;
     }
-    HRESULT hr = CBaseOutputPin::Inactive();
-    if (FAILED(hr)) {
-        return hr;
+    const HRESULT hr = CBaseOutputPin::Inactive();
+    StopWorker();
+    return hr;
+}
+
+// A worker that cannot answer has ended (CallWorker says so rather than
+// wait): the join below then returns at once.
+void CSourceStream::StopWorker() {
+    if (!ThreadExists()) {
+        return;
     }
-    if (ThreadExists()) {
-        if (!m_bThreadEnded.load()) {
-            hr = Stop();
-            if (FAILED(hr)) {
-                return hr;
-            }
-            hr = Exit();
-            if (FAILED(hr)) {
-                return hr;
-            }
-        }
-        Close();
+    if (!m_bThreadEnded.load() && SUCCEEDED(Stop())) {
+        Exit();
     }
-    return S_OK;
+    Close();
 }
 
 DWORD CSourceStream::ThreadProc() {

@@ -83,6 +83,8 @@ protected:
 
 private:
     void CloseEndedWorker();
+    // Asks a live worker to stop and exit, then joins it.
+    void StopWorker();
 
     // Set by the worker just before ThreadProc returns, so that nobody sends
     // commands to a thread that will never answer them.

@@ -3,14 +3,15 @@ rem Installs Oculo from the unpacked .zip as the setup program does: copies
 rem x64\ (64-bit Windows only), x86\, the guide, the licences and these two
 rem scripts to "Program Files\Oculo", then registers the modules there, each
 rem with its own regsvr32 (x64\Oculo.ax for 64-bit applications, x86\Oculo.ax
-rem for 32-bit ones). A registered module is loaded into every application
-rem that opens a camera, elevated ones included, so it is registered only
-rem from a folder that only administrators may change, never from where the
-rem .zip was unpacked. Run it as administrator.
+rem for 32-bit ones), and adds "Oculo Settings" to the Start menu. A
+rem registered module is loaded into every application that opens a camera,
+rem elevated ones included, so it is registered only from a folder that only
+rem administrators may change, never from where the .zip was unpacked. Run it
+rem as administrator.
 rem   install.cmd              install and register
-rem   install.cmd /u [/purge]  unregister and remove the installed files (what
-rem                            uninstall.cmd does); the cameras' settings stay
-rem                            unless /purge is given
+rem   install.cmd /u [/purge]  unregister and remove the installed files and
+rem                            the Start menu's entry (what uninstall.cmd does);
+rem                            the cameras' settings stay unless /purge is given
 rem Exit code 0: done; 1: a copy or a module failed (reported above).
 setlocal
 set "HERE=%~dp0"
@@ -31,6 +32,9 @@ if defined PROCESSOR_ARCHITEW6432 (
 set "PF=%ProgramFiles%"
 if defined ProgramW6432 set "PF=%ProgramW6432%"
 set "DEST=%PF%\Oculo\"
+rem Oculo Settings of the system's own bitness serves both kinds of application.
+set "SETTINGS=%DEST%x86\oculo-settings.exe"
+if defined SYS64 set "SETTINGS=%DEST%x64\oculo-settings.exe"
 
 if /i "%MODE%"=="/u" goto uninstall
 
@@ -44,11 +48,13 @@ if not %FAILED%==0 goto failed
 :register
 if defined SYS64 call :regsvr32 "%SYS64%\regsvr32.exe" "%DEST%x64\Oculo.ax"
 call :regsvr32 "%SYS32%\regsvr32.exe" "%DEST%x86\Oculo.ax"
+call :startmenu add
 if not %FAILED%==0 goto failed
-echo Oculo is installed in %DEST% and registered. Configure a camera with oculo-config ^(see GUIDE.txt^).
+echo Oculo is installed in %DEST% and registered. Open "Oculo Settings" in the Start menu to set up a camera ^(see GUIDE.txt^).
 exit /b 0
 
 :uninstall
+if exist "%SETTINGS%" call :startmenu remove
 if defined SYS64 if exist "%DEST%x64\Oculo.ax" call :regsvr32 "%SYS64%\regsvr32.exe" "%DEST%x64\Oculo.ax"
 if exist "%DEST%x86\Oculo.ax" call :regsvr32 "%SYS32%\regsvr32.exe" "%DEST%x86\Oculo.ax"
 if /i "%~2"=="/purge" (
@@ -95,6 +101,20 @@ if not exist "%HERE%%~1" exit /b 0
 copy /y "%HERE%%~1" "%DEST%%~1" >nul
 if errorlevel 1 (
     echo FAILED: %~1 could not be copied to %DEST%
+    set FAILED=1
+)
+exit /b 0
+
+rem :startmenu add^|remove  the Start menu's "Oculo Settings", made by the program itself.
+:startmenu
+if not exist "%SETTINGS%" (
+    echo FAILED: %SETTINGS% is missing
+    set FAILED=1
+    exit /b 0
+)
+start "" /wait "%SETTINGS%" --start-menu %~1
+if errorlevel 1 (
+    echo FAILED: the Start menu's "Oculo Settings" could not be changed ^(%~1^)
     set FAILED=1
 )
 exit /b 0

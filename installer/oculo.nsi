@@ -1,7 +1,9 @@
 ; oculo-setup.exe: installs Oculo for 32- and 64-bit applications (each
 ; bitness's module with its FFmpeg DLLs and tools in a folder of its own), the
 ; user guide and the licences; registers both modules with their own regsvr32;
-; adds an uninstaller and the entry in the list of installed programs.
+; adds an uninstaller, the entry in the list of installed programs and the
+; Start menu's "Oculo Settings" and "Uninstall Oculo"; its last page offers
+; to open Oculo Settings.
 ;
 ; Built by scripts/package-windows.sh:
 ;   makensis -DVERSION=0.1 -DSTAGE=<staged files> -DFILES=<file list .nsh> -DOUTFILE=<exe> oculo.nsi
@@ -16,6 +18,7 @@ RequestExecutionLevel admin
 !include LogicLib.nsh
 !include x64.nsh
 !include FileFunc.nsh
+!include MUI2.nsh
 
 !ifndef VERSION | STAGE | FILES | OUTFILE
     !error "VERSION, STAGE, FILES and OUTFILE must be given with -D (see scripts/package-windows.sh)"
@@ -27,19 +30,25 @@ RequestExecutionLevel admin
 !define SETTINGS_KEY "SOFTWARE\TALVO\Oculo"
 ; Where a filter mapper lists the video-input devices.
 !define VIDEO_INPUT_CATEGORY "{860BB310-5D01-11D0-BD3B-00A0C911CE86}"
+; The Start menu's folder (all users'), the one install.cmd also uses.
+!define START_MENU "$SMPROGRAMS\Oculo"
 
 Name "Oculo ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\Oculo"
 ShowInstDetails show
 ShowUninstDetails show
-LicenseData "${STAGE}\LICENSE.txt"
 
-Page license
-Page directory
-Page instfiles
-UninstPage uninstConfirm
-UninstPage instfiles
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_TEXT "Open Oculo Settings to set up a camera"
+!define MUI_FINISHPAGE_RUN_FUNCTION OpenSettings
+!insertmacro MUI_PAGE_LICENSE "${STAGE}\LICENSE.txt"
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
 
 Var Failed   ; "1" once a module's registration (or removal) failed
 
@@ -70,6 +79,21 @@ Var Failed   ; "1" once a module's registration (or removal) failed
     ${EndIf}
 !macroend
 
+; Oculo Settings of the system's own bitness: it serves both kinds of
+; application either way, and 64-bit Windows runs the 64-bit one natively.
+!macro SettingsProgram VAR
+    ${If} ${RunningX64}
+        StrCpy ${VAR} "$INSTDIR\x64\oculo-settings.exe"
+    ${Else}
+        StrCpy ${VAR} "$INSTDIR\x86\oculo-settings.exe"
+    ${EndIf}
+!macroend
+
+Function OpenSettings
+    !insertmacro SettingsProgram $0
+    Exec '"$0"'
+FunctionEnd
+
 Function .onInit
     StrCpy $Failed 0
     ; Settings and registrations live under HKEY_LOCAL_MACHINE: without the
@@ -98,6 +122,14 @@ Section "Oculo"
     SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\Uninstall.exe"
 
+    ; For every user of the computer, as the modules are.
+    SetShellVarContext all
+    CreateDirectory "${START_MENU}"
+    !insertmacro SettingsProgram $0
+    CreateShortcut "${START_MENU}\Oculo Settings.lnk" "$0" "" "$0" 0 SW_SHOWNORMAL "" \
+        "Set up, try and fix Oculo's network cameras"
+    CreateShortcut "${START_MENU}\Uninstall Oculo.lnk" "$INSTDIR\Uninstall.exe"
+
     ; The list of installed programs reads the 64-bit view on 64-bit Windows.
     SetRegView 64
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Oculo ${VERSION} (network cameras as video-input devices)"
@@ -115,7 +147,7 @@ Section "Oculo"
     ; Slots kept from an earlier install become devices again at once.
     !insertmacro RegisterAll ""
     ${If} $Failed == 1
-        MessageBox MB_ICONEXCLAMATION "A module could not be registered (see the details). Applications will not list Oculo's cameras until it is: run $\"oculo-config register$\" in its folder as administrator." /SD IDOK
+        MessageBox MB_ICONEXCLAMATION "A module could not be registered (see the details). Applications will not list Oculo's cameras until it is: run $\"oculo-config register$\" as administrator (in either folder)." /SD IDOK
         SetErrorLevel 3
     ${EndIf}
 SectionEnd
@@ -152,6 +184,11 @@ Section "Uninstall"
         !insertmacro DeleteSlotKeys
         SetRegView lastused
     ${EndIf}
+
+    SetShellVarContext all
+    Delete "${START_MENU}\Oculo Settings.lnk"
+    Delete "${START_MENU}\Uninstall Oculo.lnk"
+    RMDir "${START_MENU}"
 
     !insertmacro OculoDelete_x64
     !insertmacro OculoDelete_x86

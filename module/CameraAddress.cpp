@@ -1,5 +1,73 @@
 #include "module/CameraAddress.h"
 
+#include "platform/platform.h"
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return std::string();
+    std::string narrow(size_t(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), &narrow[0], bytes, nullptr, nullptr);
+    return narrow;
+}
+
+std::wstring FromUtf8(const std::string& bytes) {
+    if (bytes.empty()) return std::wstring();
+    const int units = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+    if (units <= 0) return std::wstring();
+    std::wstring wide(size_t(units), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), &wide[0], units);
+    return wide;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// As the camera reader's FFmpeg decodes user info: "%XX" is a byte, a '%'
+// without two hex digits after it stays itself.
+std::wstring PercentDecode(const std::wstring& part) {
+    const std::string bytes = Utf8(part);
+    std::string decoded;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const int high = bytes[i] == '%' && i + 2 < bytes.size() ? HexValue(bytes[i + 1]) : -1;
+        const int low = high >= 0 ? HexValue(bytes[i + 2]) : -1;
+        if (low < 0) {
+            decoded += bytes[i];
+            continue;
+        }
+        decoded += char(high * 16 + low);
+        i += 2;
+    }
+    return FromUtf8(decoded);
+}
+
+std::wstring PercentEncode(const std::wstring& text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::wstring encoded;
+    for (const char c : Utf8(text)) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        const bool unreserved = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+                                (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_' ||
+                                byte == '~';
+        if (unreserved) {
+            encoded += WCHAR(byte);
+            continue;
+        }
+        encoded += L'%';
+        encoded += WCHAR(kHex[byte >> 4]);
+        encoded += WCHAR(kHex[byte & 15]);
+    }
+    return encoded;
+}
+
+}  // namespace
+
 CameraAddressParts SplitCameraAddress(const std::wstring& address) {
     CameraAddressParts parts;
     const size_t separator = address.find(L"://");
@@ -80,4 +148,27 @@ std::wstring MaskUserInfo(const std::wstring& address) {
 std::wstring CameraHostAndPath(const std::wstring& address) {
     const CameraAddressParts parts = SplitCameraAddress(address);
     return parts.hostPort + parts.rest;
+}
+
+std::wstring CameraAddressWithoutLogin(const std::wstring& address) {
+    const CameraAddressParts parts = SplitCameraAddress(address);
+    if (!parts.hasUserInfo) return address;
+    return parts.scheme + L"://" + parts.hostPort + parts.rest;
+}
+
+CameraLogin CameraAddressLogin(const std::wstring& address) {
+    const CameraAddressParts parts = SplitCameraAddress(address);
+    return CameraLogin{PercentDecode(parts.user), PercentDecode(parts.password)};
+}
+
+std::wstring WithCameraLogin(const std::wstring& address, const CameraLogin& login) {
+    const CameraAddressParts parts = SplitCameraAddress(address);
+    if (parts.scheme.empty() && address.find(L"://") == std::wstring::npos) return address;
+    std::wstring userInfo;
+    if (!login.user.empty() || !login.password.empty()) {
+        userInfo = PercentEncode(login.user);
+        if (!login.password.empty()) userInfo += L":" + PercentEncode(login.password);
+        userInfo += L"@";
+    }
+    return parts.scheme + L"://" + userInfo + parts.hostPort + parts.rest;
 }

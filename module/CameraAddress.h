@@ -32,3 +32,21 @@ std::wstring MaskUserInfo(const std::wstring& address);
 
 // "host:port/path...": no scheme, no user info.
 std::wstring CameraHostAndPath(const std::wstring& address);
+
+// A login as people type it: plain text, in any language.
+struct CameraLogin {
+    std::wstring user;
+    std::wstring password;
+    bool operator==(const CameraLogin& other) const { return user == other.user && password == other.password; }
+};
+// The address without its user info: "rtsp://host:554/path".
+std::wstring CameraAddressWithoutLogin(const std::wstring& address);
+// The login an address carries, percent-decoded from UTF-8 (what the reader
+// sends the camera); empty when it carries none.
+CameraLogin CameraAddressLogin(const std::wstring& address);
+// The address with this login in place of any it had, each part
+// percent-encoded as UTF-8 (all but letters, digits and "-._~"), so that
+// '@', ':' or '/' in a password stay the password's; with no user name and
+// no password, the address without a login. An address without "://" has
+// no place for one and is returned unchanged.
+std::wstring WithCameraLogin(const std::wstring& address, const CameraLogin& login);

@@ -3,8 +3,9 @@
 # cache) and writes the two packages a Windows user gets:
 #   dist/oculo-setup.exe     the installer (NSIS)
 #   dist/oculo-windows.zip   the same files with install.cmd / uninstall.cmd
-# Both hold x64\ and x86\ (each bitness's Oculo.ax, its FFmpeg DLLs and
-# tools), the user guide and the licence texts. Needs install-deps.sh --windows.
+# Both hold x64\ and x86\ (each bitness's Oculo.ax, its FFmpeg DLLs, Oculo
+# Settings and the tools), the user guide and the licence texts. Needs
+# install-deps.sh --windows.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -37,8 +38,9 @@ stage_bitness() {
         [ -f "$f" ] || continue
         "$strip" --strip-unneeded -o "$dest/$(basename "$f")" "$f"
     done
-    [ -f "$dest/Oculo.ax" ] && [ -f "$dest/oculo-config.exe" ] ||
-        { echo "build/$preset/bin has no Oculo.ax or oculo-config.exe" >&2; return 1; }
+    for f in Oculo.ax oculo-config.exe oculo-settings.exe; do
+        [ -f "$dest/$f" ] || { echo "build/$preset/bin has no $f" >&2; return 1; }
+    done
 }
 stage_bitness win64-release x64 x86_64-w64-mingw32
 stage_bitness win32-release x86 i686-w64-mingw32

@@ -2,14 +2,16 @@
 # Tests the Windows packages (dist/, from package-windows.sh) as a user goes
 # through them, in a fresh 64-bit Wine prefix of their own, headless:
 #   oculo-setup.exe /S: both modules registered (class keys in both registry
-#   views) for a slot configured before, listed as a device by the tools of
-#   both bitnesses, captured by oculo-grab.exe of both bitnesses (when the
-#   package has it); Uninstall.exe /S: no device, no class keys, no files, the
-#   settings kept; Uninstall.exe /S /PURGE: the settings gone too (and the
-#   keys of a module deleted before it).
-#   The .zip: install.cmd copies it to Program Files and registers it there,
-#   uninstall.cmd removes it, the same checks; a module of the wrong bitness
-#   is reported as a failure.
+#   views) for a slot configured before, the Start menu's entries made, listed
+#   as a device by the tools of both bitnesses, captured by oculo-grab.exe of
+#   both bitnesses (when the package has it); oculo-config unregister and
+#   register in one folder act on both modules; Uninstall.exe /S: no device,
+#   no class keys, no files, no Start menu entries, the settings kept;
+#   Uninstall.exe /S /PURGE: the settings gone too (and the keys of a module
+#   deleted before it).
+#   The .zip: install.cmd copies it to Program Files, registers it there and
+#   adds Oculo Settings to the Start menu, uninstall.cmd removes it all, the
+#   same checks; a module of the wrong bitness is reported as a failure.
 # Prints "package: N passed, M failed, K skipped"; exits non-zero on a failure.
 set -uo pipefail
 
@@ -23,6 +25,8 @@ done
 
 export OCULO_WINEPREFIX="${OCULO_PACKAGE_WINEPREFIX:-$ROOT/build/wine-package}"
 source scripts/wine-env.sh
+# Start menu entries stay inside the prefix: no menu entries on this machine.
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
 
 PASSED=0
 FAILED=0
@@ -67,6 +71,7 @@ UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Oculo'
 SETTINGS_KEY="HKLM\\SOFTWARE\\TALVO\\Oculo\\0$SLOT"
 DRIVE_C="$WINEPREFIX/drive_c"
 PROGRAM_DIR="$DRIVE_C/Program Files/Oculo"
+START_MENU="$DRIVE_C/ProgramData/Microsoft/Windows/Start Menu/Programs/Oculo"
 ZIP_DIR="$DRIVE_C/Oculo zip/oculo-windows"   # a space, as under Program Files
 
 key_in() { timeout 60 wine reg query "$1" "/reg:$2" >/dev/null 2>&1; }   # <key> <64|32>
@@ -142,19 +147,31 @@ status=$?
 check "oculo-setup.exe /S exits 0" test $status = 0
 check "both modules, tools, guide and licences are installed" test -f "$PROGRAM_DIR/x64/Oculo.ax" -a \
     -f "$PROGRAM_DIR/x86/Oculo.ax" -a -f "$PROGRAM_DIR/x64/oculo-config.exe" -a -f "$PROGRAM_DIR/x86/oculo-config.exe" -a \
+    -f "$PROGRAM_DIR/x64/oculo-settings.exe" -a -f "$PROGRAM_DIR/x86/oculo-settings.exe" -a \
     -f "$PROGRAM_DIR/GUIDE.txt" -a -f "$PROGRAM_DIR/LICENSE.txt" -a -f "$PROGRAM_DIR/FFMPEG-LICENSE.txt" -a \
     -f "$PROGRAM_DIR/FFMPEG-BUILD.txt" -a -f "$PROGRAM_DIR/Uninstall.exe"
+check "the Start menu has Oculo Settings and Uninstall Oculo" \
+    test -f "$START_MENU/Oculo Settings.lnk" -a -f "$START_MENU/Uninstall Oculo.lnk"
 check "the list of installed programs has Oculo (64-bit view)" key_in "$UNINSTALL_KEY" 64
 check "both modules registered the slot (class keys in both views)" class_keys_in_both
 check "the 64-bit tools list the slot's device" listed_by "$PROGRAM_DIR/x64"
 check "the 32-bit tools list the slot's device" listed_by "$PROGRAM_DIR/x86"
 grab_both "$PROGRAM_DIR"
 
+echo "--- oculo-config in either folder acts on both modules"
+win "$PROGRAM_DIR/x64/oculo-config.exe" unregister >/dev/null
+check "oculo-config unregister in x64 unregisters both modules" no_class_keys
+win "$PROGRAM_DIR/x86/oculo-config.exe" register >/dev/null
+check "oculo-config register in x86 registers both modules" class_keys_in_both
+check "then the tools of both bitnesses list the slot's device" \
+    eval 'listed_by "$PROGRAM_DIR/x64" && listed_by "$PROGRAM_DIR/x86"'
+
 echo "--- Uninstall.exe /S"
 win "$PROGRAM_DIR/Uninstall.exe" /S
 # The uninstaller goes on from a copy of itself; its entry goes last.
 check "the uninstaller ends (its entry in the list goes)" wait_for 60 eval '! key_in "$UNINSTALL_KEY" 64'
 check "no files are left" test ! -e "$PROGRAM_DIR"
+check "no Start menu entries are left" test ! -e "$START_MENU"
 check "no class keys are left" no_class_keys
 check "no device is listed" listed_by_none "$ZIP_DIR"
 check "the slot's settings are kept" settings_in_both
@@ -169,6 +186,7 @@ grep -q FAILED "$WORK/install.log" && cat "$WORK/install.log"
 check "install.cmd copies both modules, tools and guide to Program Files" test -f "$PROGRAM_DIR/x64/Oculo.ax" -a \
     -f "$PROGRAM_DIR/x86/Oculo.ax" -a -f "$PROGRAM_DIR/x64/oculo-config.exe" -a -f "$PROGRAM_DIR/GUIDE.txt" -a \
     -f "$PROGRAM_DIR/uninstall.cmd"
+check "install.cmd adds Oculo Settings to the Start menu" test -f "$START_MENU/Oculo Settings.lnk"
 check "both modules are registered from Program Files" registered_from_program_files
 check "both modules registered the slot (class keys in both views)" class_keys_in_both
 check "the 64-bit tools list the slot's device" listed_by "$PROGRAM_DIR/x64"
@@ -181,7 +199,7 @@ status=$?
 check "uninstall.cmd exits 0" test $status = 0
 check "no class keys are left" no_class_keys
 check "no device is listed" listed_by_none "$ZIP_DIR"
-check "the installed files are gone" test ! -e "$PROGRAM_DIR"
+check "the installed files and the Start menu's entry are gone" test ! -e "$PROGRAM_DIR" -a ! -e "$START_MENU"
 check "the slot's settings are kept" settings_in_both
 
 echo "--- the .zip: a module of the wrong bitness"

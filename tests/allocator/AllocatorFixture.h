@@ -1,9 +1,15 @@
 // A committed-on-demand CMemAllocator held through IMemAllocator, for tests.
+// GetBuffer waits without a time-out, so every test runs under a hang guard:
+// a lost wake-up fails the suite at once instead of holding it.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include "media/Allocator.h"
+#include "tests/HangGuard.h"
+
+// Far above what any of these tests takes, even under valgrind.
+const unsigned long kAllocatorTestLimitMs = 120000;
 
 class AllocatorTest : public ::testing::Test {
 protected:
@@ -35,6 +41,7 @@ protected:
         return pSample;
     }
 
+    CHangGuard m_guard{kAllocatorTestLimitMs};
     IMemAllocator* m_pAlloc = nullptr;
     LONG m_before = 0;
 };

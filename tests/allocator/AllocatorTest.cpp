@@ -234,6 +234,7 @@ TEST_F(AllocatorTest, NotifyCallbackHearsEachReturn) {
 }
 
 TEST(AllocatorLifetime, DecommitWithBufferOutCompletesOnItsReturn) {
+    CHangGuard guard(kAllocatorTestLimitMs);
     const LONG before = CBaseObject::ObjectsActive();
     HRESULT hr = S_OK;
     CUnknown* pObject = CMemAllocator::CreateInstance(nullptr, &hr);

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
+#include "tests/HangGuard.h"
 
 namespace {
 
 TEST(PlatformAllocator, CreatedByClassIdAndUsable) {
+    CHangGuard guard(60000);  // GetBuffer waits without a time-out
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
     IMemAllocator* pAlloc = nullptr;
     ASSERT_EQ(S_OK, CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,

@@ -243,6 +243,64 @@ TEST_F(FilterStreamTest, StatusFromTheFilterAndThePinFollowsTheirReader) {
     EXPECT_EQ(later.lState, OCULO_STATE_STREAMING);
 }
 
+// Capture tools run the filter without a clock. Its stream time then stands
+// still while paused: the sample the pause held leaves as soon as the run
+// resumes (restarting the time at 0 would hold it for as long as the filter
+// had run), and no sample leaves before its time counted without the pause.
+TEST_F(FilterTest, WithoutAClockStreamTimeStandsStillWhilePaused) {
+    ASSERT_NO_FATAL_FAILURE(CreateFilter(SlotConfig{}));  // 25 fps, no camera
+    ASSERT_EQ(CRenderSink::Create(m_sink.Put()), S_OK);
+    m_sink->Pin()->SetRenderMode(SinkRenderMode::AsFastAsPossible);
+    CSinkRecorder* pSink = m_sink->Recorder();
+    struct Arrival {
+        uint64_t tick;
+        REFERENCE_TIME rtStart;
+    };
+    auto arrivals = std::make_shared<std::pair<std::mutex, std::vector<Arrival>>>();
+    pSink->SetFrameCallback([arrivals](const SinkFrame& frame) {
+        std::lock_guard<std::mutex> hold(arrivals->first);
+        arrivals->second.push_back({ExtendedTickCount(), frame.pInfo->rtStart});
+    });
+    ASSERT_EQ(m_pPin->Connect(m_sink->InputPin(), nullptr), S_OK);
+    ASSERT_EQ(m_sink->Run(0), S_OK);
+    ASSERT_EQ(m_filter->Pause(), S_OK);  // the streaming starts: Run alone starts the clock
+    const uint64_t runTick = ExtendedTickCount();
+    ASSERT_EQ(m_filter->Run(0), S_OK);
+    ASSERT_TRUE(pSink->WaitForSamples(51, kWaitMs));  // sample 50 starts 2 s into the stream
+    ASSERT_EQ(m_filter->Pause(), S_OK);
+    const uint64_t pauseTick = ExtendedTickCount();
+    Sleep(300);  // a pause the stream time must not count
+    const uint64_t resumeTick = ExtendedTickCount();
+    const uint64_t cBeforeResume = pSink->SampleCount();
+    ASSERT_EQ(m_filter->Run(0), S_OK);
+    ASSERT_TRUE(pSink->WaitForSamples(cBeforeResume + 6, kWaitMs));
+    ASSERT_EQ(m_filter->Stop(), S_OK);
+    // The stream time at the pause is at least the start of the last sample
+    // before it (none leaves early), and at most the time the filter ran.
+    std::vector<Arrival> resumed;
+    int64_t msPausedAtLeast = 0;
+    {
+        std::lock_guard<std::mutex> hold(arrivals->first);
+        for (const Arrival& a : arrivals->second) {
+            if (a.tick >= resumeTick) {
+                resumed.push_back(a);
+            } else {
+                msPausedAtLeast = a.rtStart / 10000;
+            }
+        }
+    }
+    const int64_t msPausedAtMost = int64_t(pauseTick - runTick);
+    ASSERT_GE(resumed.size(), 6u);
+    ASSERT_GE(msPausedAtLeast, 2000);
+    EXPECT_LT(int64_t(resumed.front().tick - resumeTick), msPausedAtLeast / 2);
+    for (const Arrival& a : resumed) {
+        EXPECT_GE(int64_t(a.tick - resumeTick) + 10, a.rtStart / 10000 - msPausedAtMost) << a.rtStart;
+    }
+    ASSERT_EQ(m_sink->Stop(), S_OK);
+    EXPECT_EQ(m_pPin->Disconnect(), S_OK);
+    EXPECT_EQ(m_sink->InputPin()->Disconnect(), S_OK);
+}
+
 // A sample callback asks the pin and the filter about themselves while Stop
 // holds the filter's state lock and waits for the worker inside that callback.
 TEST_F(FilterStreamTest, StopWhileTheSinkCallsBackIntoTheFilter) {

@@ -18,14 +18,14 @@ size_t g_cbFailNext = 0;
 
 class CGrantingAllocator final : public IMemAllocator {
 public:
-    LONG m_cBuffers = 0;  // granted instead of the request's count
-    LONG m_cbLess = 0;    // granted this much less than asked
+    ALLOCATOR_PROPERTIES m_request = {};  // the last request
+    LONG m_cbLess = 0;                    // granted this much less than asked
     STDMETHODIMP QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
     STDMETHODIMP_(ULONG) AddRef() override { return 1; }
     STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP SetProperties(ALLOCATOR_PROPERTIES* pRequest, ALLOCATOR_PROPERTIES* pActual) override {
+        m_request = *pRequest;
         *pActual = *pRequest;
-        pActual->cBuffers = m_cBuffers;
         pActual->cbBuffer -= m_cbLess;
         return S_OK;
     }
@@ -38,6 +38,24 @@ public:
 
 const VIDEOINFOHEADER* Vih(const AM_MEDIA_TYPE* pmt) {
     return reinterpret_cast<const VIDEOINFOHEADER*>(pmt->pbFormat);
+}
+
+// Types of other kinds, which the platform's headers need not name.
+const GUID kMediaTypeAudio = {0x73647561, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+const GUID kSubtypeYUY2 = {0x32595559, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+const GUID kFormatVideoInfo2 = {0xf72a76a0, 0xeb0a, 0x11d0, {0xac, 0xe4, 0x00, 0x00, 0xc0, 0xcc, 0x16, 0xba}};
+
+VIDEOINFOHEADER* Vih(CMediaType& mt) { return reinterpret_cast<VIDEOINFOHEADER*>(mt.pbFormat); }
+
+// The pin's current type, as a client reads it.
+CMediaType FormatOf(COculoStream* pPin) {
+    AM_MEDIA_TYPE* pmt = nullptr;
+    CMediaType type;
+    if (pPin->GetFormat(&pmt) == S_OK) {
+        type.Set(*pmt);
+        DeleteMediaType(pmt);
+    }
+    return type;
 }
 
 }  // namespace
@@ -75,9 +93,12 @@ TEST_F(FilterTest, NamesAndPinInterfacesFromEveryFilterPointer) {
     static_cast<IUnknown*>(pFromPin)->Release();
     static_cast<IUnknown*>(pFromSetup)->Release();
 
-    // Not from the non-delegating identity, and never into a null pointer.
-    void* pNone = nullptr;
-    EXPECT_EQ(m_pOculo->GetNonDelegatingUnknown()->QueryInterface(IID_IAMStreamConfig, &pNone), E_NOINTERFACE);
+    // Also from the filter's IUnknown, and never into a null pointer.
+    CComRef<IUnknown> filterIdentity;
+    ASSERT_EQ(m_filter->QueryInterface(IID_IUnknown, filterIdentity.PutVoid()), S_OK);
+    CComRef<IUnknown> fromIdentity;
+    ASSERT_EQ(filterIdentity->QueryInterface(IID_IAMStreamConfig, fromIdentity.PutVoid()), S_OK);
+    EXPECT_EQ(static_cast<void*>(fromIdentity.Get()), static_cast<IAMStreamConfig*>(m_pPin));
     EXPECT_EQ(pSetup->QueryInterface(IID_IKsPropertySet, nullptr), E_POINTER);
     EXPECT_EQ(static_cast<IAMStreamConfig*>(m_pPin)->QueryInterface(IID_IPin, nullptr), E_POINTER);
     pSetup->Release();
@@ -127,6 +148,38 @@ TEST_F(FilterTest, PropertyPagesNameTheSlotsPage) {
     EXPECT_TRUE(IsEqualCLSID(pages.pElems[0], CLSID_OculoPage));
     CoTaskMemFree(pages.pElems);
     EXPECT_EQ(specify->GetPages(nullptr), E_POINTER);
+}
+
+// COM's rules over the pin's interfaces, on which a .NET wrapper relies (it
+// holds the IUnknown and casts from there): every interface reaches every
+// other, itself included, and back; all give one IUnknown; no other interface
+// is answered; every reference handed out is counted.
+TEST_F(FilterTest, PinInterfacesFollowComRules) {
+    ASSERT_NO_FATAL_FAILURE(CreateFilter(SlotConfig{}));
+    const IID* const iids[] = {&IID_IUnknown, &IID_IPin, &IID_IQualityControl, &IID_IAMStreamConfig,
+                               &IID_IKsPropertySet, &IID_IOculoStatus};
+    IUnknown* const pIdentity = m_pPin->GetNonDelegatingUnknown();
+    m_filter->AddRef();
+    const ULONG cBefore = m_filter->Release();
+    for (const IID* from : iids) {
+        CComRef<IUnknown> source;
+        ASSERT_EQ(pIdentity->QueryInterface(*from, source.PutVoid()), S_OK);
+        for (const IID* to : iids) {
+            CComRef<IUnknown> target;
+            ASSERT_EQ(source->QueryInterface(*to, target.PutVoid()), S_OK);
+            CComRef<IUnknown> back;
+            ASSERT_EQ(target->QueryInterface(*from, back.PutVoid()), S_OK);
+            EXPECT_EQ(back.Get(), source.Get());
+            CComRef<IUnknown> unknown;
+            ASSERT_EQ(target->QueryInterface(IID_IUnknown, unknown.PutVoid()), S_OK);
+            EXPECT_EQ(unknown.Get(), pIdentity);
+        }
+        void* pNone = reinterpret_cast<void*>(1);
+        EXPECT_EQ(source->QueryInterface(IID_IBaseFilter, &pNone), E_NOINTERFACE);
+        EXPECT_EQ(pNone, nullptr);
+    }
+    m_filter->AddRef();
+    EXPECT_EQ(m_filter->Release(), cBefore);
 }
 
 TEST_F(FilterTest, PinThatCannotBeMadeIsReportedAndItsInterfacesAreAbsent) {
@@ -220,28 +273,91 @@ TEST_F(FilterTest, TypeRefusalsAndBufferSizing) {
     EXPECT_EQ(m_pPin->GetMediaType(2, &other), VFW_S_NO_MORE_ITEMS);
     EXPECT_EQ(m_pPin->GetMediaType(-1, &other), E_INVALIDARG);
 
-    CMediaType rgb32(current);
-    rgb32.SetSubtype(&MEDIASUBTYPE_RGB32);
-    EXPECT_EQ(m_pPin->CheckMediaType(&rgb32), E_INVALIDARG);
-    CMediaType smaller(current);
-    reinterpret_cast<VIDEOINFOHEADER*>(smaller.pbFormat)->bmiHeader.biWidth = 32;
-    EXPECT_EQ(m_pPin->CheckMediaType(&smaller), E_FAIL);
-    EXPECT_EQ(m_pPin->SetFormat(&smaller), VFW_E_INVALIDMEDIATYPE);
-    CMediaType noFormat;
-    EXPECT_EQ(m_pPin->CheckMediaType(&noFormat), E_INVALIDARG);
-    EXPECT_EQ(m_pPin->SetFormat(&noFormat), VFW_E_INVALIDMEDIATYPE);
     CMediaType variable(current);
     variable.SetVariableSize();
     EXPECT_EQ(m_pPin->CheckMediaType(&variable), S_OK);
+    CMediaType otherRate(current);
+    Vih(otherRate)->AvgTimePerFrame = 1000000;
+    EXPECT_EQ(m_pPin->CheckMediaType(&otherRate), E_INVALIDARG);  // deliverable, but not the current type
 
+    // Three buffers, each holding the image: a tee downstream keeps one while
+    // it takes another.
     const LONG cbImage = 64 * 3 * 48;
     CGrantingAllocator allocator;
     ALLOCATOR_PROPERTIES request = {0, 0, 1, 0};
-    allocator.m_cBuffers = 3;
     EXPECT_EQ(m_pPin->DecideBufferSize(&allocator, &request), S_OK);
-    EXPECT_EQ(request.cbBuffer, cbImage);
+    EXPECT_EQ(allocator.m_request.cBuffers, 3);
+    EXPECT_EQ(allocator.m_request.cbBuffer, cbImage);
     allocator.m_cbLess = 1;
     EXPECT_EQ(m_pPin->DecideBufferSize(&allocator, &request), E_FAIL);
+    allocator.m_cbLess = 0;
+
+    // A type that leaves the image size open still gets the whole image; one
+    // that names a smaller image is refused, however it became current.
+    CMediaType openSize(current);
+    Vih(openSize)->bmiHeader.biSizeImage = 0;
+    ASSERT_EQ(m_pPin->SetFormat(&openSize), S_OK);
+    EXPECT_EQ(m_pPin->DecideBufferSize(&allocator, &request), S_OK);
+    EXPECT_EQ(allocator.m_request.cbBuffer, cbImage);
+    CMediaType smallImage(current);
+    Vih(smallImage)->bmiHeader.biSizeImage = 16;
+    ASSERT_EQ(m_pPin->SetMediaType(&smallImage), S_OK);
+    EXPECT_EQ(m_pPin->DecideBufferSize(&allocator, &request), E_INVALIDARG);
+}
+
+// Clients may change the frame interval within the capability's range and
+// leave the image size open; anything else would have the pin label its
+// RGB24 image as something it is not. SetFormat refuses it as CheckMediaType
+// does, with the same code, and the current type stays as it was.
+TEST_F(FilterTest, SetFormatTakesOnlyWhatThePinDelivers) {
+    ASSERT_NO_FATAL_FAILURE(CreateFilter(SlotConfig{}));
+    const CMediaType current = FormatOf(m_pPin);
+    ASSERT_NE(current.pbFormat, nullptr);
+    const struct {
+        const char* what;
+        void (*change)(CMediaType& mt);
+        HRESULT hr;
+    } refusals[] = {
+        {"width", [](CMediaType& mt) { Vih(mt)->bmiHeader.biWidth = 32; }, E_FAIL},
+        {"height", [](CMediaType& mt) { Vih(mt)->bmiHeader.biHeight = -48; }, E_FAIL},
+        {"no format", [](CMediaType& mt) { mt.FreeFormatBuffer(); }, E_INVALIDARG},
+        {"major type", [](CMediaType& mt) { mt.SetType(&kMediaTypeAudio); }, E_INVALIDARG},
+        {"format type", [](CMediaType& mt) { mt.SetFormatType(&kFormatVideoInfo2); }, E_INVALIDARG},
+        {"RGB32",
+         [](CMediaType& mt) {
+             mt.SetSubtype(&MEDIASUBTYPE_RGB32);
+             Vih(mt)->bmiHeader.biBitCount = 32;
+             Vih(mt)->bmiHeader.biSizeImage = 64 * 4 * 48;
+         },
+         E_INVALIDARG},
+        {"YUY2",
+         [](CMediaType& mt) {
+             mt.SetSubtype(&kSubtypeYUY2);
+             Vih(mt)->bmiHeader.biBitCount = 16;
+             Vih(mt)->bmiHeader.biCompression = kSubtypeYUY2.Data1;
+         },
+         E_INVALIDARG},
+        {"bit count", [](CMediaType& mt) { Vih(mt)->bmiHeader.biBitCount = 32; }, E_INVALIDARG},
+        {"compression", [](CMediaType& mt) { Vih(mt)->bmiHeader.biCompression = BI_BITFIELDS; },
+         E_INVALIDARG},
+        {"image size", [](CMediaType& mt) { Vih(mt)->bmiHeader.biSizeImage = 16; }, E_INVALIDARG},
+        {"negative interval", [](CMediaType& mt) { Vih(mt)->AvgTimePerFrame = -1; }, E_INVALIDARG},
+        {"fast", [](CMediaType& mt) { Vih(mt)->AvgTimePerFrame = kMinFrameInterval - 1; }, E_INVALIDARG},
+        {"slow", [](CMediaType& mt) { Vih(mt)->AvgTimePerFrame = kMaxFrameInterval + 1; }, E_INVALIDARG},
+    };
+    for (const auto& refusal : refusals) {
+        CMediaType type(current);
+        refusal.change(type);
+        EXPECT_EQ(m_pPin->SetFormat(&type), refusal.hr) << refusal.what;
+        EXPECT_EQ(m_pPin->CheckMediaType(&type), refusal.hr) << refusal.what;
+        EXPECT_TRUE(FormatOf(m_pPin) == current) << refusal.what;
+    }
+    // 0: no rate asked for, the slot's own.
+    for (REFERENCE_TIME interval : {REFERENCE_TIME(0), kMinFrameInterval, kMaxFrameInterval}) {
+        CMediaType type(current);
+        Vih(type)->AvgTimePerFrame = interval;
+        EXPECT_EQ(m_pPin->SetFormat(&type), S_OK) << interval;
+    }
 }
 
 // Sizes without a 32-bit image: no store, and the pin says why it refuses.

@@ -229,6 +229,20 @@ TEST_F(ConnectionTest, ConnectingAndDisconnectingRefusedWhileNotStopped) {
     EXPECT_EQ(m_pStream->Disconnect(), S_OK);
 }
 
+// A decommit that fails is reported, but the worker is stopped and joined all
+// the same: a pin left with a running worker would be destroyed under it.
+TEST_F(ConnectionTest, FailedDecommitStillStopsTheWorker) {
+    ASSERT_EQ(m_pStream->Connect(m_pPeer, nullptr), S_OK);
+    IBaseFilter* f = m_pSource->Filter();
+    ASSERT_EQ(f->Run(0), S_OK);
+    ASSERT_TRUE(m_pStream->ThreadExists());
+    m_pOwnAllocator->m_hrDecommit = E_UNEXPECTED;
+    EXPECT_EQ(f->Stop(), E_UNEXPECTED);
+    EXPECT_FALSE(m_pStream->ThreadExists());
+    EXPECT_EQ(m_pStream->m_cThreadDestroys.load(), 1);
+    m_pOwnAllocator->m_hrDecommit = S_OK;
+}
+
 // A Pause that fails after the commit leaves the filter stopped with its
 // allocator committed; a filter released like that must still decommit it, or
 // a real allocator keeps itself (and its buffers) alive for ever.

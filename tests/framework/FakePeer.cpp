@@ -22,7 +22,7 @@ STDMETHODIMP CFakeAllocator::Commit() {
 
 STDMETHODIMP CFakeAllocator::Decommit() {
     m_cDecommit++;
-    return S_OK;
+    return m_hrDecommit;
 }
 
 STDMETHODIMP CFakeAllocator::GetBuffer(IMediaSample**, REFERENCE_TIME*, REFERENCE_TIME*, DWORD) {

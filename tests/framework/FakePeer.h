@@ -17,6 +17,7 @@ class CFakeAllocator final : public CFakeUnknown<ComInterface<IMemAllocator, IID
 public:
     CFakeAllocator() = default;
     HRESULT m_hrSetProperties = S_OK;
+    HRESULT m_hrDecommit = S_OK;
     ALLOCATOR_PROPERTIES m_request{};
     int m_cSetProperties = 0;
     int m_cCommit = 0;

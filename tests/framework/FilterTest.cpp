@@ -2,6 +2,7 @@
 // enumerators, on the counter source without a peer.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "CounterSource.h"
@@ -40,12 +41,19 @@ public:
     }
 };
 
-// Lives on the stack.
+// Lives on the stack. GetTime may run a test's action first (taking the
+// clock away, say) and records the count it then sees.
 class CFakeClock final : public CFakeUnknown<ComInterface<IReferenceClock, IID_IReferenceClock>> {
 public:
     CFakeClock() : CFakeUnknown(FakeLife::Held) {}
     REFERENCE_TIME m_now = 0;
+    std::function<void()> m_onGetTime;
+    LONG m_cRefInGetTime = 0;
     STDMETHODIMP GetTime(REFERENCE_TIME* p) override {
+        if (m_onGetTime) {
+            m_onGetTime();
+        }
+        m_cRefInGetTime = RefCount();
         *p = m_now;
         return S_OK;
     }
@@ -190,6 +198,20 @@ TEST_F(FilterTest, ClockIsCountedAndGivesStreamTime) {
     EXPECT_EQ(clock.RefCount(), 1);
     EXPECT_EQ(f->GetSyncSource(&pGot), S_OK);
     EXPECT_EQ(pGot, nullptr);
+}
+
+// A clock taken away while a worker reads the stream time stays alive until
+// that read ends: the reader counts it for the read.
+TEST_F(FilterTest, ClockTakenAwayDuringAReadOutlivesTheRead) {
+    IBaseFilter* f = m_pSource->Filter();
+    CFakeClock clock;
+    ASSERT_EQ(f->SetSyncSource(&clock), S_OK);
+    clock.m_onGetTime = [f] { f->SetSyncSource(nullptr); };
+    REFERENCE_TIME rt = 0;
+    EXPECT_EQ(m_pSource->StreamTime(rt), S_OK);
+    EXPECT_EQ(clock.m_cRefInGetTime, 2);  // the test's and the reader's
+    EXPECT_EQ(clock.RefCount(), 1);
+    EXPECT_EQ(m_pSource->StreamTime(rt), VFW_E_NO_CLOCK);
 }
 
 TEST_F(FilterTest, PinEnumeratorPositionsSkipCloneAndReset) {

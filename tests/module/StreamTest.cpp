@@ -3,19 +3,17 @@
 // stops, that the module can be unloaded after every use, and every reason a
 // camera can give as a host reads it through the status interface.
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "module/SlotClasses.h"
 #include "platform/ComRef.h"
+#include "tests/HangGuard.h"
 #include "tests/fixtures/FixtureProcess.h"
 #include "tests/module/ModuleTestSupport.h"
 #include "tests/module/StreamGraph.h"
@@ -45,36 +43,6 @@ Bgr PixelAt(const std::vector<BYTE>& frame, LONG x, LONG y) {
 
 bool Near(int value, int target) { return value >= target - 60 && value <= target + 60; }
 bool IsColour(Bgr p, int r, int g, int b) { return Near(p.r, r) && Near(p.g, g) && Near(p.b, b); }
-
-// A graph that deadlocks would hold the whole suite until its time-out; this
-// ends the process with a message instead, once the test overstays.
-class CHangGuard {
-public:
-    explicit CHangGuard(DWORD dwLimitMs) : m_thread([this, dwLimitMs] {
-        std::unique_lock<std::mutex> hold(m_lock);
-        if (!m_done.wait_for(hold, std::chrono::milliseconds(dwLimitMs), [this] { return m_bFinished; })) {
-            const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-            std::fprintf(stderr, "%s hangs (over %lu ms): a graph or filter deadlocked\n", test ? test->name() : "test",
-                         static_cast<unsigned long>(dwLimitMs));
-            std::fflush(stderr);
-            std::_Exit(1);
-        }
-    }) {}
-    ~CHangGuard() {
-        {
-            std::lock_guard<std::mutex> hold(m_lock);
-            m_bFinished = true;
-        }
-        m_done.notify_all();
-        m_thread.join();
-    }
-
-private:
-    std::mutex m_lock;
-    std::condition_variable m_done;
-    bool m_bFinished = false;
-    std::thread m_thread;  // last: it uses the members above
-};
 
 // What a client reads through the status interface of a filter or pin.
 HRESULT ReadStatus(IUnknown* pObject, OCULO_STATUS* pStatus) {

@@ -4,11 +4,14 @@
 //   oculo-config set N key=value ...  store values (all checked first)
 //   oculo-config clear N              remove the slot's key
 //   oculo-config check N              exit status 0 when the slot is usable
-//   oculo-config register [--module PATH]...   what regsvr32 does: the usable
-//   oculo-config unregister [--module PATH]... slots become capture devices,
-//                                              or every slot's entries go;
-//                                              a module of the other bitness
-//                                              goes through its regsvr32
+//   oculo-config register [--module PATH]...   what regsvr32 does, for every
+//   oculo-config unregister [--module PATH]... installed module (both
+//                                              bitnesses'), or the ones named:
+//                                              the devices become exactly the
+//                                              usable slots, or every slot's
+//                                              entries go; a module of the
+//                                              other bitness goes through its
+//                                              regsvr32
 //   oculo-config devices              the video-input devices a host lists
 //   oculo-config export FILE          all slots as a regedit file
 //   oculo-config import FILE          slots from such a file (all checked first)
@@ -42,6 +45,12 @@ const int kExitUsage = 2;
 const int kExitUnusable = 3;
 const int kExitNoModule = 4;
 
+std::string ModuleList() {
+    std::string list;
+    for (const std::string& module : InstalledModules()) list += (list.empty() ? "" : " and ") + module;
+    return list;
+}
+
 int Usage() {
     std::fprintf(stderr,
                  "usage: oculo-config list\n"
@@ -56,8 +65,8 @@ int Usage() {
                  "       oculo-config import FILE\n"
                  "N is a slot from 0 to 9; keys: %s\n"
                  "set, clear, import, export: --view 32|64 uses one registry view of a 64-bit system only\n"
-                 "The module is %s unless --module or OCULO_MODULE names another.\n",
-                 SettingNames(), DefaultModulePath().c_str());
+                 "register and unregister act on %s unless --module or OCULO_MODULE names one\n",
+                 SettingNames(), ModuleList().c_str());
     return kExitUsage;
 }
 
@@ -300,45 +309,24 @@ int Devices() {
     return kExitOk;
 }
 
-// Registers (or unregisters) each module: one of this program's bitness
-// in-process, as regsvr32 does; one of the other bitness through that
-// bitness's regsvr32.
+// Registers (or unregisters) the named modules, or every installed one: both
+// bitnesses' in the setup's folders or the .zip's, wherever this program
+// runs from.
 int Register(bool bRegister, int argc, char** argv) {
     std::vector<std::string> modules;
     for (int i = 2; i < argc; i += 2) {
         if (std::string(argv[i]) != "--module" || i + 1 >= argc) return Usage();
         modules.push_back(argv[i + 1]);
     }
-    if (modules.empty()) modules.push_back(DefaultModulePath());
+    if (modules.empty()) modules = InstalledModules();
     CComScope com;
-    const char* entry = bRegister ? "DllRegisterServer" : "DllUnregisterServer";
-    for (const std::string& modulePath : modules) {
-        std::string error;
-        const int bitness = ModuleBitness(modulePath, &error);
-        if (bitness == 0) {
-            std::fprintf(stderr, "oculo-config: %s; nothing %s\n", error.c_str(),
-                         bRegister ? "registered" : "unregistered");
-            return kExitNoModule;
-        }
-        if (bitness != OwnBitness()) {
-            if (!RunSystemRegistrar(bitness, modulePath, bRegister, &error)) {
-                std::fprintf(stderr, "oculo-config: %s\n", error.c_str());
-                return kExitNoModule;
-            }
-            std::printf("%s: %s (%d-bit, by regsvr32) done\n", entry, modulePath.c_str(), bitness);
-            continue;
-        }
-        HRESULT hr = E_FAIL;
-        if (!CallModuleEntry(modulePath, entry, &hr, &error)) {
-            std::fprintf(stderr, "oculo-config: %s\n", error.c_str());
-            return kExitNoModule;
-        }
-        if (FAILED(hr)) {
-            std::fprintf(stderr, "oculo-config: %s in %s failed: %s\n", entry, modulePath.c_str(),
-                         ResultText(hr).c_str());
-            return kExitRegistry;
-        }
-        std::printf("%s: %s %s\n", entry, modulePath.c_str(), ResultText(hr).c_str());
+    std::vector<std::string> lines;
+    std::string error;
+    const RegistrationResult result = RegisterModules(modules, bRegister, &lines, &error);
+    for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+    if (result != RegistrationResult::kDone) {
+        std::fprintf(stderr, "oculo-config: %s\n", error.c_str());
+        return result == RegistrationResult::kNoModule ? kExitNoModule : kExitRegistry;
     }
     return bRegister ? Devices() : kExitOk;
 }

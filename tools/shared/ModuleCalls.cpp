@@ -42,6 +42,32 @@ std::string Directory(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    }
+    return text;
+}
+
+// One entry point of one module: its line, or *error when it fails.
+RegistrationResult CallEntry(const std::string& modulePath, int bitness, bool bRegister, std::string* line,
+                             std::string* error) {
+    const char* entry = bRegister ? "DllRegisterServer" : "DllUnregisterServer";
+    if (bitness != OwnBitness()) {
+        if (!RunSystemRegistrar(bitness, modulePath, bRegister, error)) return RegistrationResult::kNoModule;
+        *line = std::string(entry) + ": " + modulePath + " (" + std::to_string(bitness) + "-bit, by regsvr32) done";
+        return RegistrationResult::kDone;
+    }
+    HRESULT hr = E_FAIL;
+    if (!CallModuleEntry(modulePath, entry, &hr, error)) return RegistrationResult::kNoModule;
+    if (FAILED(hr)) {
+        *error = std::string(entry) + " in " + modulePath + " failed: " + ResultText(hr);
+        return RegistrationResult::kFailed;
+    }
+    *line = std::string(entry) + ": " + modulePath + " " + ResultText(hr);
+    return RegistrationResult::kDone;
+}
+
 }  // namespace
 
 std::string DefaultModulePath() {
@@ -71,6 +97,47 @@ bool CallModuleEntry(const std::string& modulePath, const char* entry, HRESULT* 
     *result = call();
     FreeLibrary(module);
     return true;
+}
+
+std::string OtherBitnessModulePath(const std::string& modulePath) {
+    const size_t file = modulePath.find_last_of("/\\");
+    if (file == std::string::npos || file == 0) return std::string();
+    const size_t parent = modulePath.find_last_of("/\\", file - 1);
+    const size_t folder = parent == std::string::npos ? 0 : parent + 1;
+    const std::string name = Lower(modulePath.substr(folder, file - folder));
+    const char* other = name == "x64" ? "x86" : name == "x86" ? "x64" : nullptr;
+    if (other == nullptr) return std::string();
+    return modulePath.substr(0, folder) + other + modulePath.substr(file);
+}
+
+std::vector<std::string> InstalledModules() {
+    const char* configured = std::getenv("OCULO_MODULE");
+    if (configured != nullptr && configured[0] != 0) return {configured};
+    std::vector<std::string> modules{DefaultModulePath()};
+    const std::string other = OtherBitnessModulePath(modules[0]);
+    std::string error;
+    const int bitness = other.empty() ? 0 : ModuleBitness(other, &error);
+    if (bitness != 0 && SystemRunsBitness(bitness)) modules.push_back(other);
+    return modules;
+}
+
+RegistrationResult RegisterModules(const std::vector<std::string>& modules, bool bRegister,
+                                   std::vector<std::string>* lines, std::string* error) {
+    for (const std::string& modulePath : modules) {
+        const int bitness = ModuleBitness(modulePath, error);
+        if (bitness == 0) {
+            *error += bRegister ? "; not registered" : "; not unregistered";
+            return RegistrationResult::kNoModule;
+        }
+        std::string line;
+        RegistrationResult result = CallEntry(modulePath, bitness, false, &line, error);
+        if (result == RegistrationResult::kDone && bRegister) {
+            result = CallEntry(modulePath, bitness, true, &line, error);
+        }
+        if (result != RegistrationResult::kDone) return result;
+        lines->push_back(line);
+    }
+    return RegistrationResult::kDone;
 }
 
 int ModuleBitness(const std::string& modulePath, std::string* error) {

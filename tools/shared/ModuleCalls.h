@@ -1,9 +1,11 @@
-// What regsvr32 does, for oculo-config: load the module by path, call one of
-// its entry points, unload it; and the result codes those calls give, in
-// words. Stateless; any thread that has initialised COM.
+// What regsvr32 does, for oculo-config and Oculo Settings: load the module by
+// path, call one of its entry points, unload it; the modules a registration
+// acts on; and the result codes those calls give, in words. Stateless; any
+// thread that has initialised COM.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -22,6 +24,34 @@ std::string ResultText(HRESULT result);
 int ModuleBitness(const std::string& modulePath, std::string* error);
 // This program's bitness.
 inline int OwnBitness() { return int(sizeof(void*) * 8); }
+// Whether this system can load modules of that bitness (System*.cpp).
+bool SystemRunsBitness(int bitness);
+
+// The module of the other bitness in an installed layout, where each
+// bitness has a folder of its own side by side: "...\x64\Oculo.ax" gives
+// "...\x86\Oculo.ax" and the other way round; empty for a module in a
+// folder named neither.
+std::string OtherBitnessModulePath(const std::string& modulePath);
+// The modules a registration acts on when none is named: $OCULO_MODULE
+// alone when set; else the module beside this program and, in an installed
+// layout (the setup's folders or the .zip's), the other bitness's module
+// when it is there and this system can load it.
+std::vector<std::string> InstalledModules();
+
+enum class RegistrationResult {
+    kDone,
+    kNoModule,  // a module is missing or cannot be loaded
+    kFailed,    // a module's entry point (or its regsvr32) reported a failure
+};
+// Registers (or unregisters) each module in turn: one of this program's
+// bitness in-process, as regsvr32 does; one of the other bitness through
+// that bitness's regsvr32. Registering unregisters first, because a module
+// registers the usable slots only and leaves a slot that is no longer usable
+// listed: after it the devices are exactly the usable slots, under their
+// current names. One line per module done goes to *lines; at the first
+// failure it stops, with *error in words.
+RegistrationResult RegisterModules(const std::vector<std::string>& modules, bool bRegister,
+                                   std::vector<std::string>* lines, std::string* error);
 // Has the system's registrar of that bitness (regsvr32 /s, /u to
 // unregister) register the module; false with *error when it cannot run or
 // reports a failure. Bounded by a minute.

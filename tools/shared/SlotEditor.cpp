@@ -29,8 +29,8 @@ const SettingRule kRules[] = {
     {"url", L"url", SettingKind::kText, kMinUrlChars, kMaxUrlChars},
     {"name", L"name", SettingKind::kText, 1, kMaxNameChars},
     {"fps", L"fps", SettingKind::kFps, 0, 0},
-    {"w", L"w", SettingKind::kDword, 1, kMaxPictureSide},
-    {"h", L"h", SettingKind::kDword, 1, kMaxPictureSide},
+    {"w", L"w", SettingKind::kDword, 1, kMaxSlotSide},
+    {"h", L"h", SettingKind::kDword, 1, kMaxSlotSide},
     {"crop_l", L"crop_l", SettingKind::kDword, kLongMin, kLongMax},
     {"crop_t", L"crop_t", SettingKind::kDword, kLongMin, kLongMax},
     {"crop_r", L"crop_r", SettingKind::kDword, kLongMin, kLongMax},
@@ -74,6 +74,13 @@ bool ParseDecimal(const char* text, double* value) {
     char* end = nullptr;
     *value = std::strtod(text, &end);
     return errno == 0 && end != nullptr && *end == 0 && std::isfinite(*value);
+}
+
+// Wide text as a message may quote it: ASCII as is, anything else as '?'.
+std::string Quotable(const std::wstring& text) {
+    std::string narrow;
+    for (wchar_t c : text) narrow += (c >= 0x20 && c < 0x7F) ? char(c) : '?';
+    return narrow;
 }
 
 std::string Range(long long minimum, long long maximum) {
@@ -159,6 +166,24 @@ bool ParseSetting(const char* assignment, SlotSetting* setting, std::string* err
     return false;
 }
 
+bool ParseSettingText(const char* key, const std::wstring& value, SlotSetting* setting, std::string* error) {
+    const SettingRule* rule = FindRule(key, std::strlen(key));
+    if (rule == nullptr) {
+        *error = std::string("unknown key '") + key + "' (keys: " + SettingNames() + ")";
+        return false;
+    }
+    *setting = SlotSetting();
+    setting->valueName = rule->valueName;
+    setting->kind = rule->kind;
+    if (rule->kind == SettingKind::kText) {
+        setting->text = value;
+        return CheckTextLength(*rule, setting, error);
+    }
+    const std::string number = Quotable(value);
+    return rule->kind == SettingKind::kDword ? ParseNumber(*rule, number.c_str(), setting, error)
+                                             : ParseFps(number.c_str(), setting, error);
+}
+
 bool ParseStoredSetting(const std::wstring& name, bool bText, const std::wstring& text, DWORD number,
                         SlotSetting* setting, std::string* error) {
     std::string narrowName;
@@ -183,9 +208,7 @@ bool ParseStoredSetting(const std::wstring& name, bool bText, const std::wstring
     if (rule->kind == SettingKind::kDword) {
         return ParseNumber(*rule, std::to_string(static_cast<LONG>(number)).c_str(), setting, error);
     }
-    std::string fps;
-    for (wchar_t c : text) fps += (c > 0x20 && c < 0x7F) ? char(c) : '?';
-    return ParseFps(fps.c_str(), setting, error);
+    return ParseFps(Quotable(text).c_str(), setting, error);
 }
 
 LONG WriteSetting(DWORD slot, const SlotSetting& setting) {

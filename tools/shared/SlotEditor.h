@@ -16,7 +16,7 @@
 // the slot table keeps 255 characters of a name, the reader 1023 of an address.
 const DWORD kMaxNameChars = 255;
 const DWORD kMinUrlChars = 6;
-const LONG kMaxPictureSide = 16384;
+const LONG kMaxSlotSide = 16384;
 const double kMinFps = 0.01;
 const double kMaxFps = 1000.0;
 
@@ -36,6 +36,10 @@ bool ParseSlotIndex(const char* text, DWORD* slot);
 // Parses and checks "key=value" (key names in any case). On false, *error
 // says what is wrong in words a user can act on.
 bool ParseSetting(const char* assignment, SlotSetting* setting, std::string* error);
+// The same checks for a value as a window holds it: `key` is a name `set`
+// takes, the value wide text, so that a name in any language keeps every
+// character whatever this system's code page.
+bool ParseSettingText(const char* key, const std::wstring& value, SlotSetting* setting, std::string* error);
 // The same checks for a value read from a stored form (a .reg file): its
 // name, whether it is text (else a DWORD), and its data.
 bool ParseStoredSetting(const std::wstring& name, bool bText, const std::wstring& text, DWORD number,

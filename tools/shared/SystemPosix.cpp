@@ -8,6 +8,9 @@ std::vector<RegistryView> SettingsViews() { return {RegistryView{0, ""}}; }
 
 void QuietSystemErrors() {}
 
+// Modules are loaded into this program or its like: of its own bitness only.
+bool SystemRunsBitness(int bitness) { return bitness == OwnBitness(); }
+
 // The stand-in's enumerator reads the registry entries.
 HRESULT ListVideoInputDevices(std::vector<CaptureDevice>* devices) { return ListRegisteredVideoInputs(0, devices); }
 

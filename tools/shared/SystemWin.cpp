@@ -25,6 +25,8 @@ std::vector<RegistryView> SettingsViews() {
     return {RegistryView{KEY_WOW64_64KEY, "64-bit"}, RegistryView{KEY_WOW64_32KEY, "32-bit"}};
 }
 
+bool SystemRunsBitness(int bitness) { return bitness == 32 || (bitness == 64 && Is64BitSystem()); }
+
 void QuietSystemErrors() {
     // A module that cannot load is reported in words, never by a dialog box
     // that waits for a click (an installer runs the tools unattended).

@@ -1,0 +1,291 @@
+// Oculo Settings driven as a person (or an accessibility tool) would, under
+// Wine on a virtual display, from an installed layout (x64\ and x86\ side by
+// side, as the setup program leaves them; settings_gui_test.sh stages it):
+// a refused value is shown and nothing is written; a loopback camera with a
+// login is filled in and Test shows its picture upright, and "Streaming"; a
+// wrong password shows the login reason; Save writes both registry views and
+// the tools of both bitnesses list the device; Clear and Save remove it.
+// The cases run in order on one window. Screenshots go to $OCULO_SCREENSHOTS.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "tests/fixtures/FixtureProcess.h"
+#include "tests/gui/WindowDriver.h"
+#include "tools/oculo-settings/SettingsIds.h"
+#include "tools/shared/ConsoleText.h"
+
+namespace {
+
+const int kSlot = 8;
+const WCHAR kSlotKey[] = L"SOFTWARE\\TALVO\\Oculo\\08";
+// A name in any language (in scripts the prefix's fonts draw).
+const std::wstring kName = L"Oculo GUI Cam\u00e9ra \u03a9\u03bc\u03ad\u03b3\u03b1 \u041a\u0430\u043c\u0435\u0440\u0430";
+const char* const kUser = "viewer";
+const char* const kPassword = "p@ss w";  // composed into the address encoded
+// Generous: Wine, a busy machine and a camera's first picture.
+const DWORD kWindowMs = 30000;
+const DWORD kCameraMs = 30000;
+const DWORD kSaveMs = 120000;
+// Closing the dialog stops its camera: the reader's stop bound, and Wine's.
+const DWORD kCloseMs = 3000;
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
+
+// A value of the slot's key in one registry view; empty when missing.
+std::wstring StoredText(REGSAM view, const WCHAR* name) {
+    WCHAR text[2048] = {};
+    DWORD bytes = sizeof(text) - sizeof(WCHAR);
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSlotKey, 0, KEY_READ | view, &key) != ERROR_SUCCESS) return L"";
+    RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &bytes);
+    RegCloseKey(key);
+    return text;
+}
+bool SlotStored(REGSAM view) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSlotKey, 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// A tool's output (stdout and stderr), run to its end (at most a minute).
+std::string RunTool(const std::string& exe, const std::string& arguments) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string outPath = std::string(temp) + "oculo-gui-tool.txt";
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    const HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = out;
+    PROCESS_INFORMATION process = {};
+    std::string command = "\"" + exe + "\" " + arguments;
+    const bool bStarted = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                         nullptr, nullptr, &startup, &process);
+    CloseHandle(out);
+    if (!bStarted) return "cannot run " + exe;
+    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    std::ifstream in(outPath, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class SettingsWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_stage = Env("OCULO_SETTINGS_STAGE");
+        s_own = Env("OCULO_SETTINGS_OWN");
+        s_screenshots = Env("OCULO_SCREENSHOTS");
+        ASSERT_FALSE(s_stage.empty() || s_own.empty()) << "run through tests/gui/settings_gui_test.sh";
+        // The slot starts empty in both views.
+        for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kSlotKey, view, 0);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof(startup);
+        const std::string exe = s_stage + "\\" + s_own + "\\oculo-settings.exe";
+        std::string command = "\"" + exe + "\"";
+        ASSERT_TRUE(CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                   &s_process))
+            << exe;
+        ASSERT_TRUE(WaitUntil([] { return (s_main = FindDialog(s_process.dwProcessId, nullptr, L"Oculo Settings")); },
+                              kWindowMs));
+    }
+    static void TearDownTestSuite() {
+        if (s_process.hProcess == nullptr) return;
+        if (s_main) {
+            PressButton(s_main, IDCANCEL);
+            // Changes left by a failed case: not saved.
+            WaitUntil(
+                [] {
+                    const HWND question = FindDialog(s_process.dwProcessId, s_main, L"Oculo Settings");
+                    if (question) PressButton(question, IDNO);
+                    return WaitForSingleObject(s_process.hProcess, 0) == WAIT_OBJECT_0;
+                },
+                kWindowMs);
+        }
+        if (WaitForSingleObject(s_process.hProcess, 0) != WAIT_OBJECT_0) {
+            ADD_FAILURE() << "Oculo Settings did not close";
+            TerminateProcess(s_process.hProcess, 1);
+        }
+        CloseHandle(s_process.hThread);
+        CloseHandle(s_process.hProcess);
+        s_process = PROCESS_INFORMATION();
+        s_camera.Kill();
+        // Nothing stays registered from the staged folders, which go next.
+        RunTool(s_stage + "\\" + s_own + "\\oculo-config.exe", "unregister");
+    }
+
+    static HWND List() { return GetDlgItem(s_main, IDC_SLOT_LIST); }
+    // Opens the slot's edit dialog with Edit.
+    static HWND OpenSlot() {
+        EXPECT_TRUE(SelectListRow(List(), kSlot));
+        PressButton(s_main, IDC_EDIT_SLOT);
+        HWND dialog = nullptr;
+        EXPECT_TRUE(WaitUntil([&] { return (dialog = FindDialog(s_process.dwProcessId, s_main, L"slot 8")); },
+                              kWindowMs));
+        return dialog;
+    }
+    static void Screenshot(HWND window, const char* name) {
+        ScreenPicture picture;
+        if (s_screenshots.empty() || !CaptureWindow(window, &picture)) return;
+        SavePng(picture, s_screenshots + "\\" + name);
+    }
+    static std::wstring CameraAddress() { return L"http://127.0.0.1:" + std::to_wstring(s_camera.Port()) + L"/"; }
+    // What the preview shows at the four quadrants' middles, as 0xRRGGBB
+    // rounded to full or no colour per channel.
+    static bool PreviewIsTheCameraUpright(HWND dialog) {
+        ScreenPicture picture;
+        if (!CaptureWindow(GetDlgItem(dialog, IDC_PREVIEW), &picture)) return false;
+        auto colour = [&](int qx, int qy) {
+            const DWORD c = picture.At(picture.width * qx / 4, picture.height * qy / 4);
+            DWORD rounded = 0;
+            for (int shift : {16, 8, 0}) {
+                const DWORD channel = (c >> shift) & 0xFF;
+                if (channel > 60 && channel < 190) return DWORD(0x808080);  // neither: not the camera's
+                rounded |= (channel >= 190 ? 0xFFu : 0u) << shift;
+            }
+            return rounded;
+        };
+        return colour(1, 1) == 0xFF0000 && colour(3, 1) == 0x00FF00 && colour(1, 3) == 0x0000FF &&
+               colour(3, 3) == 0xFFFFFF;
+    }
+    static bool Saved() { return Contains(ControlText(s_main, IDC_MESSAGE), L"Saved"); }
+    static bool Listed(const std::string& bits) {
+        const std::string out = RunTool(s_stage + "\\" + bits + "\\oculo-config.exe", "devices");
+        return out.find("Oculo GUI") != std::string::npos;
+    }
+    static std::vector<std::string> Bitnesses() {
+        std::vector<std::string> present;
+        for (const char* bits : {"x64", "x86"}) {
+            if (GetFileAttributesA((s_stage + "\\" + bits + "\\oculo-config.exe").c_str()) != INVALID_FILE_ATTRIBUTES) {
+                present.push_back(bits);
+            }
+        }
+        return present;
+    }
+
+    static std::string s_stage;
+    static std::string s_own;
+    static std::string s_screenshots;
+    static PROCESS_INFORMATION s_process;
+    static HWND s_main;
+    static CFixtureProcess s_camera;
+    static HWND s_edit;
+};
+
+std::string SettingsWindow::s_stage;
+std::string SettingsWindow::s_own;
+std::string SettingsWindow::s_screenshots;
+PROCESS_INFORMATION SettingsWindow::s_process;
+HWND SettingsWindow::s_main = nullptr;
+CFixtureProcess SettingsWindow::s_camera;
+HWND SettingsWindow::s_edit = nullptr;
+
+}  // namespace
+
+TEST_F(SettingsWindow, RefusedValuesAreShownBesideTheirFieldsAndNothingIsWritten) {
+    const HWND dialog = OpenSlot();
+    ASSERT_TRUE(dialog);
+    SetControlText(dialog, IDC_NAME, kName);
+    SetControlText(dialog, IDC_ADDRESS, L"http://" + std::wstring(1093, L'a'));  // 1100 characters
+    SetControlText(dialog, IDC_PICTURE_SIZE, L"0x480");
+    PressButton(dialog, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return !ControlText(dialog, IDC_PICTURE_SIZE_ERROR).empty(); }, kWindowMs));
+    EXPECT_TRUE(Contains(ControlText(dialog, IDC_ADDRESS_ERROR), L"6 to 1023 characters (it has 1100)"))
+        << ToNarrow(ControlText(dialog, IDC_ADDRESS_ERROR).c_str());
+    EXPECT_EQ(ControlText(dialog, IDC_PICTURE_SIZE_ERROR), L"w must be 1 to 16384 (not 0)");
+    EXPECT_TRUE(ControlText(dialog, IDC_NAME_ERROR).empty());
+    Screenshot(dialog, "settings-refused-values.png");
+    EXPECT_TRUE(IsWindow(dialog)) << "OK closed the dialog with a refused value";
+
+    PressButton(dialog, IDCANCEL);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kWindowMs));
+    EXPECT_FALSE(SlotStored(KEY_WOW64_64KEY) || SlotStored(KEY_WOW64_32KEY));
+    EXPECT_EQ(ListCell(List(), kSlot, 5), L"empty");
+}
+
+TEST_F(SettingsWindow, TestShowsTheCamerasPictureUprightAndItsState) {
+    ASSERT_TRUE(s_camera.Start(MjpegServerCommand({"--user", kUser, "--password", kPassword})));
+    s_edit = OpenSlot();
+    ASSERT_TRUE(s_edit);
+    SetControlText(s_edit, IDC_NAME, kName);
+    SetControlText(s_edit, IDC_ADDRESS, CameraAddress());
+    SetControlText(s_edit, IDC_USER, ToWide(kUser));
+    SetControlText(s_edit, IDC_PASSWORD, ToWide(kPassword));
+    SetControlText(s_edit, IDC_PICTURE_SIZE, L"320x240");
+    SetControlText(s_edit, IDC_FPS, L"15");
+    PressButton(s_edit, IDC_TEST);
+    EXPECT_TRUE(WaitUntil([] { return Contains(ControlText(s_edit, IDC_CAMERA_STATUS), L"Streaming"); }, kCameraMs))
+        << ToNarrow(ControlText(s_edit, IDC_CAMERA_STATUS).c_str());
+    EXPECT_TRUE(WaitUntil([] { return PreviewIsTheCameraUpright(s_edit); }, kCameraMs));
+    EXPECT_EQ(ControlText(s_edit, IDC_TEST), L"Sto&p test");
+    Screenshot(s_edit, "settings-edit-test.png");
+}
+
+TEST_F(SettingsWindow, AWrongPasswordShowsTheLoginReason) {
+    ASSERT_TRUE(s_edit);
+    PressButton(s_edit, IDC_TEST);  // stops the test
+    ASSERT_TRUE(WaitUntil([] { return ControlText(s_edit, IDC_TEST) == L"&Test"; }, kWindowMs));
+    SetControlText(s_edit, IDC_PASSWORD, L"wrong");
+    PressButton(s_edit, IDC_TEST);
+    EXPECT_TRUE(WaitUntil([] { return Contains(ControlText(s_edit, IDC_CAMERA_STATUS), L"Login refused"); },
+                          kCameraMs))
+        << ToNarrow(ControlText(s_edit, IDC_CAMERA_STATUS).c_str());
+    EXPECT_TRUE(Contains(ControlText(s_edit, IDC_CAMERA_STATUS), L"401"));
+    EXPECT_FALSE(PreviewIsTheCameraUpright(s_edit)) << "an earlier test's picture";
+    Screenshot(s_edit, "settings-login-refused.png");
+
+    // The right password, streaming again; OK closes the dialog and its
+    // camera within the stop bound.
+    SetControlText(s_edit, IDC_PASSWORD, ToWide(kPassword));
+    PressButton(s_edit, IDC_TEST);
+    ASSERT_TRUE(WaitUntil([] { return ControlText(s_edit, IDC_TEST) == L"&Test"; }, kWindowMs));
+    PressButton(s_edit, IDC_TEST);
+    EXPECT_TRUE(WaitUntil([] { return PreviewIsTheCameraUpright(s_edit); }, kCameraMs));
+    const DWORD since = GetTickCount();
+    PressButton(s_edit, IDOK);
+    EXPECT_TRUE(WaitUntil([] { return !IsWindow(s_edit); }, kWindowMs));
+    EXPECT_LT(GetTickCount() - since, kCloseMs);
+}
+
+TEST_F(SettingsWindow, SaveWritesBothViewsAndBothBitnessesListTheDevice) {
+    EXPECT_EQ(ListCell(List(), kSlot, 1), kName);
+    const std::wstring address = CameraAddress();
+    EXPECT_EQ(ListCell(List(), kSlot, 2), L"http://viewer:***@" + address.substr(7));
+    EXPECT_EQ(ListCell(List(), kSlot, 5), L"usable (not saved)");
+    EXPECT_FALSE(SlotStored(KEY_WOW64_64KEY) || SlotStored(KEY_WOW64_32KEY)) << "written before Save";
+
+    PressButton(s_main, IDC_SAVE);
+    ASSERT_TRUE(WaitUntil(Saved, kSaveMs)) << ToNarrow(ControlText(s_main, IDC_MESSAGE).c_str());
+    EXPECT_EQ(ListCell(List(), kSlot, 5), L"usable");
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+        EXPECT_EQ(StoredText(view, L"name"), kName);
+        EXPECT_EQ(StoredText(view, L"url"), L"http://viewer:p%40ss%20w@" + address.substr(7));
+    }
+    for (const std::string& bits : Bitnesses()) EXPECT_TRUE(Listed(bits)) << bits << "'s oculo-config devices";
+    Screenshot(s_main, "settings-list.png");
+}
+
+TEST_F(SettingsWindow, ClearAndSaveRemoveTheSlotAndItsDevice) {
+    ASSERT_TRUE(SelectListRow(List(), kSlot));
+    PressButton(s_main, IDC_CLEAR_SLOT);
+    ASSERT_TRUE(WaitUntil([] { return ListCell(List(), kSlot, 5) == L"empty (not saved)"; }, kWindowMs));
+    PressButton(s_main, IDC_SAVE);
+    ASSERT_TRUE(WaitUntil(Saved, kSaveMs)) << ToNarrow(ControlText(s_main, IDC_MESSAGE).c_str());
+    EXPECT_FALSE(SlotStored(KEY_WOW64_64KEY) || SlotStored(KEY_WOW64_32KEY));
+    for (const std::string& bits : Bitnesses()) EXPECT_FALSE(Listed(bits)) << bits << "'s oculo-config devices";
+    EXPECT_EQ(Bitnesses().size(), 2u) << "build both Windows presets to check both bitnesses' device lists";
+}

@@ -1,0 +1,101 @@
+// A slot as Oculo Settings holds it, the texts of its edit dialog and its row
+// in the list. The dialog's fields are checked with the rules and messages of
+// `oculo-config set` (tools/shared/SlotEditor.h); the address is composed
+// from the address field and the login fields. Plain functions on values, so
+// that what the window does is tested without windows; any thread.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "module/SlotClasses.h"
+#include "tools/shared/SlotEditor.h"
+
+// What a slot holds, with the module's defaults for what is missing.
+struct SlotValues {
+    bool bStored = false;  // the slot has settings; false: an empty slot
+    LONG enable = 0;
+    std::wstring url;
+    std::wstring name;
+    float fps = 25.0f;
+    LONG w = 640;
+    LONG h = 480;
+    LONG crop_l = 0;
+    LONG crop_t = 0;
+    LONG crop_r = 0;
+    LONG crop_b = 0;
+    LONG tShift = 0;
+    LONG status = 1;  // the status card: on unless 0
+    bool operator==(const SlotValues& other) const;
+    bool operator!=(const SlotValues& other) const { return !(*this == other); }
+};
+
+// The slot as the module reads it, in this program's registry view.
+SlotValues LoadSlotValues(DWORD slot);
+// Why the module would not offer the slot as a device (UnusableReason's
+// words); empty when it would.
+std::string SlotUnusableReason(const SlotValues& values);
+
+// The edit dialog's texts. The address field holds the address without its
+// login, which has fields of its own.
+struct SlotForm {
+    std::wstring name;
+    std::wstring address;
+    std::wstring user;
+    std::wstring password;
+    std::wstring size;  // "1280x720"
+    std::wstring fps;
+    std::wstring cropLeft;
+    std::wstring cropTop;
+    std::wstring cropRight;
+    std::wstring cropBottom;
+    std::wstring shift;
+    bool bEnabled = true;
+    bool bStatusCard = true;
+};
+
+// Why a field's text is refused, beside each field; empty: accepted.
+struct SlotFormErrors {
+    std::string name;
+    std::string address;
+    std::string login;
+    std::string size;
+    std::string fps;
+    std::string crop;
+    std::string shift;
+    bool Any() const;
+};
+
+// The sizes the size field offers, most common first.
+const std::vector<std::wstring>& CommonPictureSizes();
+
+// The dialog's texts for a slot; an empty slot gets a new camera's: enabled,
+// the module's size and frame rate, no name and no address.
+SlotForm FormFromValues(const SlotValues& values);
+// Moves a login typed or pasted into the address field into the login
+// fields; false when the address carries none.
+bool MoveLoginToFields(SlotForm* form);
+// Checks every field. On true, *values is what the slot then holds and
+// *settings what Save writes for it; on false, *errors says why beside each
+// refused field and the rest is unchanged. `before` is the slot as it was: an
+// address whose parts and login are unchanged keeps its exact spelling.
+bool CheckForm(const SlotForm& form, const SlotValues& before, SlotValues* values, std::vector<SlotSetting>* settings,
+               SlotFormErrors* errors);
+
+// A row of the list: the slot, its name, its address with the password
+// masked, size, frame rate, and whether it is usable or why not.
+struct SlotRow {
+    std::wstring slot;
+    std::wstring name;
+    std::wstring address;
+    std::wstring size;
+    std::wstring fps;
+    std::wstring state;
+};
+// bUnsaved: changed in the window, not yet saved; bViewsDiffer: 32-bit and
+// 64-bit applications read different settings for it.
+SlotRow RowForSlot(DWORD slot, const SlotValues& values, bool bUnsaved, bool bViewsDiffer);
+
+// Whether a registration would list other devices for `after` than for
+// `before`: a slot became usable or unusable, or a usable one was renamed.
+bool DevicesDiffer(const std::vector<SlotValues>& before, const std::vector<SlotValues>& after);
