@@ -198,6 +198,7 @@ void Compare(const char* name, const std::string& url, LONG width, LONG height, 
         return;
     }
     std::printf("%s, %ldx%ld slot, load average %s\n", name, long(width), long(height), LoadAverage().c_str());
+    std::fflush(stdout);
     double pathCpu = 0, bareCpu = 0;
     uint64_t pathPictures = 0, barePictures = 0;
     for (int round = 1; round <= rounds; ++round) {
