@@ -104,7 +104,7 @@ TEST(GrabWatch, AWatchWithoutALimitEndsWhenAsked) {
     EXPECT_EQ(lines, 2);  // one line, then the verdict
     EXPECT_GE(verdict.seconds, 1.0);
     EXPECT_LT(verdict.seconds, 1.9);
-    EXPECT_TRUE(verdict.bPictures);
+    EXPECT_TRUE(verdict.bStopped && verdict.bPictures);
 }
 
 }  // namespace

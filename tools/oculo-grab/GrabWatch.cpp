@@ -131,8 +131,12 @@ GrabVerdict CGrabWatch::PrintEachSecond(int seconds, const GrabStatusReader& rea
     Clock::time_point beforeAt = begin;
     // The filter was made for this watch: its count starts at 0.
     ULONGLONG picturesBefore = 0;
+    bool bStopped = false;
     for (int second = 1; seconds == 0 || second <= seconds; ++second) {
-        if (!WaitUntil(begin + std::chrono::seconds(second), stop)) break;
+        if (!WaitUntil(begin + std::chrono::seconds(second), stop)) {
+            bStopped = true;
+            break;
+        }
         const Snapshot now = Read();
         const Clock::time_point at = Clock::now();
         const double elapsed = std::chrono::duration<double>(at - beforeAt).count();
@@ -150,6 +154,7 @@ GrabVerdict CGrabWatch::PrintEachSecond(int seconds, const GrabStatusReader& rea
         beforeAt = at;
     }
     GrabVerdict verdict;
+    verdict.bStopped = bStopped;
     verdict.seconds = std::chrono::duration<double>(Clock::now() - begin).count();
     OCULO_STATUS last;
     if (readStatus(&last)) {

@@ -27,8 +27,9 @@ struct GrabVerdict {
     // The camera delivered pictures during the watch. Told by its status;
     // for a camera without one, guessed from the picture's changes.
     bool bPictures = false;
-    std::string reason;  // when not: why, in one line for people
-    double seconds = 0;  // how long the watch lasted
+    std::string reason;     // when not: why, in one line for people
+    double seconds = 0;     // how long the watch lasted
+    bool bStopped = false;  // ended by `stop` rather than by its time
 };
 
 class CGrabWatch {

@@ -74,18 +74,18 @@ void PrintHeading(const GrabOptions& options, const InstanceSettings* pSettings)
     std::fflush(stdout);
 }
 
-// Writes the last sample; false with *error when it cannot.
-bool Snapshot(const CGrabGraph& graph, const CGrabWatch& watch, const std::string& path, std::string* error) {
+// Writes the last sample; *outcome says where, or why it could not.
+bool Snapshot(const CGrabGraph& graph, const CGrabWatch& watch, const std::string& path, std::string* outcome) {
     LONG width = 0, height = 0;
     const std::vector<BYTE> last = watch.LastSample();
-    *error = "no sample arrived";
-    if (!last.empty() && !graph.ConnectedSize(&width, &height)) *error = "the connection has no picture format";
+    *outcome = "no sample arrived";
+    if (!last.empty() && !graph.ConnectedSize(&width, &height)) *outcome = "the connection has no picture format";
     // RGB24 from a capture pin is bottom-up BGR (a positive height), the
     // layout the writer turns upright.
-    if (!last.empty() && height < 0) *error = "the picture is top-down, which RGB24 from a capture pin is not";
+    if (!last.empty() && height < 0) *outcome = "the picture is top-down, which RGB24 from a capture pin is not";
     if (!last.empty() && width > 0 && height > 0 &&
-        WriteStorePng(path.c_str(), last.data(), last.size(), width, height, error)) {
-        *error = "snapshot: " + path + " (" + std::to_string(width) + "x" + std::to_string(height) + ")";
+        WriteStorePng(path.c_str(), last.data(), last.size(), width, height, outcome)) {
+        *outcome = "snapshot: " + path + " (" + std::to_string(width) + "x" + std::to_string(height) + ")";
         return true;
     }
     return false;
@@ -144,7 +144,7 @@ int Watch(const GrabOptions& options) {
     graph.Close();
     // The reason the run failed comes last.
     std::printf("%llu samples in %.1f s%s\n", static_cast<unsigned long long>(watch.Read().cSamples),
-                verdict.seconds, Interrupted() ? " (ended by Ctrl+C)" : "");
+                verdict.seconds, verdict.bStopped ? " (ended by Ctrl+C)" : "");
     if (bSnapshot) {
         std::printf("%s\n", snapshot.c_str());
     } else {
