@@ -350,11 +350,6 @@ TEST_F(ModuleReasons, EveryReasonReachesAHostThroughTheStatusInterface) {
             EXPECT_TRUE(status.lWidth == 320 && status.lHeight == 240) << status.lWidth << "x" << status.lHeight;
         } else {
             EXPECT_EQ(status.ullPictures, 0u);
-            // A refused login waits long; others may be trying again already.
-            EXPECT_TRUE(c.reason == OCULO_REASON_LOGIN_REFUSED
-                            ? status.lState == OCULO_STATE_LOGIN_REFUSED
-                            : status.lState == OCULO_STATE_WAITING || status.lState == OCULO_STATE_CONNECTING)
-                << status.lState;
         }
     }
 }
