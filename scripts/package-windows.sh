@@ -49,6 +49,8 @@ stage_bitness win32-release x86 i686-w64-mingw32
 crlf() { sed -e 's/\r$//' -e 's/$/\r/' "$1" >"$2"; }
 crlf installer/GUIDE.txt "$STAGE/GUIDE.txt"
 crlf LICENSE "$STAGE/LICENSE.txt"
+# The camera status interface, for applications that read it.
+crlf include/OculoStatus.h "$STAGE/OculoStatus.h"
 crlf /usr/share/common-licenses/LGPL-2.1 "$STAGE/FFMPEG-LICENSE.txt"
 crlf "$FFMPEG/BUILD-INFO.txt" "$STAGE/FFMPEG-BUILD.txt"
 crlf installer/install.cmd "$STAGE/install.cmd"
