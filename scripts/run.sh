@@ -7,8 +7,8 @@
 # graph: slot 0's camera when the slot is configured and usable (see
 # `oculo-config set 0 ...`; the module is registered for it), otherwise a
 # test camera served on loopback for this run only, shown through a
-# throwaway registry. Ends by saying where the snapshot is; fails when no
-# picture arrived.
+# throwaway registry. Ends by saying where the snapshot is; fails when the
+# camera sent no picture, and says why (the reason oculo-grab gives last).
 #   scripts/run.sh [seconds]      (default 5)
 set -euo pipefail
 
@@ -33,6 +33,7 @@ cmake --build --preset release -j2 --target oculo_module oculo-config oculo-grab
 # The test camera, when one runs: stopped by its pid however this script ends.
 CAMERA_PID=""
 CAMERA_OUT=""
+GRAB_LOG="$(mktemp)"
 stop_test_camera() {
     if [ -n "$CAMERA_PID" ]; then
         kill "$CAMERA_PID" 2>/dev/null || true
@@ -41,7 +42,13 @@ stop_test_camera() {
     fi
     if [ -n "$CAMERA_OUT" ]; then rm -f "$CAMERA_OUT"; fi
 }
-trap stop_test_camera EXIT
+trap 'stop_test_camera; rm -f "$GRAB_LOG"' EXIT
+
+# Runs oculo-grab, its lines shown as they come and kept in GRAB_LOG; its exit status.
+grab() {
+    "$GRAB" "$@" 2>&1 | tee "$GRAB_LOG"
+    return "${PIPESTATUS[0]}"
+}
 
 # Starts the RTSP test camera on a free loopback port (it also ends by itself
 # a minute after this run should have finished); sets CAMERA_URL.
@@ -69,11 +76,11 @@ status=0
 if "$CONFIG" check 0 >/dev/null; then
     echo "Slot 0 is configured: registering the module, then watching its camera for $WATCH_SECONDS s."
     "$CONFIG" register
-    "$GRAB" --slot 0 --seconds "$WATCH_SECONDS" --png "$SNAPSHOT" || status=$?
+    grab --slot 0 --seconds "$WATCH_SECONDS" --png "$SNAPSHOT" || status=$?
 else
     echo "Slot 0 is not configured or not usable (oculo-config show 0): using a local test camera."
     start_test_camera
-    "$GRAB" --url "$CAMERA_URL" --seconds "$WATCH_SECONDS" --png "$SNAPSHOT" || status=$?
+    grab --url "$CAMERA_URL" --seconds "$WATCH_SECONDS" --png "$SNAPSHOT" || status=$?
     stop_test_camera
 fi
 
@@ -81,6 +88,8 @@ echo
 if [ "$status" = 0 ]; then
     echo "Snapshot: $SNAPSHOT"
 else
-    echo "No picture arrived (oculo-grab exit status $status)." >&2
+    # oculo-grab names what went wrong on its last line.
+    reason="$(tail -n 1 "$GRAB_LOG" | sed -n 's/^oculo-grab: //p')"
+    echo "oculo-grab ended with status $status: ${reason:-it gave no reason}" >&2
 fi
 exit "$status"

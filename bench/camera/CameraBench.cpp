@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/CameraStream.h"
 #include "camera/ExtendedTickCount.h"
 #include "camera/FFmpeg.h"
 #include "camera/RTSPCamera.h"
@@ -178,19 +179,9 @@ double BareCpuPerPicture(const std::string& url, bool decodeOnly) {
     return pictures < last ? -1 : cpu / kMeasuredPictures;
 }
 
-// A camera-like 1080p H.264 stream of about 4 Mbit/s: moving pattern, sensor noise.
-bool MakeStream(const std::string& path) {
-    const std::string command =
-        "ffmpeg -v error -y -f lavfi -i testsrc2=size=1920x1080:rate=25 -vf noise=alls=6:allf=t -t 10 "
-        "-c:v libx264 -preset veryfast -b:v 4M -maxrate 4M -bufsize 4M -g 50 -bf 0 -pix_fmt yuv420p -f "
-        "h264 " +
-        path;
-    return std::system(command.c_str()) == 0;
-}
-
 void EngineRatios() {
     const std::string file = TempFileName("bench") + ".h264";
-    if (!MakeStream(file)) {
+    if (!MakeCameraStream(file, 1920, 1080, 4000)) {  // about 4 Mbit/s, as a 1080p camera sends
         std::printf("(a) skipped: could not encode the test stream\n");
         return;
     }

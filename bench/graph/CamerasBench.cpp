@@ -11,12 +11,19 @@
 // (see CMakeLists.txt), so the count is the reader's own hand-over.
 //
 // Usage: cameras_bench [--cameras N] [--size WxH] [--seconds S] [--step-up MAX] [--plain]
+//                      [--status-reader]
 //   default: 10 cameras at 640x480, 20 s. --step-up MAX: from 1 camera up to
 //   MAX, until a step misses full rate; prints the largest that made it.
+//   --status-reader: four windows of S seconds in one run, the second and the
+//   fourth with a thread that reads every slot's status (IOculoStatus) a
+//   hundred times a second, a hundred times what a property page or
+//   oculo-grab reads; the rates and CPU with and without it.
 //   The cameras' pictures carry grain, so they are about as large and costly
 //   to decode as a real camera's (some 60 kB at 640x480); --plain sends the
 //   flat test picture instead (a few kB).
 // Linux only.
+#include <time.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -24,6 +31,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/common/BenchSlot.h"
@@ -86,6 +94,8 @@ struct Result {
     double cpuPercent = 0;  // the whole process, one core = 100
     std::vector<double> delivered, received;
     std::vector<uint64_t> missed;
+    double statusReads = 0;       // a second, all slots, with a status reader
+    double readerCpuPercent = 0;  // the status reader's own thread
     bool FullRate() const {
         if (!ran) return false;
         for (size_t i = 0; i < delivered.size(); ++i) {
@@ -95,15 +105,95 @@ struct Result {
         }
         return true;
     }
+    double MeanDelivered() const {
+        double sum = 0;
+        for (double d : delivered) sum += d;
+        return delivered.empty() ? 0 : sum / double(delivered.size());
+    }
 };
 
 bool g_texture = true;
 
-Result RunCameras(int n, int w, int h, double seconds) {
+double ThreadCpuMs() {
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+// Reads every slot's status through its pin's IOculoStatus, from a thread of
+// its own, a pass over all slots every 10 ms.
+class CStatusReader {
+public:
+    explicit CStatusReader(const CSlotGraph& graph) : m_graph(graph) {}
+    void Start() {
+        m_bStop = false;
+        m_thread = std::thread([this] {
+            const double cpu0 = ThreadCpuMs();
+            while (!m_bStop.load()) {
+                for (size_t i = 0; i < m_graph.Size(); ++i) {
+                    OCULO_STATUS status = {};
+                    status.cbSize = sizeof(status);
+                    if (static_cast<IOculoStatus*>(m_graph.Pin(i))->GetStatus(&status) == S_OK) ++m_reads;
+                }
+                SleepMs(10);
+            }
+            m_cpuMs = ThreadCpuMs() - cpu0;
+        });
+    }
+    void Stop() {
+        m_bStop = true;
+        if (m_thread.joinable()) m_thread.join();
+    }
+    uint64_t Reads() const { return m_reads.load(); }
+    double CpuMs() const { return m_cpuMs; }  // of the last run, after Stop
+
+private:
+    const CSlotGraph& m_graph;
+    std::thread m_thread;
+    std::atomic<bool> m_bStop{false};
+    std::atomic<uint64_t> m_reads{0};
+    double m_cpuMs = 0;
+};
+
+// One window of `seconds` on a running graph, with the status reader when given.
+Result Measure(const CSlotGraph& graph, double seconds, CStatusReader* reader) {
     Result result;
+    const size_t n = graph.Size();
+    std::vector<uint64_t> samples0(n), pictures0(n), missed0(n);
+    for (size_t i = 0; i < n; ++i) {
+        samples0[i] = graph.Samples(i);
+        pictures0[i] = g_counts[i].pictures.load();
+        missed0[i] = g_counts[i].missed.load();
+    }
+    const uint64_t reads0 = reader ? reader->Reads() : 0;
+    if (reader) reader->Start();
+    const double wall0 = WallMs(), cpu0 = ProcessCpuMs();
+    SleepMs(seconds * 1000);
+    const double wall1 = WallMs(), cpu1 = ProcessCpuMs();
+    if (reader) {
+        reader->Stop();
+        result.statusReads = double(reader->Reads() - reads0) / ((wall1 - wall0) / 1000);
+        result.readerCpuPercent = 100 * reader->CpuMs() / (wall1 - wall0);
+    }
+    result.seconds = (wall1 - wall0) / 1000;
+    for (size_t i = 0; i < n; ++i) {
+        result.delivered.push_back(double(graph.Samples(i) - samples0[i]) / result.seconds);
+        result.received.push_back(double(g_counts[i].pictures.load() - pictures0[i]) / result.seconds);
+        result.missed.push_back(g_counts[i].missed.load() - missed0[i]);
+    }
+    result.cpuPercent = 100 * (cpu1 - cpu0) / (wall1 - wall0);
+    result.ran = true;
+    return result;
+}
+
+// n cameras into one graph; one window, or with `statusReader` four windows,
+// the second and fourth with the status reader. Empty when a camera did not
+// start or no picture arrived.
+std::vector<Result> RunCameras(int n, int w, int h, double seconds, bool statusReader) {
     std::vector<std::unique_ptr<CFixtureProcess>> cameras;
     std::vector<BenchSlot> slots;
-    const std::string lifetime = std::to_string(int(seconds) + 120);
+    const int windows = statusReader ? 4 : 1;
+    const std::string lifetime = std::to_string(int(seconds * windows) + 120);
     for (int i = 0; i < n; ++i) {
         cameras.push_back(std::make_unique<CFixtureProcess>());
         std::vector<std::string> args{"--code",   "sequence",        "--code-pictures", std::to_string(kCodePictures),
@@ -112,7 +202,7 @@ Result RunCameras(int n, int w, int h, double seconds) {
         if (g_texture) args.push_back("--texture");
         if (!cameras.back()->Start(MjpegServerCommand(args), 60000)) {
             std::fprintf(stderr, "camera %d did not start\n", i);
-            return result;
+            return {};
         }
         const std::string url = "http://127.0.0.1:" + std::to_string(cameras.back()->Port()) + "/";
         BenchSlot slot;
@@ -123,7 +213,7 @@ Result RunCameras(int n, int w, int h, double seconds) {
         slots.push_back(slot);
     }
     CSlotGraph graph;
-    if (!graph.Make(slots)) return result;
+    if (!graph.Make(slots)) return {};
     for (int i = 0; i < n; ++i) {
         PictureCount& c = g_counts[i];
         c.store = nullptr;
@@ -132,44 +222,58 @@ Result RunCameras(int n, int w, int h, double seconds) {
         c.last = -1;
         c.store = static_cast<CFrameStore*>(graph.Pin(i));
     }
-    if (FAILED(graph.Run()) || !graph.WaitForPictures(30000)) {
-        graph.Stop();
-        return result;
+    std::vector<Result> results;
+    if (SUCCEEDED(graph.Run()) && graph.WaitForPictures(30000)) {
+        SleepMs(1000);  // past the connections' first pictures
+        CStatusReader reader(graph);
+        for (int i = 0; i < windows; ++i) results.push_back(Measure(graph, seconds, i % 2 ? &reader : nullptr));
     }
-    SleepMs(1000);  // past the connections' first pictures
-    std::vector<uint64_t> samples0(n), pictures0(n), missed0(n);
-    for (int i = 0; i < n; ++i) {
-        samples0[i] = graph.Samples(i);
-        pictures0[i] = g_counts[i].pictures.load();
-        missed0[i] = g_counts[i].missed.load();
-    }
-    const double wall0 = WallMs(), cpu0 = ProcessCpuMs();
-    SleepMs(seconds * 1000);
-    const double wall1 = WallMs(), cpu1 = ProcessCpuMs();
-    result.seconds = (wall1 - wall0) / 1000;
-    for (int i = 0; i < n; ++i) {
-        result.delivered.push_back(double(graph.Samples(i) - samples0[i]) / result.seconds);
-        result.received.push_back(double(g_counts[i].pictures.load() - pictures0[i]) / result.seconds);
-        result.missed.push_back(g_counts[i].missed.load() - missed0[i]);
-    }
-    result.cpuPercent = 100 * (cpu1 - cpu0) / (wall1 - wall0);
     graph.Stop();
     for (int i = 0; i < n; ++i) g_counts[i].store = nullptr;
-    result.ran = true;
-    return result;
+    return results;
 }
 
-void Print(int n, int w, int h, const Result& r) {
-    if (!r.ran) {
+void Print(int n, int w, int h, const std::vector<Result>& results) {
+    if (results.empty()) {
         std::printf("%d cameras %dx%d: did not run (a camera did not start or no picture arrived)\n", n, w, h);
         return;
     }
+    const Result& r = results.front();
     std::printf("%d cameras %dx%d%s over %.1f s: process CPU %.1f %% (%.1f %% a slot; one core = 100 %%)  %s\n", n, w,
-                h, g_texture ? " (grain)" : " (flat)", r.seconds, r.cpuPercent, r.cpuPercent / n, r.FullRate() ? "full rate: met" : "full rate: MISSED");
+                h, g_texture ? " (grain)" : " (flat)", r.seconds, r.cpuPercent, r.cpuPercent / n,
+                r.FullRate() ? "full rate: met" : "full rate: MISSED");
     for (int i = 0; i < n; ++i) {
         std::printf("  slot %2d: delivered %6.2f/s, camera pictures received %6.2f/s, missed %llu\n", i,
                     r.delivered[i], r.received[i], static_cast<unsigned long long>(r.missed[i]));
     }
+}
+
+// The status reader's windows against the others, same run.
+void PrintStatusReader(int n, int w, int h, const std::vector<Result>& results) {
+    if (results.size() != 4) {
+        Print(n, w, h, {});
+        return;
+    }
+    double cpu[2] = {}, delivered[2] = {}, reads = 0, readerCpu = 0;
+    for (size_t i = 0; i < results.size(); ++i) {
+        const Result& r = results[i];
+        std::printf("window %zu, %s: process CPU %.2f %% a slot, delivered %.2f/s a slot, %s", i + 1,
+                    i % 2 ? "status read" : "no status read", r.cpuPercent / n, r.MeanDelivered(),
+                    r.FullRate() ? "full rate: met" : "full rate: MISSED");
+        if (i % 2) std::printf(", %.0f reads/s, the reader's thread %.2f %% of a core", r.statusReads, r.readerCpuPercent);
+        std::printf("\n");
+        cpu[i % 2] += r.cpuPercent / n / 2;
+        delivered[i % 2] += r.MeanDelivered() / 2;
+        if (i % 2) {
+            reads += r.statusReads / 2;
+            readerCpu += r.readerCpuPercent / 2;
+        }
+    }
+    const double readerPerSlot = readerCpu / n;
+    std::printf("%d cameras %dx%d, CPU a slot: %.2f %% without status reads, %.2f %% with (%+.2f: the reading "
+                "thread %.2f, the slots %+.2f); delivered %.2f/s and %.2f/s a slot; %.0f status reads a second\n",
+                n, w, h, cpu[0], cpu[1], cpu[1] - cpu[0], readerPerSlot, cpu[1] - cpu[0] - readerPerSlot,
+                delivered[0], delivered[1], reads);
 }
 
 }  // namespace
@@ -177,7 +281,7 @@ void Print(int n, int w, int h, const Result& r) {
 int main(int argc, char** argv) {
     int cameras = 10, w = 640, h = 480, stepUp = 0;
     double seconds = 20;
-    bool usage = false;
+    bool usage = false, statusReader = false;
     for (int i = 1; i < argc; ++i) {
         const bool more = i + 1 < argc;
         if (!std::strcmp(argv[i], "--cameras") && more) {
@@ -190,13 +294,18 @@ int main(int argc, char** argv) {
             g_texture = false;
         } else if (!std::strcmp(argv[i], "--step-up") && more) {
             stepUp = std::atoi(argv[++i]);
+        } else if (!std::strcmp(argv[i], "--status-reader")) {
+            statusReader = true;
         } else {
             usage = true;
         }
     }
     if (usage || cameras < 1 || cameras > kMaxSlots || stepUp < 0 || stepUp > kMaxSlots || seconds <= 0 ||
-        seconds > 3000 || w < kCodeBits * kCodeBlock || h < 2 * kCodeBlock || w > 4096 || h > 4096) {
-        std::fprintf(stderr, "usage: cameras_bench [--cameras N<=%d] [--size WxH] [--seconds S] [--step-up MAX] [--plain]\n",
+        seconds > 3000 || w < kCodeBits * kCodeBlock || h < 2 * kCodeBlock || w > 4096 || h > 4096 ||
+        (stepUp && statusReader)) {
+        std::fprintf(stderr,
+                     "usage: cameras_bench [--cameras N<=%d] [--size WxH] [--seconds S] [--step-up MAX | "
+                     "--status-reader] [--plain]\n",
                      kMaxSlots);
         return 2;
     }
@@ -205,15 +314,17 @@ int main(int argc, char** argv) {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     av_log_set_level(AV_LOG_QUIET);
 
-    if (!stepUp) {
-        Print(cameras, w, h, RunCameras(cameras, w, h, seconds));
+    if (statusReader) {
+        PrintStatusReader(cameras, w, h, RunCameras(cameras, w, h, seconds, true));
+    } else if (!stepUp) {
+        Print(cameras, w, h, RunCameras(cameras, w, h, seconds, false));
     } else {
         int largest = 0;
         for (int n = 1; n <= stepUp; ++n) {
-            const Result r = RunCameras(n, w, h, seconds);
+            const std::vector<Result> r = RunCameras(n, w, h, seconds, false);
             Print(n, w, h, r);
             std::fflush(stdout);
-            if (!r.FullRate()) break;
+            if (r.empty() || !r.front().FullRate()) break;
             largest = n;
         }
         std::printf("largest number of %dx%d cameras all at full rate: %d%s\n", w, h, largest,

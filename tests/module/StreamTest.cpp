@@ -1,11 +1,18 @@
 // The slot's filter in a host's graph, created from the registered module,
 // against a camera served on loopback: what arrives, how fast the graph
-// stops, and that the module can be unloaded after every use.
+// stops, that the module can be unloaded after every use, and every reason a
+// camera can give as a host reads it through the status interface.
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "module/SlotClasses.h"
+#include "platform/ComRef.h"
 #include "tests/HangGuard.h"
 #include "tests/fixtures/FixtureProcess.h"
 #include "tests/module/ModuleTestSupport.h"
@@ -57,10 +64,11 @@ DWORD MillisecondsOf(const std::function<void()>& action) {
 
 class ModuleStream : public ModuleRegistryTest {
 protected:
+    explicit ModuleStream(DWORD apartment = COINIT_APARTMENTTHREADED) : m_dwApartment(apartment) {}
     void SetUp() override {
         ModuleRegistryTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, m_dwApartment)));
         m_bCom = true;
     }
     void TearDown() override {
@@ -118,8 +126,16 @@ protected:
     }
 
     CFixtureProcess m_camera;
+    const DWORD m_dwApartment;
     bool m_bCom = false;
     CHangGuard m_guard{240000};
+};
+
+// Graphs run side by side from threads of their own: all in the
+// multithreaded apartment, where any thread may call any of them.
+class ModuleReasons : public ModuleStream {
+protected:
+    ModuleReasons() : ModuleStream(COINIT_MULTITHREADED) {}
 };
 
 TEST_F(ModuleStream, DeliversTheSlotsPictureUprightCroppedAndTimed) {
@@ -225,6 +241,117 @@ TEST_F(ModuleStream, UnloadsAfterEveryUseWithASilentCamera) {
     ConfigureSlot(m_camera.Port());
     // Each run waits the reader's 2 s for a first picture that never comes.
     CycleAndUnload(30, false);
+}
+
+struct ReasonCase {
+    const char* what;
+    std::vector<std::string> fixture;  // empty: none; "rtsp" first: the RTSP camera
+    const char* address;               // %d: the fixture's port (a free one without)
+    LONG reason;                       // OCULO_REASON_NONE: the camera streams
+    const char* text;
+};
+
+bool Reached(const ReasonCase& c, const OCULO_STATUS& status) {
+    return c.reason == OCULO_REASON_NONE ? status.lState == OCULO_STATE_STREAMING : status.lReason == c.reason;
+}
+
+std::string Narrow(const WCHAR* text) {
+    std::string narrow;
+    for (; *text; ++text) narrow += char(*text);
+    return narrow;
+}
+
+// One camera for every slot, each failing its own way but the last, a still
+// camera. They run side by side; one bounded wait sees every slot's status.
+TEST_F(ModuleReasons, EveryReasonReachesAHostThroughTheStatusInterface) {
+    // clang-format off
+    const std::vector<ReasonCase> cases = {
+        {"refused port", {}, "http://127.0.0.1:%d/", OCULO_REASON_CONNECTION_REFUSED, "Connection refused"},
+        {"never answers", {"--hang"}, "http://127.0.0.1:%d/", OCULO_REASON_NO_ANSWER, "No answer (time-out)"},
+        {"unknown name", {}, "http://nothing.invalid:%d/", OCULO_REASON_HOST_NOT_FOUND, "Host name not found"},
+        {"RTSP 401", {"rtsp", "--user", "u", "--password", "p"}, "rtsp://127.0.0.1:%d/h264",
+         OCULO_REASON_LOGIN_REFUSED, "Login refused (RTSP 401): check the user name and password"},
+        {"HTTP 404", {"--status", "404"}, "http://127.0.0.1:%d/", OCULO_REASON_NOT_FOUND,
+         "Not found (HTTP 404): check the path"},
+        {"HTTP 503", {"--status", "503"}, "http://127.0.0.1:%d/", OCULO_REASON_SERVER_ERROR, "Server error (HTTP 503)"},
+        // Sent fast, so that FFmpeg's probe has read enough of it soon.
+        {"not a picture", {"--fault", "garbage", "--fault-count", "100000", "--fps", "200"}, "http://127.0.0.1:%d/",
+         OCULO_REASON_NOT_VIDEO, "Not a video stream"},
+        {"wide picture", {"--plain", "--width", "8200", "--height", "16"}, "http://127.0.0.1:%d/",
+         OCULO_REASON_PICTURE_TOO_LARGE, "Picture too large (8200x16)"},
+        {"a file", {}, "file:///etc/passwd", OCULO_REASON_ADDRESS_NOT_ALLOWED, "Address not allowed (file)"},
+        {"still camera", {"--fps", "15"}, "http://127.0.0.1:%d/", OCULO_REASON_NONE, ""},
+    };
+    // clang-format on
+    ASSERT_EQ(cases.size(), size_t(g_cSlots));
+    std::vector<std::unique_ptr<CFixtureProcess>> servers;
+    for (DWORD slot = 0; slot < g_cSlots; ++slot) {
+        const ReasonCase& c = cases[slot];
+        servers.emplace_back(new CFixtureProcess);
+        int port = FreeLoopbackPort();
+        if (!c.fixture.empty()) {
+            const bool rtsp = c.fixture[0] == "rtsp";
+            const std::vector<std::string> args(c.fixture.begin() + (rtsp ? 1 : 0), c.fixture.end());
+            ASSERT_TRUE(servers.back()->Start(rtsp ? RtspServerCommand(args) : MjpegServerCommand(args))) << c.what;
+            port = servers.back()->Port();
+        }
+        char address[64];
+        std::snprintf(address, sizeof(address), c.address, port);
+        SlotConfig config;
+        config.url = std::wstring(address, address + std::strlen(address));
+        WriteSlot(slot, config);
+    }
+    ASSERT_EQ(RegisterModule(), S_OK);
+
+    std::vector<std::unique_ptr<CStreamGraph>> graphs;
+    std::vector<CComRef<IOculoStatus>> statuses(g_cSlots);
+    for (DWORD slot = 0; slot < g_cSlots; ++slot) {
+        graphs.emplace_back(new CStreamGraph);
+        ASSERT_EQ(graphs.back()->Open(slot), S_OK) << cases[slot].what;
+        CComRef<IPin> pin;
+        pin.Attach(graphs.back()->CapturePin());
+        ASSERT_EQ(pin.As(IID_IOculoStatus, &statuses[slot]), S_OK) << cases[slot].what;
+    }
+    // Each run waits a while for a first picture: side by side, not in turn.
+    std::vector<HRESULT> ran(g_cSlots, E_FAIL);
+    std::vector<std::thread> runs;
+    for (DWORD slot = 0; slot < g_cSlots; ++slot) {
+        runs.emplace_back([&, slot] {
+            CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+            ran[slot] = graphs[slot]->Run();
+            CoUninitialize();
+        });
+    }
+    for (std::thread& run : runs) run.join();
+    for (DWORD slot = 0; slot < g_cSlots; ++slot) ASSERT_EQ(ran[slot], S_OK) << cases[slot].what;
+
+    std::vector<OCULO_STATUS> seen(g_cSlots);
+    const auto allReached = [&] {
+        bool all = true;
+        for (DWORD slot = 0; slot < g_cSlots; ++slot) {
+            seen[slot] = OCULO_STATUS{};
+            seen[slot].cbSize = sizeof(OCULO_STATUS);
+            all = statuses[slot]->GetStatus(&seen[slot]) == S_OK && Reached(cases[slot], seen[slot]) && all;
+        }
+        return all;
+    };
+    // The slowest is the camera that never answers: the reader's open limit.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!allReached() && std::chrono::steady_clock::now() < deadline) Sleep(50);
+    for (DWORD slot = 0; slot < g_cSlots; ++slot) {
+        const ReasonCase& c = cases[slot];
+        const OCULO_STATUS& status = seen[slot];
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(status.lReason, c.reason) << Narrow(status.szReason);
+        EXPECT_EQ(Narrow(status.szReason), c.text);
+        if (c.reason == OCULO_REASON_NONE) {
+            EXPECT_EQ(status.lState, OCULO_STATE_STREAMING);
+            EXPECT_GT(status.ullPictures, 0u);
+            EXPECT_TRUE(status.lWidth == 320 && status.lHeight == 240) << status.lWidth << "x" << status.lHeight;
+        } else {
+            EXPECT_EQ(status.ullPictures, 0u);
+        }
+    }
 }
 
 }  // namespace

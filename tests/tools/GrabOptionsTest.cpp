@@ -42,6 +42,9 @@ TEST(GrabOptions, AcceptedCommandLinesNameTheCameraAndTheRun) {
     o = Accepted({"--url", "rtsp://cam/x", "--module", "/m/Oculo.so"});
     EXPECT_TRUE(o.url == "rtsp://cam/x" && o.module == "/m/Oculo.so" && o.slot == 0);
     EXPECT_TRUE(Accepted({"--list"}).bList);
+    o = Accepted({"--slot", "2", "--watch"});
+    EXPECT_TRUE(o.bWatch && o.slot == 2);
+    EXPECT_FALSE(Accepted({"--slot", "2"}).bWatch);
     EXPECT_TRUE(Accepted({"--slot", "1", "-h"}).bHelp);
 }
 
@@ -59,6 +62,8 @@ TEST(GrabOptions, RefusalsSayWhatIsWrong) {
         {{"--slot", "1", "--device", "cam"}, "give one of --slot, --device and --url"},
         {{"--device", "cam", "--url", "rtsp://cam/x"}, "give one of"},
         {{"--list", "--slot", "1"}, "--list stands alone"},
+        {{"--list", "--watch"}, "--list stands alone"},
+        {{"--watch", "--seconds", "3"}, "give --seconds or --watch"},
         {{"--module", "/m/Oculo.so"}, "--module goes with --url"},
         {{"--url", "rtsp:"}, "the address must have 6 to 1023 characters"},
         {{"--slots", "1"}, "unknown option '--slots'"},

@@ -4,7 +4,8 @@
 // rendering sink (GrabGraphPosix.cpp); on Windows the system device
 // enumerator binds the device and ICaptureGraphBuilder2 connects it, on the
 // system's own DirectShow, to a Sample Grabber taking RGB24 (GrabGraphWin.cpp).
-// Either way every sample goes to the watch.
+// Either way every sample goes to the watch, and the camera's status is
+// read through the filter's IOculoStatus, when it has one.
 //
 // Threading: the tool's main thread drives it, with COM initialised
 // (multithreaded); Stop may run on another such thread while the main thread
@@ -33,6 +34,10 @@ public:
     HRESULT Stop();
     // The connection's picture size (a positive height: bottom-up rows).
     bool ConnectedSize(LONG* width, LONG* height) const;
+    // Fills the whole structure with the camera's status; false when the
+    // camera tells none (a device that is not one of Oculo's slots). Never
+    // waits on the camera.
+    bool ReadStatus(OCULO_STATUS* pStatus) const;
     // Stops, disconnects and releases everything.
     void Close();
 

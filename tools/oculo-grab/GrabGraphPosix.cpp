@@ -71,11 +71,12 @@ bool CameraClass(const GrabOptions& options, CLSID* clsid, std::string* error) {
 struct CGrabGraph::Parts {
     CGrabWatch* pWatch;
     CComRef<IBaseFilter> filter;
+    CComRef<IOculoStatus> status;  // the filter's; empty for a camera that tells none
     CComRef<CHostGraph> graph;
     CComRef<CRenderSink> sink;
 };
 
-CGrabGraph::CGrabGraph(CGrabWatch* pWatch) : m_parts(new Parts{pWatch, {}, {}, {}}) {}
+CGrabGraph::CGrabGraph(CGrabWatch* pWatch) : m_parts(new Parts{pWatch, {}, {}, {}, {}}) {}
 
 CGrabGraph::~CGrabGraph() { Close(); }
 
@@ -91,6 +92,7 @@ int CGrabGraph::Open(const GrabOptions& options, std::string* error) {
                  (hr == REGDB_E_CLASSNOTREG ? "; register the module first: oculo-config register" : "");
         return kGrabNoCamera;
     }
+    m_parts->filter.As(IID_IOculoStatus, &m_parts->status);
     if (FAILED(hr = CHostGraph::Create(m_parts->graph.Put())) ||
         FAILED(hr = CRenderSink::Create(m_parts->sink.Put()))) {
         *error = "cannot make the host graph: " + ResultText(hr);
@@ -132,10 +134,17 @@ bool CGrabGraph::ConnectedSize(LONG* width, LONG* height) const {
     return true;
 }
 
+bool CGrabGraph::ReadStatus(OCULO_STATUS* pStatus) const {
+    *pStatus = OCULO_STATUS{};
+    pStatus->cbSize = sizeof(*pStatus);
+    return m_parts->status && SUCCEEDED(m_parts->status->GetStatus(pStatus));
+}
+
 void CGrabGraph::Close() {
     if (m_parts->graph) m_parts->graph->Teardown();  // stops, disconnects and releases the member filters
     m_parts->graph.Reset();
     m_parts->sink.Reset();
+    m_parts->status.Reset();
     m_parts->filter.Reset();
 }
 

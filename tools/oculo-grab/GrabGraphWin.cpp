@@ -32,6 +32,7 @@ struct CGrabGraph::Parts {
     explicit Parts(CGrabWatch* pWatch) : callback(pWatch) {}
     CGrabberCallback callback;
     CCaptureGraph graph;  // after the callback: closed before it goes
+    CComRef<IOculoStatus> status;  // the source's; empty for a device that tells none
 };
 
 CGrabGraph::CGrabGraph(CGrabWatch* pWatch) : m_parts(new Parts(pWatch)) {}
@@ -54,6 +55,7 @@ int CGrabGraph::Open(const GrabOptions& options, std::string* error) {
         *error = "cannot create the filter of " + what + ": " + ResultText(hr);
         return kGrabNoCamera;
     }
+    source.As(IID_IOculoStatus, &m_parts->status);
     if (FAILED(hr = m_parts->graph.Open(source.Get(), &m_parts->callback))) {
         *error = "cannot connect " + what + " to an RGB24 sink: " + ResultText(hr);
         return kGrabNoCamera;
@@ -69,7 +71,16 @@ bool CGrabGraph::ConnectedSize(LONG* width, LONG* height) const {
     return m_parts->graph.ConnectedSize(width, height);
 }
 
-void CGrabGraph::Close() { m_parts->graph.Close(); }
+bool CGrabGraph::ReadStatus(OCULO_STATUS* pStatus) const {
+    *pStatus = OCULO_STATUS{};
+    pStatus->cbSize = sizeof(*pStatus);
+    return m_parts->status && SUCCEEDED(m_parts->status->GetStatus(pStatus));
+}
+
+void CGrabGraph::Close() {
+    m_parts->graph.Close();
+    m_parts->status.Reset();
+}
 
 const char* CGrabGraph::Path() {
     return "camera -> reader -> filter -> capture pin -> the system's DirectShow (Sample Grabber) -> snapshot";

@@ -30,10 +30,12 @@ bool ParseSeconds(const char* text, int* seconds) {
 }
 
 // The choices that must agree once every option is read.
-bool CheckChoices(const char* slot, bool bModule, GrabOptions* options, std::string* error) {
+bool CheckChoices(const char* slot, bool bModule, bool bSeconds, GrabOptions* options, std::string* error) {
     const int cameras = (slot != nullptr) + !options->device.empty() + !options->url.empty();
-    if (options->bList && cameras > 0) {
+    if (options->bList && (cameras > 0 || options->bWatch || bSeconds)) {
         *error = "--list stands alone";
+    } else if (options->bWatch && bSeconds) {
+        *error = "give --seconds or --watch: --watch goes on until Ctrl+C";
     } else if (cameras > 1) {
         *error = "give one of --slot, --device and --url";
     } else if (bModule && options->url.empty()) {
@@ -61,14 +63,15 @@ bool ParseGrabArguments(int argc, const char* const* argv, GrabOptions* options,
     *options = GrabOptions();
     const char* slot = nullptr;
     bool bModule = false;
+    bool bSeconds = false;
     for (int i = 1; i < argc; ++i) {
         const std::string flag = argv[i];
         if (flag == "--help" || flag == "-h") {
             options->bHelp = true;
             return true;
         }
-        if (flag == "--list") {
-            options->bList = true;
+        if (flag == "--list" || flag == "--watch") {
+            (flag == "--list" ? options->bList : options->bWatch) = true;
             continue;
         }
         if (!TakesValue(flag)) {
@@ -91,21 +94,25 @@ bool ParseGrabArguments(int argc, const char* const* argv, GrabOptions* options,
             bModule = true;
         } else if (flag == "--png") {
             options->png = value;
-        } else if (!ParseSeconds(value, &options->seconds)) {
+        } else if (ParseSeconds(value, &options->seconds)) {
+            bSeconds = true;
+        } else {
             *error = "--seconds wants a whole number from 1 to " + std::to_string(kGrabMaxSeconds);
             return false;
         }
     }
-    return CheckChoices(slot, bModule, options, error);
+    return CheckChoices(slot, bModule, bSeconds, options, error);
 }
 
 std::string GrabUsage(const std::string& defaultModule) {
     static const char kFormat[] =
         "usage: oculo-grab [--slot N | --device NAME | --url URL [--module PATH]]\n"
-        "                  [--seconds S] [--png FILE]\n"
+        "                  [--seconds S | --watch] [--png FILE]\n"
         "       oculo-grab --list\n"
-        "Watches a camera the way a capture application does, prints a line a second (samples,\n"
-        "their rate, stream time, whether the picture changed) and writes the last sample as a\n"
+        "Watches a camera the way a capture application does and prints a line a second: what\n"
+        "the samples did (their count and rate, stream time, whether the picture changed) and\n"
+        "what the camera did (its state, the pictures it sent in that second, its picture size,\n"
+        "and the reason when it is not streaming). At the end the last sample is written as a\n"
         "PNG snapshot.\n"
         "  --slot N       slot N's camera, 0 to %u (default: slot 0)\n"
         "  --device NAME  the video-input device of this name (any case), any camera\n"
@@ -113,11 +120,14 @@ std::string GrabUsage(const std::string& defaultModule) {
         "                 so your settings are not touched (Linux only)\n"
         "  --module PATH  the module to register for --url (default %s)\n"
         "  --seconds S    how long to watch, 1 to %d (default %d)\n"
+        "  --watch        watch until Ctrl+C, which ends the watch as its time would (a second\n"
+        "                 Ctrl+C ends the tool at once)\n"
         "  --png FILE     the snapshot (default oculo-snapshot.png)\n"
         "  --list         every video-input device, Oculo's with their slot\n"
-        "Exit status: 0 the camera's picture arrived and the snapshot is written; 1 it did not\n"
-        "(or the snapshot could not be written); 2 bad command line; 3 the slot is not usable\n"
-        "(see oculo-config show N); 4 the camera cannot be found, created, connected or run.\n";
+        "Exit status: 0 the camera sent pictures during the watch (a still scene too) and the\n"
+        "snapshot is written; 1 it sent none, or no snapshot could be written: the last line\n"
+        "says why; 2 bad command line; 3 the slot is not usable (see oculo-config show N);\n"
+        "4 the camera cannot be found, created, connected or run.\n";
     const auto format = [&](char* buffer, size_t size) {
         return std::snprintf(buffer, size, kFormat, unsigned(g_cSlots - 1), unsigned(kThrowawayWidth),
                              unsigned(kThrowawayHeight), double(kThrowawayFps), defaultModule.c_str(),

@@ -1,11 +1,16 @@
 #include "tools/oculo-grab/GrabWatch.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <string>
 #include <thread>
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often a watch without a limit asks whether to stop.
+const std::chrono::milliseconds kStopPoll(50);
 
 uint64_t Hash(const BYTE* data, LONG size) {
     uint64_t hash = 1469598103934665603ull;  // FNV-1a
@@ -13,13 +18,44 @@ uint64_t Hash(const BYTE* data, LONG size) {
     return hash;
 }
 
-// The camera as a host can tell it from the pictures: the pin repeats its
-// last picture, black before the first, so only changes show a live camera.
-const char* CameraState(const CGrabWatch::Snapshot& now, const CGrabWatch::Snapshot& before) {
+// A camera that tells no status, as a host can guess it from the pictures:
+// the pin repeats its last picture, so only changes show a live camera (and
+// a still scene looks frozen).
+const char* GuessedCamera(const CGrabWatch::Snapshot& now, const CGrabWatch::Snapshot& before) {
     if (now.cSamples == 0) return "no samples";
-    if (now.cChanges == 0) return "waiting for the camera's first picture";
-    if (now.cChanges > before.cChanges) return "live";
-    return "picture frozen (camera silent or reconnecting)";
+    if (now.cChanges == 0) return "no status; the picture has not changed yet";
+    if (now.cChanges > before.cChanges) return "no status; the picture changes";
+    return "no status; the picture is frozen (camera silent, reconnecting or still)";
+}
+
+const char* StateWords(LONG state) {
+    switch (state) {
+        case OCULO_STATE_STOPPED:
+            return "stopped";
+        case OCULO_STATE_CONNECTING:
+            return "connecting";
+        case OCULO_STATE_STREAMING:
+            return "streaming";
+        case OCULO_STATE_SILENT:
+            return "silent";
+        case OCULO_STATE_WAITING:
+            return "waiting to reconnect";
+        case OCULO_STATE_LOGIN_REFUSED:
+            return "login refused";
+        default:
+            return "in an unknown state";
+    }
+}
+
+// The reason's words, up to their terminator or the field's end: the
+// structure's texts need no terminator. Anything but ASCII shows as '?'.
+std::string ReasonText(const OCULO_STATUS& status) {
+    std::string text;
+    for (WCHAR c : status.szReason) {
+        if (c == 0) break;
+        text += c > 0 && c < 0x80 ? char(c) : '?';
+    }
+    return text;
 }
 
 std::string Seconds(REFERENCE_TIME rt) {
@@ -28,7 +64,45 @@ std::string Seconds(REFERENCE_TIME rt) {
     return text;
 }
 
+// Waits until `at`, or until `stop` says so (false then).
+bool WaitUntil(Clock::time_point at, const std::function<bool()>& stop) {
+    for (;;) {
+        if (stop()) return false;
+        const Clock::time_point now = Clock::now();
+        if (now >= at) return true;
+        std::this_thread::sleep_for(std::min<Clock::duration>(at - now, kStopPoll));
+    }
+}
+
 }  // namespace
+
+std::string CameraSecond(const OCULO_STATUS& status, ULONGLONG picturesBefore) {
+    const ULONGLONG pictures = status.ullPictures >= picturesBefore ? status.ullPictures - picturesBefore : 0;
+    char text[96];
+    std::snprintf(text, sizeof(text), "%s, %llu picture%s", StateWords(status.lState),
+                  static_cast<unsigned long long>(pictures), pictures == 1 ? "" : "s");
+    std::string line = text;
+    if (status.lWidth > 0 && status.lHeight > 0) {
+        std::snprintf(text, sizeof(text), ", %ldx%ld", long(status.lWidth), long(status.lHeight));
+        line += text;
+    }
+    const std::string reason = ReasonText(status);
+    if (status.lState != OCULO_STATE_STREAMING && !reason.empty()) line += "; " + reason;
+    return line;
+}
+
+std::string NoPictureReason(const OCULO_STATUS& status) {
+    const std::string reason = ReasonText(status);
+    if (!reason.empty()) return reason;
+    switch (status.lState) {
+        case OCULO_STATE_CONNECTING:
+            return "still connecting to the camera";
+        case OCULO_STATE_SILENT:
+            return "connected, but the camera sent no picture";
+        default:
+            return std::string("the camera sent no picture (") + StateWords(status.lState) + ")";
+    }
+}
 
 void CGrabWatch::OnSample(const BYTE* pData, LONG cbData, bool bTimed, REFERENCE_TIME rtStart) {
     const uint64_t hash = Hash(pData, cbData);
@@ -50,23 +124,45 @@ std::vector<BYTE> CGrabWatch::LastSample() const {
     return m_last;
 }
 
-uint64_t CGrabWatch::PrintEachSecond(int seconds) const {
-    using Clock = std::chrono::steady_clock;
+GrabVerdict CGrabWatch::PrintEachSecond(int seconds, const GrabStatusReader& readStatus,
+                                        const std::function<bool()>& stop) const {
     const Clock::time_point begin = Clock::now();
     Snapshot before = Read();
     Clock::time_point beforeAt = begin;
-    for (int second = 1; second <= seconds; ++second) {
-        std::this_thread::sleep_until(begin + std::chrono::seconds(second));
+    // The filter was made for this watch: its count starts at 0.
+    ULONGLONG picturesBefore = 0;
+    bool bStopped = false;
+    for (int second = 1; seconds == 0 || second <= seconds; ++second) {
+        if (!WaitUntil(begin + std::chrono::seconds(second), stop)) {
+            bStopped = true;
+            break;
+        }
         const Snapshot now = Read();
         const Clock::time_point at = Clock::now();
         const double elapsed = std::chrono::duration<double>(at - beforeAt).count();
         const double rate = elapsed > 0 ? double(now.cSamples - before.cSamples) / elapsed : 0.0;
-        std::printf("%3d s: %llu samples, %.1f/s, stream time %s, picture %s, camera: %s\n", second,
+        OCULO_STATUS status;
+        const bool bStatus = readStatus(&status);
+        const std::string camera =
+            bStatus ? CameraSecond(status, picturesBefore) : GuessedCamera(now, before);
+        std::printf("%3d s: %llu samples, %.1f/s, stream time %s, picture %s; camera: %s\n", second,
                     static_cast<unsigned long long>(now.cSamples), rate, Seconds(now.rtLast).c_str(),
-                    now.cChanges > before.cChanges ? "changed" : "unchanged", CameraState(now, before));
+                    now.cChanges > before.cChanges ? "changed" : "unchanged", camera.c_str());
         std::fflush(stdout);
+        if (bStatus) picturesBefore = status.ullPictures;
         before = now;
         beforeAt = at;
     }
-    return Read().cChanges;
+    GrabVerdict verdict;
+    verdict.bStopped = bStopped;
+    verdict.seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+    OCULO_STATUS last;
+    if (readStatus(&last)) {
+        verdict.bPictures = last.ullPictures > 0;
+        if (!verdict.bPictures) verdict.reason = NoPictureReason(last);
+    } else {
+        verdict.bPictures = Read().cChanges > 0;
+        if (!verdict.bPictures) verdict.reason = "the picture never changed (the camera tells no status)";
+    }
+    return verdict;
 }

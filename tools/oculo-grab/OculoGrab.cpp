@@ -1,7 +1,8 @@
 // oculo-grab: looks at a camera the way a capture application does, on every
 // system: the system's graph around the camera's filter (GrabGraph.h) runs,
-// a line a second tells what arrived, and at the end the last sample is
-// written as an upright PNG snapshot. The command line and exit statuses are
+// a line a second tells what arrived and what the camera says it did, and at
+// the end the last sample is written as an upright PNG snapshot and the
+// verdict given (GrabWatch.h). The command line and exit statuses are
 // GrabOptions.h's (and --help's).
 #include <chrono>
 #include <cstdio>
@@ -12,6 +13,7 @@
 
 #include "module/InstanceSettings.h"
 #include "tools/oculo-grab/GrabGraph.h"
+#include "tools/oculo-grab/GrabInterrupt.h"
 #include "tools/oculo-grab/GrabOptions.h"
 #include "tools/oculo-grab/GrabWatch.h"
 #include "tools/oculo-grab/ThrowawaySlot.h"
@@ -27,7 +29,12 @@ namespace {
 // tool says so and ends.
 const int kStopBoundSeconds = 15;
 
-void Complain(const std::string& what) { std::fprintf(stderr, "oculo-grab: %s\n", what.c_str()); }
+// Standard output first: a complaint comes after the lines before it, also
+// where both go to one file.
+void Complain(const std::string& what) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "oculo-grab: %s\n", what.c_str());
+}
 
 int List() {
     std::vector<CaptureDevice> devices;
@@ -56,30 +63,31 @@ bool SlotUsable(const InstanceSettings& settings) {
 }
 
 void PrintHeading(const GrabOptions& options, const InstanceSettings* pSettings) {
+    const std::string span = options.bWatch ? "until Ctrl+C" : "for " + std::to_string(options.seconds) + " s";
     if (pSettings == nullptr) {
-        std::printf("oculo-grab: device \"%s\", for %d s\n", options.device.c_str(), options.seconds);
+        std::printf("oculo-grab: device \"%s\", %s\n", options.device.c_str(), span.c_str());
     } else {
-        std::printf("oculo-grab: slot %u \"%s\", %s, %ldx%ld at %g fps, for %d s\n", unsigned(pSettings->slot),
+        std::printf("oculo-grab: slot %u \"%s\", %s, %ldx%ld at %g fps, %s\n", unsigned(pSettings->slot),
                     ToNarrow(pSettings->name).c_str(), ShownAddress(pSettings->url).c_str(), long(pSettings->w),
-                    long(pSettings->h), double(pSettings->fps), options.seconds);
+                    long(pSettings->h), double(pSettings->fps), span.c_str());
     }
     std::fflush(stdout);
 }
 
-bool Snapshot(const CGrabGraph& graph, const CGrabWatch& watch, const std::string& path) {
+// Writes the last sample; *outcome says where, or why it could not.
+bool Snapshot(const CGrabGraph& graph, const CGrabWatch& watch, const std::string& path, std::string* outcome) {
     LONG width = 0, height = 0;
     const std::vector<BYTE> last = watch.LastSample();
-    std::string error = "no sample arrived";
-    if (!last.empty() && !graph.ConnectedSize(&width, &height)) error = "the connection has no picture format";
+    *outcome = "no sample arrived";
+    if (!last.empty() && !graph.ConnectedSize(&width, &height)) *outcome = "the connection has no picture format";
     // RGB24 from a capture pin is bottom-up BGR (a positive height), the
     // layout the writer turns upright.
-    if (!last.empty() && height < 0) error = "the picture is top-down, which RGB24 from a capture pin is not";
+    if (!last.empty() && height < 0) *outcome = "the picture is top-down, which RGB24 from a capture pin is not";
     if (!last.empty() && width > 0 && height > 0 &&
-        WriteStorePng(path.c_str(), last.data(), last.size(), width, height, &error)) {
-        std::printf("snapshot: %s (%ldx%ld)\n", path.c_str(), long(width), long(height));
+        WriteStorePng(path.c_str(), last.data(), last.size(), width, height, outcome)) {
+        *outcome = "snapshot: " + path + " (" + std::to_string(width) + "x" + std::to_string(height) + ")";
         return true;
     }
-    Complain("no snapshot: " + error);
     return false;
 }
 
@@ -127,14 +135,24 @@ int Watch(const GrabOptions& options) {
         Complain("the graph does not run: " + ResultText(hr));
         return kGrabNoCamera;
     }
-    const uint64_t changes = watch.PrintEachSecond(options.seconds);
+    const GrabVerdict verdict =
+        watch.PrintEachSecond(options.bWatch ? 0 : options.seconds,
+                              [&graph](OCULO_STATUS* pStatus) { return graph.ReadStatus(pStatus); }, Interrupted);
     StopWithin(&graph, kStopBoundSeconds);
-    const bool bSnapshot = Snapshot(graph, watch, options.png);
+    std::string snapshot;
+    const bool bSnapshot = Snapshot(graph, watch, options.png, &snapshot);
     graph.Close();
-    const unsigned long long samples = watch.Read().cSamples;
-    std::printf("%llu samples in %d s\n", samples, options.seconds);
-    if (changes == 0) Complain("no picture arrived from the camera");
-    return changes > 0 && bSnapshot ? kGrabOk : kGrabNoPicture;
+    // The reason the run failed comes last.
+    std::printf("%llu samples in %.1f s%s\n", static_cast<unsigned long long>(watch.Read().cSamples),
+                verdict.seconds, verdict.bStopped ? " (ended by Ctrl+C)" : "");
+    if (bSnapshot) {
+        std::printf("%s\n", snapshot.c_str());
+    } else {
+        Complain("no snapshot: " + snapshot);
+    }
+    if (!verdict.bPictures) Complain("no picture from the camera: " + verdict.reason);
+    std::fflush(stdout);
+    return verdict.bPictures && bSnapshot ? kGrabOk : kGrabNoPicture;
 }
 
 int Grab(const GrabOptions& options, CThrowawaySlot* pThrowaway) {
@@ -168,6 +186,7 @@ int main(int argc, char** argv) {
         std::fputs(GrabUsage(DefaultModulePath()).c_str(), stdout);
         return kGrabOk;
     }
+    if (!options.bList) CatchInterrupt();
     CThrowawaySlot throwaway;
     if (!options.url.empty() && !throwaway.Create(&error)) {
         Complain(error);
