@@ -72,8 +72,8 @@ TEST(GrabWatch, AWatchWithoutALimitEndsWhenAsked) {
             *out = Status(OCULO_STATE_STREAMING, 10);
             return ++reads > 0;
         },
-        [&] { return reads >= 1; });
-    EXPECT_EQ(reads, 2);  // the line's, then the verdict's
+        [&] { return reads >= 2; });
+    EXPECT_EQ(reads, 3);  // the start's, the line's, then the verdict's
     EXPECT_GE(verdict.seconds, 1.0);
     EXPECT_LT(verdict.seconds, 1.9);
     EXPECT_TRUE(verdict.bStopped && verdict.bPictures);

@@ -129,8 +129,9 @@ GrabVerdict CGrabWatch::PrintEachSecond(int seconds, const GrabStatusReader& rea
     const Clock::time_point begin = Clock::now();
     Snapshot before = Read();
     Clock::time_point beforeAt = begin;
-    // The filter was made for this watch: its count starts at 0.
-    ULONGLONG picturesBefore = 0;
+    // Pictures that came while the graph started belong to no second of the watch.
+    OCULO_STATUS start;
+    ULONGLONG picturesBefore = readStatus(&start) ? start.ullPictures : 0;
     bool bStopped = false;
     for (int second = 1; seconds == 0 || second <= seconds; ++second) {
         if (!WaitUntil(begin + std::chrono::seconds(second), stop)) {
