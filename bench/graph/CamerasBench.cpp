@@ -309,10 +309,8 @@ int main(int argc, char** argv) {
                      kMaxSlots);
         return 2;
     }
-    CBenchRegistry registry;
-    if (!registry.Create()) return 1;
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    av_log_set_level(AV_LOG_QUIET);
+    CBenchRun run;
+    if (!run.Start()) return 1;
 
     if (statusReader) {
         PrintStatusReader(cameras, w, h, RunCameras(cameras, w, h, seconds, true));
@@ -330,6 +328,5 @@ int main(int argc, char** argv) {
         std::printf("largest number of %dx%d cameras all at full rate: %d%s\n", w, h, largest,
                     largest == stepUp ? " (the step-up's limit)" : "");
     }
-    CoUninitialize();
     return 0;
 }

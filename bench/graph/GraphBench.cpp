@@ -294,10 +294,8 @@ int main(int argc, char** argv) {
                      "1 <= stops <= 1000, default 50)\n");
         return 2;
     }
-    CBenchRegistry registry;
-    if (!registry.Create()) return 1;
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    av_log_set_level(AV_LOG_QUIET);  // refused and unanswered connections are the point here
+    CBenchRun run;
+    if (!run.Start()) return 1;
 
     const RateFigures rate = DeliveredRate(seconds);
     const std::vector<StopFigures> stops = StopTimes();
@@ -324,6 +322,5 @@ int main(int argc, char** argv) {
             name.c_str(), s.worstMs, s.medianMs, kStopTargetMs, s.worstMs < kStopTargetMs ? "met" : "MISSED",
             s.reached, s.runs, s.runMedianMs);
     }
-    CoUninitialize();
     return 0;
 }
