@@ -6,8 +6,6 @@
 //  (b) OnFrame 1920 x 1080 into a 1920 x 1080 store against memcpy of those bytes;
 //  (c) OnFrame 1920 x 1080 into 640 x 480 against memcpy of the store's bytes.
 // Linux only (thread CPU clocks, fork/exec of the fixtures).
-#include <time.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -17,6 +15,7 @@
 #include <vector>
 
 #include "bench/common/BareDecoder.h"
+#include "bench/common/BenchClock.h"
 #include "bench/common/CameraStream.h"
 #include "camera/ExtendedTickCount.h"
 #include "camera/FFmpeg.h"
@@ -28,18 +27,6 @@ namespace {
 
 constexpr int kWarmUpPictures = 25;
 constexpr int kMeasuredPictures = 200;
-
-double ThreadCpuMs() {
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
-double WallMs() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
 
 // --- (b), (c) ---
 double MedianMs(std::vector<double> v) {

@@ -1,16 +1,10 @@
 #include "bench/common/BareDecoder.h"
 
-#include <time.h>
-
 #include <vector>
 
-namespace {
+#include "bench/common/BenchClock.h"
 
-double MonotonicMs() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
+namespace {
 
 // BGR24 at the picture's own size; the converter is made for the first picture.
 class CBgrConverter {
@@ -38,7 +32,7 @@ private:
 
 int CBareDecoder::Interrupt(void* opaque) { return static_cast<CBareDecoder*>(opaque)->Ended() ? 1 : 0; }
 
-bool CBareDecoder::Ended() const { return m_bStop.load() || (m_endMs > 0 && MonotonicMs() > m_endMs); }
+bool CBareDecoder::Ended() const { return m_bStop.load() || (m_endMs > 0 && WallMs() > m_endMs); }
 
 void CBareDecoder::Start(const std::string& url, const BareOptions& options, const BarePicture& onPicture) {
     m_thread = std::thread([this, url, options, onPicture] { m_bRan = Run(url, options, onPicture); });
@@ -51,7 +45,7 @@ bool CBareDecoder::Stop() {
 }
 
 bool CBareDecoder::Run(const std::string& url, const BareOptions& options, const BarePicture& onPicture) {
-    m_endMs = options.limitMs > 0 ? MonotonicMs() + options.limitMs : 0;
+    m_endMs = options.limitMs > 0 ? WallMs() + options.limitMs : 0;
     AVFormatContext* format = avformat_alloc_context();
     if (!format) return false;
     format->interrupt_callback = {&CBareDecoder::Interrupt, this};

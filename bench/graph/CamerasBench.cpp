@@ -22,8 +22,6 @@
 //   to decode as a real camera's (some 60 kB at 640x480); --plain sends the
 //   flat test picture instead (a few kB).
 // Linux only.
-#include <time.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -113,12 +111,6 @@ struct Result {
 };
 
 bool g_texture = true;
-
-double ThreadCpuMs() {
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
 
 // Reads every slot's status through its pin's IOculoStatus, from a thread of
 // its own, a pass over all slots every 10 ms.

@@ -1,27 +1,6 @@
 #include "bench/graph/SlotGraph.h"
 
-#include <sys/resource.h>
-#include <time.h>
-
 #include <string>
-
-double WallMs() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
-void SleepMs(double ms) {
-    const timespec ts{time_t(ms / 1000), long(ms * 1e6) % 1000000000L};
-    nanosleep(&ts, nullptr);
-}
-
-double ProcessCpuMs() {
-    rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-}
 
 bool CSlotGraph::Make(const std::vector<BenchSlot>& slots) {
     if (FAILED(CHostGraph::Create(m_graph.Put()))) return false;
