@@ -14,6 +14,7 @@
 #include <new>
 #include <string>
 
+#include "bench/common/QuietSink.h"
 #include "framework/ClassFactory.h"
 #include "framework/Source.h"
 #include "framework/SourceStream.h"
@@ -141,14 +142,11 @@ void BM_AllocatorRoundTrip(benchmark::State& state) {
 
 void BM_DeliveryLoop(benchmark::State& state) {
     CComRef<CRenderSink> sink;
-    if (FAILED(CRenderSink::Create(sink.Put()))) {
+    if (FAILED(CreateQuietSink(sink.Put()))) {
         state.SkipWithError("no sink");
         return;
     }
-    sink->Pin()->SetRenderMode(SinkRenderMode::AsFastAsPossible);
     sink->Pin()->SetOfferAllocator(false);
-    sink->Recorder()->KeepLastFrame(false);
-    sink->Recorder()->SetMaxRecords(0);
 
     CBenchSource* pSource = nullptr;
     CBenchStream* pStream = MakeBenchSource(state, &pSource);
@@ -188,13 +186,10 @@ void BM_DeliveryLoop(benchmark::State& state) {
 void BM_SinkReceive(benchmark::State& state) {
     CComRef<CRenderSink> sink;
     CComRef<IMemAllocator> alloc;
-    if (FAILED(CRenderSink::Create(sink.Put())) || FAILED(CreateAllocator(alloc.Put()))) {
+    if (FAILED(CreateQuietSink(sink.Put())) || FAILED(CreateAllocator(alloc.Put()))) {
         state.SkipWithError("no sink");
         return;
     }
-    sink->Pin()->SetRenderMode(SinkRenderMode::AsFastAsPossible);
-    sink->Recorder()->KeepLastFrame(false);
-    sink->Recorder()->SetMaxRecords(0);
     CBenchSource* pSource = nullptr;
     CBenchStream* pStream = MakeBenchSource(state, &pSource);
     if (!pStream) {

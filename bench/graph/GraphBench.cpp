@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "bench/common/BenchSlot.h"
+#include "bench/common/QuietSink.h"
 #include "bench/graph/SlotGraph.h"
 #include "camera/FFmpeg.h"
 #include "filter/OculoStream.h"
@@ -58,15 +59,11 @@ public:
         m_slot = slot;
         m_filter.Attach(CreateSlotFilter(slot));
         if (!m_filter || FAILED(CHostGraph::Create(m_graph.Put())) ||
-            FAILED(CRenderSink::Create(m_sink.Put()))) {
+            FAILED(CreateQuietSink(m_sink.Put()))) {
             return false;
         }
         m_pPin = static_cast<COculoStream*>(static_cast<COculo*>(m_filter.Get())->GetPin(0));
-        m_sink->Pin()->SetRenderMode(SinkRenderMode::AsFastAsPossible);
-        CSinkRecorder* pRecorder = m_sink->Recorder();
-        pRecorder->KeepLastFrame(false);
-        pRecorder->SetMaxRecords(0);
-        pRecorder->SetFrameCallback([this](const SinkFrame& frame) {
+        m_sink->Recorder()->SetFrameCallback([this](const SinkFrame& frame) {
             for (LONG i = 0; i < frame.cbData && !m_bPicture.load(std::memory_order_relaxed); i += 997) {
                 if (frame.pData[i] > 16) m_bPicture = true;
             }

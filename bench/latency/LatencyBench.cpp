@@ -27,6 +27,7 @@
 
 #include "bench/common/BareDecoder.h"
 #include "bench/common/BenchSlot.h"
+#include "bench/common/QuietSink.h"
 #include "bench/latency/BlockCode.h"
 #include "camera/FFmpeg.h"
 #include "filter/OculoStream.h"
@@ -96,16 +97,12 @@ Figures Measure(const std::string& name, const std::string& url, int cameraW, in
     filter.Attach(CreateSlotFilter(slot));
     CComRef<CHostGraph> graph;
     CComRef<CRenderSink> sink;
-    if (!filter || FAILED(CHostGraph::Create(graph.Put())) || FAILED(CRenderSink::Create(sink.Put()))) {
+    if (!filter || FAILED(CHostGraph::Create(graph.Put())) || FAILED(CreateQuietSink(sink.Put()))) {
         return figures;
     }
     IPin* pOut = static_cast<IPin*>(static_cast<COculo*>(filter.Get())->GetPin(0));
-    sink->Pin()->SetRenderMode(SinkRenderMode::AsFastAsPossible);
-    CSinkRecorder* pRecorder = sink->Recorder();
-    pRecorder->KeepLastFrame(false);
-    pRecorder->SetMaxRecords(0);
     const int stride = (kWidth * 3 + 3) & ~3;
-    pRecorder->SetFrameCallback([&](const SinkFrame& frame) {
+    sink->Recorder()->SetFrameCallback([&](const SinkFrame& frame) {
         const uint64_t now = MonotonicUs();
         uint64_t code = 0;
         if (frame.cbData >= stride * kHeight &&
