@@ -6,8 +6,6 @@
 //  (b) OnFrame 1920 x 1080 into a 1920 x 1080 store against memcpy of those bytes;
 //  (c) OnFrame 1920 x 1080 into 640 x 480 against memcpy of the store's bytes.
 // Linux only (thread CPU clocks, fork/exec of the fixtures).
-#include <time.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -16,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/BareDecoder.h"
+#include "bench/common/BenchClock.h"
 #include "bench/common/CameraStream.h"
 #include "camera/ExtendedTickCount.h"
 #include "camera/FFmpeg.h"
@@ -27,18 +27,6 @@ namespace {
 
 constexpr int kWarmUpPictures = 25;
 constexpr int kMeasuredPictures = 200;
-
-double ThreadCpuMs() {
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
-double WallMs() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
 
 // --- (b), (c) ---
 double MedianMs(std::vector<double> v) {
@@ -127,56 +115,23 @@ double EngineCpuPerPicture(const std::wstring& url) {
     return (stamps.m_stamps[last] - stamps.m_stamps[kWarmUpPictures]) / kMeasuredPictures;
 }
 
-// The bare loop: read, decode, and (unless decodeOnly) convert to BGR24 at the
-// picture's own size with one converter; CPU per picture on this thread.
+// The bare loop: read, decode, and (unless decodeOnly) convert; CPU per
+// picture on this thread.
 double BareCpuPerPicture(const std::string& url, bool decodeOnly) {
-    AVFormatContext* format = nullptr;
-    if (avformat_open_input(&format, url.c_str(), nullptr, nullptr) != 0) return -1;
-    avformat_find_stream_info(format, nullptr);
-    const int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    const AVCodec* decoder = avcodec_find_decoder(format->streams[index]->codecpar->codec_id);
-    AVCodecContext* codec = avcodec_alloc_context3(decoder);
-    avcodec_parameters_to_context(codec, format->streams[index]->codecpar);
-    avcodec_open2(codec, decoder, nullptr);
-    AVFrame* frame = av_frame_alloc();
-    AVPacket* packet = av_packet_alloc();
-    SwsContext* scaler = nullptr;
-    std::vector<uint8_t> bgr;
-    uint8_t* planes[4] = {};
-    int lines[4] = {};
-    int pictures = 0;
-    double startCpu = 0;
+    BareOptions options;
+    options.bConvert = !decodeOnly;
+    options.limitMs = 60000;
     const int last = kWarmUpPictures + kMeasuredPictures;
-    const double deadline = WallMs() + 60000;
-    while (pictures < last && WallMs() < deadline && av_read_frame(format, packet) >= 0) {
-        if (packet->stream_index == index && avcodec_send_packet(codec, packet) >= 0) {
-            while (avcodec_receive_frame(codec, frame) >= 0) {
-                if (!decodeOnly) {
-                    if (!scaler) {
-                        scaler = sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format),
-                                                frame->width, frame->height, AV_PIX_FMT_BGR24, SWS_BICUBIC,
-                                                nullptr, nullptr, nullptr);
-                        bgr.resize(size_t(
-                            av_image_get_buffer_size(AV_PIX_FMT_BGR24, frame->width, frame->height, 4)));
-                        av_image_fill_arrays(planes, lines, bgr.data(), AV_PIX_FMT_BGR24, frame->width,
-                                             frame->height, 4);
-                    }
-                    sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, lines);
-                }
-                ++pictures;
-                if (pictures == kWarmUpPictures) startCpu = ThreadCpuMs();
-                av_frame_unref(frame);
-            }
-        }
-        av_packet_unref(packet);
-    }
-    const double cpu = ThreadCpuMs() - startCpu;
-    sws_freeContext(scaler);
-    av_packet_free(&packet);
-    av_frame_free(&frame);
-    avcodec_free_context(&codec);
-    avformat_close_input(&format);
-    return pictures < last ? -1 : cpu / kMeasuredPictures;
+    int pictures = 0;
+    double startCpu = 0, endCpu = 0;
+    CBareDecoder bare;
+    bare.Run(url, options, [&](const AVFrame&) {
+        ++pictures;
+        if (pictures == kWarmUpPictures) startCpu = ThreadCpuMs();
+        if (pictures == last) endCpu = ThreadCpuMs();
+        return pictures < last;
+    });
+    return pictures < last ? -1 : (endCpu - startCpu) / kMeasuredPictures;
 }
 
 void EngineRatios() {

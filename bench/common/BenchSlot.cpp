@@ -6,6 +6,7 @@
 #include <new>
 #include <system_error>
 
+#include "camera/FFmpeg.h"
 #include "framework/ClassFactory.h"
 #include "module/SlotClasses.h"
 
@@ -26,6 +27,21 @@ CBenchRegistry::~CBenchRegistry() {
     unsetenv("OCULO_REGISTRY");
     std::error_code ignored;  // the registry file and the stand-in's lock file beside it
     std::filesystem::remove_all(m_folder, ignored);
+}
+
+bool CBenchRun::Start() {
+    if (!m_registry.Create()) return false;
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    av_log_set_level(AV_LOG_QUIET);
+    avformat_network_init();
+    m_bStarted = true;
+    return true;
+}
+
+CBenchRun::~CBenchRun() {
+    if (!m_bStarted) return;
+    avformat_network_deinit();
+    CoUninitialize();
 }
 
 COculo* CreateSlotFilter(const BenchSlot& slot) {

@@ -10,10 +10,11 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <new>
 #include <string>
 
+#include "bench/common/QuietSink.h"
+#include "bench/common/RatioReporter.h"
 #include "framework/ClassFactory.h"
 #include "framework/Source.h"
 #include "framework/SourceStream.h"
@@ -141,14 +142,11 @@ void BM_AllocatorRoundTrip(benchmark::State& state) {
 
 void BM_DeliveryLoop(benchmark::State& state) {
     CComRef<CRenderSink> sink;
-    if (FAILED(CRenderSink::Create(sink.Put()))) {
+    if (FAILED(CreateQuietSink(sink.Put()))) {
         state.SkipWithError("no sink");
         return;
     }
-    sink->Pin()->SetRenderMode(SinkRenderMode::AsFastAsPossible);
     sink->Pin()->SetOfferAllocator(false);
-    sink->Recorder()->KeepLastFrame(false);
-    sink->Recorder()->SetMaxRecords(0);
 
     CBenchSource* pSource = nullptr;
     CBenchStream* pStream = MakeBenchSource(state, &pSource);
@@ -188,13 +186,10 @@ void BM_DeliveryLoop(benchmark::State& state) {
 void BM_SinkReceive(benchmark::State& state) {
     CComRef<CRenderSink> sink;
     CComRef<IMemAllocator> alloc;
-    if (FAILED(CRenderSink::Create(sink.Put())) || FAILED(CreateAllocator(alloc.Put()))) {
+    if (FAILED(CreateQuietSink(sink.Put())) || FAILED(CreateAllocator(alloc.Put()))) {
         state.SkipWithError("no sink");
         return;
     }
-    sink->Pin()->SetRenderMode(SinkRenderMode::AsFastAsPossible);
-    sink->Recorder()->KeepLastFrame(false);
-    sink->Recorder()->SetMaxRecords(0);
     CBenchSource* pSource = nullptr;
     CBenchStream* pStream = MakeBenchSource(state, &pSource);
     if (!pStream) {
@@ -230,37 +225,23 @@ BENCHMARK(BM_AllocatorRoundTrip);
 BENCHMARK(BM_SinkReceive);
 BENCHMARK(BM_DeliveryLoop);
 
-// Keeps each benchmark's time per iteration for the closing ratio.
-class CRatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (!run.error_occurred && run.iterations > 0) {
-                m_nsPerItem[run.benchmark_name()] = run.GetAdjustedCPUTime();
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> m_nsPerItem;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     CRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const auto alloc = reporter.m_nsPerItem.find("BM_AllocatorRoundTrip");
-    const auto deliver = reporter.m_nsPerItem.find("BM_DeliveryLoop");
-    if (alloc == reporter.m_nsPerItem.end() || deliver == reporter.m_nsPerItem.end()) {
+    const auto alloc = reporter.m_ns.find("BM_AllocatorRoundTrip");
+    const auto deliver = reporter.m_ns.find("BM_DeliveryLoop");
+    if (alloc == reporter.m_ns.end() || deliver == reporter.m_ns.end()) {
         std::printf("ratio: not measured\n");
         return 1;
     }
     std::printf("allocator round trip: %.1f ns, %.0f per second\n", alloc->second, 1e9 / alloc->second);
     std::printf("delivery loop:        %.1f ns, %.0f samples per second\n", deliver->second, 1e9 / deliver->second);
     std::printf("ratio delivery / round trip: %.2f (target <= 2)\n", deliver->second / alloc->second);
-    const auto receive = reporter.m_nsPerItem.find("BM_SinkReceive");
-    if (receive != reporter.m_nsPerItem.end()) {
+    const auto receive = reporter.m_ns.find("BM_SinkReceive");
+    if (receive != reporter.m_ns.end()) {
         // What the framework adds: the loop less the host sink's own Receive.
         std::printf("sink Receive alone:   %.1f ns; delivery less Receive / round trip: %.2f\n", receive->second,
                     (deliver->second - receive->second) / alloc->second);

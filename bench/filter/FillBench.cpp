@@ -13,11 +13,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "bench/common/BenchSlot.h"
+#include "bench/common/RatioReporter.h"
 #include "filter/OculoStream.h"
 #include "filter/StatusCard.h"
 #include "platform/ComRef.h"
@@ -114,20 +114,6 @@ void BM_StatusCard(benchmark::State& state) {
 BENCHMARK(BM_Memcpy)->Args({640, 480})->Args({1920, 1080});
 BENCHMARK(BM_FillBuffer)->Args({640, 480})->Args({1920, 1080});
 BENCHMARK(BM_StatusCard)->Args({1920, 1080});
-
-// Keeps each run's CPU time per iteration for the closing ratios.
-class CRatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (!run.error_occurred && run.iterations > 0) {
-                m_ns[run.benchmark_name()] = run.GetAdjustedCPUTime();
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> m_ns;
-};
 
 }  // namespace
 

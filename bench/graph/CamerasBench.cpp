@@ -22,8 +22,6 @@
 //   to decode as a real camera's (some 60 kB at 640x480); --plain sends the
 //   flat test picture instead (a few kB).
 // Linux only.
-#include <time.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -113,12 +111,6 @@ struct Result {
 };
 
 bool g_texture = true;
-
-double ThreadCpuMs() {
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
 
 // Reads every slot's status through its pin's IOculoStatus, from a thread of
 // its own, a pass over all slots every 10 ms.
@@ -309,10 +301,8 @@ int main(int argc, char** argv) {
                      kMaxSlots);
         return 2;
     }
-    CBenchRegistry registry;
-    if (!registry.Create()) return 1;
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    av_log_set_level(AV_LOG_QUIET);
+    CBenchRun run;
+    if (!run.Start()) return 1;
 
     if (statusReader) {
         PrintStatusReader(cameras, w, h, RunCameras(cameras, w, h, seconds, true));
@@ -330,6 +320,5 @@ int main(int argc, char** argv) {
         std::printf("largest number of %dx%d cameras all at full rate: %d%s\n", w, h, largest,
                     largest == stepUp ? " (the step-up's limit)" : "");
     }
-    CoUninitialize();
     return 0;
 }

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "bench/common/BenchSlot.h"
+#include "bench/common/QuietSink.h"
 #include "bench/graph/SlotGraph.h"
 #include "camera/FFmpeg.h"
 #include "filter/OculoStream.h"
@@ -58,15 +59,11 @@ public:
         m_slot = slot;
         m_filter.Attach(CreateSlotFilter(slot));
         if (!m_filter || FAILED(CHostGraph::Create(m_graph.Put())) ||
-            FAILED(CRenderSink::Create(m_sink.Put()))) {
+            FAILED(CreateQuietSink(m_sink.Put()))) {
             return false;
         }
         m_pPin = static_cast<COculoStream*>(static_cast<COculo*>(m_filter.Get())->GetPin(0));
-        m_sink->Pin()->SetRenderMode(SinkRenderMode::AsFastAsPossible);
-        CSinkRecorder* pRecorder = m_sink->Recorder();
-        pRecorder->KeepLastFrame(false);
-        pRecorder->SetMaxRecords(0);
-        pRecorder->SetFrameCallback([this](const SinkFrame& frame) {
+        m_sink->Recorder()->SetFrameCallback([this](const SinkFrame& frame) {
             for (LONG i = 0; i < frame.cbData && !m_bPicture.load(std::memory_order_relaxed); i += 997) {
                 if (frame.pData[i] > 16) m_bPicture = true;
             }
@@ -294,10 +291,8 @@ int main(int argc, char** argv) {
                      "1 <= stops <= 1000, default 50)\n");
         return 2;
     }
-    CBenchRegistry registry;
-    if (!registry.Create()) return 1;
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    av_log_set_level(AV_LOG_QUIET);  // refused and unanswered connections are the point here
+    CBenchRun run;
+    if (!run.Start()) return 1;
 
     const RateFigures rate = DeliveredRate(seconds);
     const std::vector<StopFigures> stops = StopTimes();
@@ -324,6 +319,5 @@ int main(int argc, char** argv) {
             name.c_str(), s.worstMs, s.medianMs, kStopTargetMs, s.worstMs < kStopTargetMs ? "met" : "MISSED",
             s.reached, s.runs, s.runMedianMs);
     }
-    CoUninitialize();
     return 0;
 }

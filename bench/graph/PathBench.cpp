@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/common/BareDecoder.h"
 #include "bench/common/BenchSlot.h"
 #include "bench/common/CameraStream.h"
 #include "bench/graph/SlotGraph.h"
@@ -42,82 +43,6 @@ struct Window {
     double cpuMs = 0;
     double wallMs = 0;
     uint64_t pictures = 0;
-};
-
-// The bare loop, on a thread of its own until Stop.
-class CBareLoop {
-public:
-    explicit CBareLoop(std::string url) : m_url(std::move(url)) {}
-    ~CBareLoop() { Stop(); }
-    void Start() {
-        m_bStop = false;
-        m_thread = std::thread([this] { Loop(); });
-    }
-    void Stop() {
-        m_bStop = true;
-        if (m_thread.joinable()) m_thread.join();
-    }
-    uint64_t Pictures() const { return m_pictures.load(); }
-
-private:
-    static int Interrupt(void* opaque) { return static_cast<CBareLoop*>(opaque)->m_bStop.load() ? 1 : 0; }
-
-    void Loop() {
-        AVFormatContext* format = avformat_alloc_context();
-        if (!format) return;
-        format->interrupt_callback = {&CBareLoop::Interrupt, this};
-        AVDictionary* options = nullptr;
-        if (m_url.compare(0, 7, "rtsp://") == 0) av_dict_set(&options, "rtsp_transport", "tcp", 0);
-        const int opened = avformat_open_input(&format, m_url.c_str(), nullptr, &options);
-        av_dict_free(&options);
-        if (opened < 0) return;
-        AVCodecContext* codec = nullptr;
-        AVFrame* frame = av_frame_alloc();
-        AVPacket* packet = av_packet_alloc();
-        SwsContext* scaler = nullptr;
-        std::vector<uint8_t> bgr;
-        uint8_t* planes[4] = {};
-        int lines[4] = {};
-        const int index = avformat_find_stream_info(format, nullptr) >= 0
-                              ? av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0)
-                              : -1;
-        const AVCodec* decoder = index >= 0 ? avcodec_find_decoder(format->streams[index]->codecpar->codec_id) : nullptr;
-        if (decoder && frame && packet && (codec = avcodec_alloc_context3(decoder)) &&
-            avcodec_parameters_to_context(codec, format->streams[index]->codecpar) >= 0 &&
-            avcodec_open2(codec, decoder, nullptr) >= 0) {
-            while (!m_bStop.load() && av_read_frame(format, packet) >= 0) {
-                if (packet->stream_index == index && avcodec_send_packet(codec, packet) >= 0) {
-                    while (avcodec_receive_frame(codec, frame) >= 0) {
-                        if (!scaler) {
-                            scaler = sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format),
-                                                    frame->width, frame->height, AV_PIX_FMT_BGR24, SWS_BICUBIC,
-                                                    nullptr, nullptr, nullptr);
-                            bgr.resize(size_t(
-                                av_image_get_buffer_size(AV_PIX_FMT_BGR24, frame->width, frame->height, 4)));
-                            av_image_fill_arrays(planes, lines, bgr.data(), AV_PIX_FMT_BGR24, frame->width,
-                                                 frame->height, 4);
-                        }
-                        if (scaler && sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes,
-                                                lines) > 0) {
-                            ++m_pictures;
-                        }
-                        av_frame_unref(frame);
-                    }
-                }
-                av_packet_unref(packet);
-            }
-        }
-        sws_freeContext(scaler);
-        av_packet_free(&packet);
-        av_frame_free(&frame);
-        avcodec_free_context(&codec);
-        avformat_close_input(&format);
-    }
-
-    const std::string m_url;
-    std::thread m_thread;
-    std::atomic<bool> m_bStop{false};
-    std::atomic<uint64_t> m_pictures{0};
 };
 
 // Waits, bounded, until count() has grown by `pictures`.
@@ -162,10 +87,16 @@ Window WholePath(CSlotGraph& graph, double seconds) {
 }
 
 Window BareLoop(const std::string& url, double seconds) {
-    CBareLoop loop(url);
-    loop.Start();
-    const Window window = Measure([&loop] { return loop.Pictures(); }, seconds);
-    loop.Stop();
+    std::atomic<uint64_t> pictures{0};
+    BareOptions options;
+    options.bRtspOverTcp = true;  // as the camera serves
+    CBareDecoder bare;
+    bare.Start(url, options, [&pictures](const AVFrame&) {
+        ++pictures;
+        return true;
+    });
+    const Window window = Measure([&pictures] { return pictures.load(); }, seconds);
+    bare.Stop();
     return window;
 }
 
@@ -239,11 +170,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: path_bench [--seconds S] [--rounds N]\n");
         return 2;
     }
-    CBenchRegistry registry;
-    if (!registry.Create()) return 1;
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    av_log_set_level(AV_LOG_QUIET);
-    avformat_network_init();
+    CBenchRun run;
+    if (!run.Start()) return 1;
     const std::string lifetime = std::to_string(int(2 * rounds * (seconds + 5)) + 120);
 
     CFixtureProcess mjpeg;
@@ -269,7 +197,5 @@ int main(int argc, char** argv) {
         rtsp.Kill();
     }
     std::remove(file.c_str());
-    avformat_network_deinit();
-    CoUninitialize();
     return 0;
 }

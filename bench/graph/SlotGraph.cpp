@@ -1,27 +1,8 @@
 #include "bench/graph/SlotGraph.h"
 
-#include <sys/resource.h>
-#include <time.h>
-
 #include <string>
 
-double WallMs() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
-void SleepMs(double ms) {
-    const timespec ts{time_t(ms / 1000), long(ms * 1e6) % 1000000000L};
-    nanosleep(&ts, nullptr);
-}
-
-double ProcessCpuMs() {
-    rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-}
+#include "bench/common/QuietSink.h"
 
 bool CSlotGraph::Make(const std::vector<BenchSlot>& slots) {
     if (FAILED(CHostGraph::Create(m_graph.Put()))) return false;
@@ -30,14 +11,10 @@ bool CSlotGraph::Make(const std::vector<BenchSlot>& slots) {
         slot.settings = settings;
         slot.picture = std::make_unique<std::atomic<bool>>(false);
         slot.filter.Attach(CreateSlotFilter(settings));
-        if (!slot.filter || FAILED(CRenderSink::Create(slot.sink.Put()))) return false;
+        if (!slot.filter || FAILED(CreateQuietSink(slot.sink.Put()))) return false;
         slot.pin = static_cast<COculoStream*>(static_cast<COculo*>(slot.filter.Get())->GetPin(0));
-        slot.sink->Pin()->SetRenderMode(SinkRenderMode::AsFastAsPossible);
-        CSinkRecorder* pRecorder = slot.sink->Recorder();
-        pRecorder->KeepLastFrame(false);
-        pRecorder->SetMaxRecords(0);
         std::atomic<bool>* picture = slot.picture.get();
-        pRecorder->SetFrameCallback([picture](const SinkFrame& frame) {
+        slot.sink->Recorder()->SetFrameCallback([picture](const SinkFrame& frame) {
             for (LONG i = 0; i < frame.cbData && !picture->load(std::memory_order_relaxed); i += 997) {
                 if (frame.pData[i] > 16) *picture = true;
             }

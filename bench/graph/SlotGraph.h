@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/common/BenchClock.h"
 #include "bench/common/BenchSlot.h"
 #include "filter/OculoStream.h"
 #include "host/HostGraph.h"
@@ -42,9 +43,3 @@ private:
     CComRef<CHostGraph> m_graph;
     std::vector<Slot> m_slots;
 };
-
-// Milliseconds on the monotonic clock, and a sleep.
-double WallMs();
-void SleepMs(double ms);
-// The process's CPU time (every thread), user and system, in milliseconds.
-double ProcessCpuMs();

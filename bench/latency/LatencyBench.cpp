@@ -17,7 +17,6 @@
 //   at 25 fps.
 // Linux only (the fixtures' processes).
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,7 +25,9 @@
 #include <thread>
 #include <vector>
 
+#include "bench/common/BareDecoder.h"
 #include "bench/common/BenchSlot.h"
+#include "bench/common/QuietSink.h"
 #include "bench/latency/BlockCode.h"
 #include "camera/FFmpeg.h"
 #include "filter/OculoStream.h"
@@ -68,66 +69,13 @@ private:
     size_t m_seen = 0;
 };
 
-// The bare loop: open, read, decode, read the stamp from the luma plane.
-class CBareReader {
-public:
-    CBareReader(std::string url, std::string format, int cameraW, int cameraH, CLatencies& out)
-        : m_url(std::move(url)), m_format(std::move(format)), m_cameraW(cameraW), m_cameraH(cameraH), m_out(out) {}
-    void Start() { m_thread = std::thread([this] { m_ok = Loop(); }); }
-    bool Stop() {
-        m_bStop = true;
-        if (m_thread.joinable()) m_thread.join();
-        return m_ok;
-    }
-
-private:
-    static int Interrupt(void* opaque) { return static_cast<CBareReader*>(opaque)->m_bStop.load() ? 1 : 0; }
-
-    bool Loop() {
-        AVFormatContext* fmt = avformat_alloc_context();
-        if (!fmt) return false;
-        fmt->interrupt_callback = {&CBareReader::Interrupt, this};
-        const AVInputFormat* input = m_format == "auto" ? nullptr : av_find_input_format(m_format.c_str());
-        if (avformat_open_input(&fmt, m_url.c_str(), input, nullptr) < 0) return false;
-        bool ok = false;
-        AVCodecContext* dec = nullptr;
-        AVPacket* pkt = av_packet_alloc();
-        AVFrame* frame = av_frame_alloc();
-        const int stream = av_find_best_stream(fmt, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-        const AVCodec* codec =
-            stream >= 0 ? avcodec_find_decoder(fmt->streams[stream]->codecpar->codec_id) : nullptr;
-        if (codec && pkt && frame && (dec = avcodec_alloc_context3(codec)) &&
-            avcodec_parameters_to_context(dec, fmt->streams[stream]->codecpar) >= 0 &&
-            avcodec_open2(dec, codec, nullptr) >= 0) {
-            ok = true;
-            while (!m_bStop.load() && av_read_frame(fmt, pkt) >= 0) {
-                if (pkt->stream_index == stream && avcodec_send_packet(dec, pkt) >= 0) {
-                    while (avcodec_receive_frame(dec, frame) >= 0) Look(frame);
-                }
-                av_packet_unref(pkt);
-            }
-        }
-        av_frame_free(&frame);
-        av_packet_free(&pkt);
-        avcodec_free_context(&dec);
-        avformat_close_input(&fmt);
-        return ok;
-    }
-
-    void Look(const AVFrame* frame) {
-        const uint64_t now = MonotonicUs();
-        auto luma = [frame](int x, int y) { return int(frame->data[0][int64_t(y) * frame->linesize[0] + x]); };
-        uint64_t code = 0;
-        if (ReadBlockCode(luma, frame->width, frame->height, m_cameraW, m_cameraH, &code)) m_out.See(code, now);
-    }
-
-    const std::string m_url, m_format;
-    const int m_cameraW, m_cameraH;
-    CLatencies& m_out;
-    std::thread m_thread;
-    std::atomic<bool> m_bStop{false};
-    bool m_ok = false;
-};
+// The bare loop's sight of a picture: the stamp read from its luma plane.
+void SeeBare(const AVFrame& frame, int cameraW, int cameraH, CLatencies& out) {
+    const uint64_t now = MonotonicUs();
+    auto luma = [&frame](int x, int y) { return int(frame.data[0][int64_t(y) * frame.linesize[0] + x]); };
+    uint64_t code = 0;
+    if (ReadBlockCode(luma, frame.width, frame.height, cameraW, cameraH, &code)) out.See(code, now);
+}
 
 struct Figures {
     std::string camera;
@@ -149,16 +97,12 @@ Figures Measure(const std::string& name, const std::string& url, int cameraW, in
     filter.Attach(CreateSlotFilter(slot));
     CComRef<CHostGraph> graph;
     CComRef<CRenderSink> sink;
-    if (!filter || FAILED(CHostGraph::Create(graph.Put())) || FAILED(CRenderSink::Create(sink.Put()))) {
+    if (!filter || FAILED(CHostGraph::Create(graph.Put())) || FAILED(CreateQuietSink(sink.Put()))) {
         return figures;
     }
     IPin* pOut = static_cast<IPin*>(static_cast<COculo*>(filter.Get())->GetPin(0));
-    sink->Pin()->SetRenderMode(SinkRenderMode::AsFastAsPossible);
-    CSinkRecorder* pRecorder = sink->Recorder();
-    pRecorder->KeepLastFrame(false);
-    pRecorder->SetMaxRecords(0);
     const int stride = (kWidth * 3 + 3) & ~3;
-    pRecorder->SetFrameCallback([&](const SinkFrame& frame) {
+    sink->Recorder()->SetFrameCallback([&](const SinkFrame& frame) {
         const uint64_t now = MonotonicUs();
         uint64_t code = 0;
         if (frame.cbData >= stride * kHeight &&
@@ -171,8 +115,15 @@ Figures Measure(const std::string& name, const std::string& url, int cameraW, in
         graph->Teardown();
         return figures;
     }
-    CBareReader reader(url, bareFormat, cameraW, cameraH, bare);
-    reader.Start();
+    BareOptions options;  // the stream's parameters from its first picture: no read ahead
+    options.demuxer = bareFormat == "auto" ? "" : bareFormat;
+    options.bFindInfo = false;
+    options.bConvert = false;
+    CBareDecoder reader;
+    reader.Start(url, options, [&](const AVFrame& frame) {
+        SeeBare(frame, cameraW, cameraH, bare);
+        return true;
+    });
     if (SUCCEEDED(graph->Run())) {
         std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
         graph->Stop();
@@ -217,11 +168,8 @@ int main(int argc, char** argv) {
                      "[--bare-format auto|mjpeg|mpjpeg]\n");
         return 2;
     }
-    CBenchRegistry registry;
-    if (!registry.Create()) return 1;
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    av_log_set_level(AV_LOG_QUIET);
-    avformat_network_init();
+    CBenchRun run;
+    if (!run.Start()) return 1;
 
     std::vector<Figures> all;
     if (!url.empty()) {
@@ -260,7 +208,5 @@ int main(int argc, char** argv) {
         std::printf("%-28s %9.1f %19s   <= %.0f ms: %s\n", (f.camera + ", module - bare").c_str(), gap, "",
                     intervalMs, gap <= intervalMs ? "met" : "MISSED");
     }
-    avformat_network_deinit();
-    CoUninitialize();
     return 0;
 }

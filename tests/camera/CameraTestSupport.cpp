@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "camera/HostLookup.h"
+#include "tests/SizedStatus.h"
 
 namespace {
 
@@ -52,8 +53,7 @@ uint64_t TimedStop(CRTSPCamera& camera, CRecorder* recorder) {
 }
 
 OCULO_STATUS StatusOf(CIPCameraBase& camera) {
-    OCULO_STATUS status = {};
-    status.cbSize = sizeof(status);
+    OCULO_STATUS status = SizedStatus();
     camera.GetStatus(&status);
     return status;
 }

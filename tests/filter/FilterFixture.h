@@ -11,6 +11,7 @@
 #include "host/HostGraph.h"
 #include "platform/ComRef.h"
 #include "host/RenderSink.h"
+#include "tests/SizedStatus.h"
 #include "tests/platform/RegistryFixture.h"
 
 // The slot the tests configure; its display name in the test's slot table.
@@ -26,13 +27,6 @@ struct SlotConfig {
     LONG tShift = 0;
     LONG status = 1;  // the status card
 };
-
-// An empty status structure of this version's size, ready for GetStatus.
-inline OCULO_STATUS SizedStatus() {
-    OCULO_STATUS status = {};
-    status.cbSize = sizeof(status);
-    return status;
-}
 
 class FilterTest : public RegistryFileTest {
 protected:

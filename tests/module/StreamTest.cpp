@@ -14,6 +14,7 @@
 #include "module/SlotClasses.h"
 #include "platform/ComRef.h"
 #include "tests/HangGuard.h"
+#include "tests/SizedStatus.h"
 #include "tests/fixtures/FixtureProcess.h"
 #include "tests/module/ModuleTestSupport.h"
 #include "tests/module/StreamGraph.h"
@@ -49,8 +50,7 @@ HRESULT ReadStatus(IUnknown* pObject, OCULO_STATUS* pStatus) {
     IOculoStatus* pInterface = nullptr;
     HRESULT hr = pObject->QueryInterface(IID_IOculoStatus, reinterpret_cast<void**>(&pInterface));
     if (FAILED(hr)) return hr;
-    *pStatus = OCULO_STATUS{};
-    pStatus->cbSize = sizeof(*pStatus);
+    *pStatus = SizedStatus();
     hr = pInterface->GetStatus(pStatus);
     pInterface->Release();
     return hr;
@@ -329,8 +329,7 @@ TEST_F(ModuleReasons, EveryReasonReachesAHostThroughTheStatusInterface) {
     const auto allReached = [&] {
         bool all = true;
         for (DWORD slot = 0; slot < g_cSlots; ++slot) {
-            seen[slot] = OCULO_STATUS{};
-            seen[slot].cbSize = sizeof(OCULO_STATUS);
+            seen[slot] = SizedStatus();
             all = statuses[slot]->GetStatus(&seen[slot]) == S_OK && Reached(cases[slot], seen[slot]) && all;
         }
         return all;

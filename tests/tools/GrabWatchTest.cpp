@@ -7,13 +7,13 @@
 
 #include <string>
 
+#include "tests/SizedStatus.h"
 #include "tools/oculo-grab/GrabWatch.h"
 
 namespace {
 
 OCULO_STATUS Status(LONG state, ULONGLONG pictures, const wchar_t* reason = L"") {
-    OCULO_STATUS status = {};
-    status.cbSize = sizeof(status);
+    OCULO_STATUS status = SizedStatus();
     status.lState = state;
     status.ullPictures = pictures;
     for (size_t i = 0; reason[i] && i + 1 < sizeof(status.szReason) / sizeof(WCHAR); ++i) {

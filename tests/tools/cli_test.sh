@@ -9,20 +9,10 @@
 #   cli_test.sh BIN_DIR FIXTURE_DIR
 set -uo pipefail
 bin=$1 fixtures=$2
-work=$(mktemp -d)
-cameras=()
-finish() {
-    local pid
-    for pid in "${cameras[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
-    rm -rf "$work"
-}
-trap finish EXIT
+work=$(mktemp -d) camera_server=$fixtures/mjpeg_server.py camera_lifetime=120
+source "$(dirname "${BASH_SOURCE[0]}")/cli_helpers.sh"
+trap 'stop_cameras; rm -rf "$work"' EXIT
 export OCULO_REGISTRY=$work/registry.reg
-failures=0
-check() {  # check WHAT COMMAND...: the command must succeed
-    local what=$1; shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
 exits() {  # exits STATUS COMMAND...: the command ends with that status
     local want=$1; shift
     "$@" >"$work/out" 2>&1
@@ -57,20 +47,6 @@ check "oculo-config register: the usable slot is a device" listed
 "$bin/oculo-config" clear 6 >/dev/null
 check "oculo-config register: a slot cleared since is no device" eval '! listed'
 
-# serve VAR ARGS...: a loopback camera (mjpeg_server.py ARGS), its port in VAR
-# once it says it listens.
-serve() {
-    local var=$1 out="$work/camera${#cameras[@]}.out" port="" i; shift
-    /usr/bin/python3 "$fixtures/mjpeg_server.py" --lifetime 120 "$@" >"$out" 2>&1 &
-    cameras+=($!)
-    for i in $(seq 300); do  # up to 30 s
-        port=$(awk '/^PORT /{print $2; exit}' "$out")
-        [ -n "$port" ] && break
-        sleep 0.1
-    done
-    printf -v "$var" '%s' "$port"
-    [ -n "$port" ]
-}
 # oculo-grab unloads the module it watched through, FFmpeg's libraries with
 # it: what they keep for the life of a process is unreachable once they are
 # unloaded, which the sanitizer builds' leak check would report as this
@@ -95,21 +71,13 @@ refused_grab() {
 check "oculo-grab: a refused login ends with 1, named on the last line" refused_grab
 # --watch goes on until SIGINT; then it stops, writes the snapshot and judges.
 watch_grab() {
-    local pid i rc
+    local pid rc
     ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
         "$bin/oculo-grab" --url "http://127.0.0.1:$still/" --watch --png "$work/watch.png" >"$work/out" 2>&1 &
     pid=$!
-    for i in $(seq 600); do  # up to 60 s for the second line
-        grep -q '^  2 s:' "$work/out" && break
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
+    within 600 eval 'grep -q "^  2 s:" "$work/out" || ended $pid'  # up to 60 s for the second line
     kill -INT "$pid"
-    for i in $(seq 300); do  # up to 30 s to end
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$pid" 2>/dev/null && kill -KILL "$pid"
+    within 300 ended "$pid" || kill -KILL "$pid"  # up to 30 s to end
     wait "$pid"; rc=$?
     [ $rc -eq 0 ] && grep -q '^[0-9]* samples in [0-9.]* s (ended by Ctrl+C)$' "$work/out" && [ -s "$work/watch.png" ] ||
         { echo "exit status $rc:"; tail -n 8 "$work/out"; return 1; }

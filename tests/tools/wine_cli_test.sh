@@ -12,12 +12,8 @@ set -uo pipefail
 root=$1 bin=$2 other=${3:-}
 run() { "$root/scripts/wine-run.sh" --dll-dir "$bin" -- "$@"; }
 winpath() { echo "Z:${1//\//\\}"; }
-work=$(mktemp -d)
-failures=0
-check() {  # check WHAT COMMAND...: the command must succeed
-    local what=$1; shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+work=$(mktemp -d) camera_server=$root/tests/fixtures/mjpeg_server.py camera_lifetime=600
+source "$root/tests/tools/cli_helpers.sh"
 modules=(--module "$(winpath "$bin/Oculo.ax")")
 [ -n "$other" ] && [ -f "$other/Oculo.ax" ] && modules+=(--module "$(winpath "$other/Oculo.ax")")
 restore() {
@@ -84,20 +80,7 @@ done
 
 # Loopback cameras, served from this side: the same picture every time, and
 # one with a login that the slot's address gets wrong.
-cameras=()
-serve() {  # serve VAR ARGS...: mjpeg_server.py ARGS; its port in VAR once it listens
-    local var=$1 out="$work/camera${#cameras[@]}.out" port="" i; shift
-    /usr/bin/python3 "$root/tests/fixtures/mjpeg_server.py" --lifetime 600 "$@" >"$out" 2>&1 &
-    cameras+=($!)
-    for i in $(seq 300); do  # up to 30 s
-        port=$(awk '/^PORT /{print $2; exit}' "$out")
-        [ -n "$port" ] && break
-        sleep 0.1
-    done
-    printf -v "$var" '%s' "$port"
-    [ -n "$port" ]
-}
-trap 'for pid in "${cameras[@]}"; do kill "$pid" 2>/dev/null; done; restore' EXIT
+trap 'stop_cameras; restore' EXIT
 serve still || echo "FAILED: the still camera did not start"
 serve locked --user viewer --password right || echo "FAILED: the camera with a login did not start"
 # A still scene: the camera's status says it delivers, whatever the pixels.
@@ -111,25 +94,17 @@ still_grab() {
 # process into the console's Ctrl+C event, as in a terminal. The program runs
 # in a process of its own under Wine's start.exe, in this job's process group.
 watch_grab() {
-    local job target i
+    local job target
     rm -f "$work/watch.png"
     set -m  # a process group of its own, where SIGINT is not ignored
     "$root/scripts/wine-run.sh" --dll-dir "$1" -- "$1/oculo-grab.exe" --slot 6 --watch \
         --png "$(winpath "$work/watch.png")" >"$work/watch.out" 2>&1 &
     job=$!
     set +m
-    for i in $(seq 600); do  # up to 60 s for the second line
-        grep -q '^  2 s:' "$work/watch.out" && break
-        kill -0 "$job" 2>/dev/null || break
-        sleep 0.1
-    done
+    within 600 eval 'grep -q "^  2 s:" "$work/watch.out" || ended $job'  # up to 60 s for the second line
     target=$(ps -eo pid=,pgid=,args= | awk -v g="$job" '$2 == g && /oculo-grab\.exe/ && !/start\.exe/ {print $1; exit}')
     [ -n "$target" ] && kill -INT "$target"
-    for i in $(seq 300); do  # up to 30 s to end
-        kill -0 "$job" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$job" 2>/dev/null && kill -KILL ${target:+"$target"} "$job"
+    within 300 ended "$job" || kill -KILL ${target:+"$target"} "$job"  # up to 30 s to end
     wait "$job"; rc=$?
     [ $rc -eq 0 ] && tr -d '\r' <"$work/watch.out" | grep -q '^[0-9]* samples in [0-9.]* s (ended by Ctrl+C)$' &&
         is_png "$work/watch.png" || { echo "exit status $rc:"; tail -n 5 "$work/watch.out"; return 1; }

@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "platform/ComRef.h"
 #include "platform/platform.h"
 
 // Binds the video-input device of the slot's class, or the one whose
@@ -61,10 +62,10 @@ public:
     IPin* CapturePin() const;
 
 private:
-    IGraphBuilder* m_pGraph = nullptr;
-    ICaptureGraphBuilder2* m_pBuilder = nullptr;
-    IBaseFilter* m_pSource = nullptr;
-    IBaseFilter* m_pGrabberFilter = nullptr;
-    ISampleGrabber* m_pGrabber = nullptr;
-    IBaseFilter* m_pNull = nullptr;
+    CComRef<IGraphBuilder> m_graph;
+    CComRef<ICaptureGraphBuilder2> m_builder;
+    CComRef<IBaseFilter> m_source;
+    CComRef<IBaseFilter> m_grabberFilter;
+    CComRef<ISampleGrabber> m_grabber;
+    CComRef<IBaseFilter> m_null;
 };

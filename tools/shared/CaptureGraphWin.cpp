@@ -5,14 +5,6 @@
 
 namespace {
 
-template <class T>
-void SafeRelease(T*& p) {
-    if (p != nullptr) {
-        p->Release();
-        p = nullptr;
-    }
-}
-
 // Binds the first device match accepts.
 HRESULT BindDevice(const std::function<bool(const CaptureDevice&)>& match, IBaseFilter** ppFilter) {
     *ppFilter = nullptr;
@@ -28,12 +20,9 @@ HRESULT BindDevice(const std::function<bool(const CaptureDevice&)>& match, IBase
 template <class Verb>
 HRESULT Control(IGraphBuilder* pGraph, Verb verb) {
     if (pGraph == nullptr) return E_UNEXPECTED;
-    IMediaControl* pControl = nullptr;
-    HRESULT hr = pGraph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&pControl));
-    if (FAILED(hr)) return hr;
-    hr = verb(pControl);
-    pControl->Release();
-    return hr;
+    CComRef<IMediaControl> control;
+    const HRESULT hr = pGraph->QueryInterface(IID_IMediaControl, control.PutVoid());
+    return FAILED(hr) ? hr : verb(control.Get());
 }
 
 }  // namespace
@@ -52,37 +41,37 @@ HRESULT BindNamedDevice(const std::wstring& name, IBaseFilter** ppFilter) {
 
 HRESULT CCaptureGraph::Open(IBaseFilter* pSource, ISampleGrabberCB* pCallback) {
     Close();
-    m_pSource = pSource;
-    m_pSource->AddRef();
+    m_source = CComRef<IBaseFilter>(pSource);
     HRESULT hr;
     if (FAILED(hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                     reinterpret_cast<void**>(&m_pGraph))) ||
+                                     m_graph.PutVoid())) ||
         FAILED(hr = CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER,
-                                     IID_ICaptureGraphBuilder2, reinterpret_cast<void**>(&m_pBuilder))) ||
-        FAILED(hr = m_pBuilder->SetFiltergraph(m_pGraph)) ||
+                                     IID_ICaptureGraphBuilder2, m_builder.PutVoid())) ||
+        FAILED(hr = m_builder->SetFiltergraph(m_graph.Get())) ||
         FAILED(hr = CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                     reinterpret_cast<void**>(&m_pGrabberFilter))) ||
-        FAILED(hr = m_pGrabberFilter->QueryInterface(IID_ISampleGrabber, reinterpret_cast<void**>(&m_pGrabber))) ||
+                                     m_grabberFilter.PutVoid())) ||
+        FAILED(hr = m_grabberFilter.As(IID_ISampleGrabber, &m_grabber)) ||
         FAILED(hr = CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                     reinterpret_cast<void**>(&m_pNull)))) {
+                                     m_null.PutVoid()))) {
         return hr;
     }
     AM_MEDIA_TYPE type = {};
     type.majortype = MEDIATYPE_Video;
     type.subtype = MEDIASUBTYPE_RGB24;
-    if (FAILED(hr = m_pGrabber->SetMediaType(&type)) || FAILED(hr = m_pGrabber->SetCallback(pCallback, 0)) ||
-        FAILED(hr = m_pGraph->AddFilter(m_pSource, L"Source")) ||
-        FAILED(hr = m_pGraph->AddFilter(m_pGrabberFilter, L"Grabber")) ||
-        FAILED(hr = m_pGraph->AddFilter(m_pNull, L"Null"))) {
+    if (FAILED(hr = m_grabber->SetMediaType(&type)) || FAILED(hr = m_grabber->SetCallback(pCallback, 0)) ||
+        FAILED(hr = m_graph->AddFilter(m_source.Get(), L"Source")) ||
+        FAILED(hr = m_graph->AddFilter(m_grabberFilter.Get(), L"Grabber")) ||
+        FAILED(hr = m_graph->AddFilter(m_null.Get(), L"Null"))) {
         return hr;
     }
     // As applications do: the capture category from the filter (the builder
     // adds a Smart Tee, since the filter has no preview pin of its own).
-    return m_pBuilder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, m_pSource, m_pGrabberFilter, m_pNull);
+    return m_builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, m_source.Get(), m_grabberFilter.Get(),
+                                   m_null.Get());
 }
 
 HRESULT CCaptureGraph::Run() {
-    return Control(m_pGraph, [](IMediaControl* p) {
+    return Control(m_graph.Get(), [](IMediaControl* p) {
         HRESULT hr = p->Run();
         // S_FALSE: still changing state; wait for it as an application does.
         OAFilterState state;
@@ -90,28 +79,28 @@ HRESULT CCaptureGraph::Run() {
     });
 }
 
-HRESULT CCaptureGraph::Stop() { return Control(m_pGraph, [](IMediaControl* p) { return p->Stop(); }); }
+HRESULT CCaptureGraph::Stop() { return Control(m_graph.Get(), [](IMediaControl* p) { return p->Stop(); }); }
 
 void CCaptureGraph::Close() {
-    if (m_pGraph != nullptr) {
+    if (m_graph) {
         Stop();
         // As clients do: take every filter out, which disconnects them.
-        for (IBaseFilter* pFilter : {m_pSource, m_pGrabberFilter, m_pNull}) {
-            if (pFilter != nullptr) m_pGraph->RemoveFilter(pFilter);
+        for (IBaseFilter* pFilter : {m_source.Get(), m_grabberFilter.Get(), m_null.Get()}) {
+            if (pFilter != nullptr) m_graph->RemoveFilter(pFilter);
         }
     }
-    if (m_pGrabber != nullptr) m_pGrabber->SetCallback(nullptr, 0);
-    SafeRelease(m_pBuilder);
-    SafeRelease(m_pGraph);
-    SafeRelease(m_pGrabber);
-    SafeRelease(m_pGrabberFilter);
-    SafeRelease(m_pNull);
-    SafeRelease(m_pSource);
+    if (m_grabber) m_grabber->SetCallback(nullptr, 0);
+    m_builder.Reset();
+    m_graph.Reset();
+    m_grabber.Reset();
+    m_grabberFilter.Reset();
+    m_null.Reset();
+    m_source.Reset();
 }
 
 bool CCaptureGraph::ConnectedSize(LONG* width, LONG* height) const {
     AM_MEDIA_TYPE type = {};
-    if (m_pGrabber == nullptr || FAILED(m_pGrabber->GetConnectedMediaType(&type))) return false;
+    if (!m_grabber || FAILED(m_grabber->GetConnectedMediaType(&type))) return false;
     bool ok = false;
     if (type.formattype == FORMAT_VideoInfo && type.cbFormat >= sizeof(VIDEOINFOHEADER) && type.pbFormat != nullptr) {
         const VIDEOINFOHEADER* header = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
@@ -120,20 +109,20 @@ bool CCaptureGraph::ConnectedSize(LONG* width, LONG* height) const {
         ok = true;
     }
     CoTaskMemFree(type.pbFormat);
-    if (type.pUnk != nullptr) type.pUnk->Release();
+    ReleaseAndClear(type.pUnk);
     return ok;
 }
 
 HRESULT CCaptureGraph::FindStreamConfig(IAMStreamConfig** ppConfig) const {
-    if (m_pBuilder == nullptr) return E_UNEXPECTED;
-    return m_pBuilder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, m_pSource, IID_IAMStreamConfig,
-                                     reinterpret_cast<void**>(ppConfig));
+    if (!m_builder) return E_UNEXPECTED;
+    return m_builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, m_source.Get(), IID_IAMStreamConfig,
+                                    reinterpret_cast<void**>(ppConfig));
 }
 
 IPin* CCaptureGraph::CapturePin() const {
     IPin* pPin = nullptr;
-    if (m_pBuilder == nullptr ||
-        FAILED(m_pBuilder->FindPin(m_pSource, PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, nullptr, FALSE, 0, &pPin))) {
+    if (!m_builder ||
+        FAILED(m_builder->FindPin(m_source.Get(), PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, nullptr, FALSE, 0, &pPin))) {
         return nullptr;
     }
     return pPin;

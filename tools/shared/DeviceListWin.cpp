@@ -1,6 +1,8 @@
 // Asks the system device enumerator, as a capture application does.
 #include "tools/shared/DeviceMonikers.h"
 
+#include "platform/ComRef.h"
+
 namespace {
 
 // The property as text; empty when it is missing or not a string.
@@ -18,28 +20,24 @@ std::wstring ReadProperty(IPropertyBag* pBag, LPCOLESTR name) {
 }  // namespace
 
 HRESULT ForEachVideoInputDevice(const std::function<bool(const CaptureDevice&, IMoniker*)>& visit) {
-    ICreateDevEnum* pDevEnum = nullptr;
+    CComRef<ICreateDevEnum> devEnum;
     HRESULT hr = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                                  reinterpret_cast<void**>(&pDevEnum));
+                                  devEnum.PutVoid());
     if (FAILED(hr)) return hr;
-    IEnumMoniker* pEnum = nullptr;
-    hr = pDevEnum->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &pEnum, 0);
-    pDevEnum->Release();
-    if (hr != S_OK || pEnum == nullptr) return FAILED(hr) ? hr : S_OK;  // S_FALSE: the category is empty
-    IMoniker* pMoniker = nullptr;
+    CComRef<IEnumMoniker> monikers;
+    hr = devEnum->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.Put(), 0);
+    if (hr != S_OK || !monikers) return FAILED(hr) ? hr : S_OK;  // S_FALSE: the category is empty
+    CComRef<IMoniker> moniker;
     bool bMore = true;
-    while (bMore && pEnum->Next(1, &pMoniker, nullptr) == S_OK) {
-        IPropertyBag* pBag = nullptr;
-        if (SUCCEEDED(pMoniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(&pBag)))) {
+    while (bMore && monikers->Next(1, moniker.Put(), nullptr) == S_OK) {
+        CComRef<IPropertyBag> bag;
+        if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid()))) {
             CaptureDevice device;
-            device.friendlyName = ReadProperty(pBag, L"FriendlyName");
-            device.clsid = ReadProperty(pBag, L"CLSID");
-            pBag->Release();
-            if (!device.friendlyName.empty()) bMore = visit(device, pMoniker);
+            device.friendlyName = ReadProperty(bag.Get(), L"FriendlyName");
+            device.clsid = ReadProperty(bag.Get(), L"CLSID");
+            if (!device.friendlyName.empty()) bMore = visit(device, moniker.Get());
         }
-        pMoniker->Release();
     }
-    pEnum->Release();
     return S_OK;
 }
 

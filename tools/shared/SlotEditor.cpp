@@ -134,6 +134,25 @@ bool ParseFps(const char* value, SlotSetting* setting, std::string* error) {
     return true;
 }
 
+// A setting of the rule's value, the value itself still to be parsed.
+SlotSetting SettingFor(const SettingRule& rule) {
+    SlotSetting setting;
+    setting.valueName = rule.valueName;
+    setting.kind = rule.kind;
+    return setting;
+}
+
+// A value given as wide text: text as it is, a number or rate parsed from it.
+bool ParseWideValue(const SettingRule& rule, const std::wstring& value, SlotSetting* setting, std::string* error) {
+    if (rule.kind == SettingKind::kText) {
+        setting->text = value;
+        return CheckTextLength(rule, setting, error);
+    }
+    const std::string number = Quotable(value);
+    return rule.kind == SettingKind::kDword ? ParseNumber(rule, number.c_str(), setting, error)
+                                            : ParseFps(number.c_str(), setting, error);
+}
+
 }  // namespace
 
 bool ParseSlotIndex(const char* text, DWORD* slot) {
@@ -154,9 +173,7 @@ bool ParseSetting(const char* assignment, SlotSetting* setting, std::string* err
         *error = "unknown key '" + ShownAddress(key.c_str()) + "' (keys: " + SettingNames() + ")";
         return false;
     }
-    *setting = SlotSetting();
-    setting->valueName = rule->valueName;
-    setting->kind = rule->kind;
+    *setting = SettingFor(*rule);
     const char* value = equals + 1;
     switch (rule->kind) {
         case SettingKind::kText: return ParseText(*rule, value, setting, error);
@@ -172,16 +189,8 @@ bool ParseSettingText(const char* key, const std::wstring& value, SlotSetting* s
         *error = std::string("unknown key '") + key + "' (keys: " + SettingNames() + ")";
         return false;
     }
-    *setting = SlotSetting();
-    setting->valueName = rule->valueName;
-    setting->kind = rule->kind;
-    if (rule->kind == SettingKind::kText) {
-        setting->text = value;
-        return CheckTextLength(*rule, setting, error);
-    }
-    const std::string number = Quotable(value);
-    return rule->kind == SettingKind::kDword ? ParseNumber(*rule, number.c_str(), setting, error)
-                                             : ParseFps(number.c_str(), setting, error);
+    *setting = SettingFor(*rule);
+    return ParseWideValue(*rule, value, setting, error);
 }
 
 bool ParseStoredSetting(const std::wstring& name, bool bText, const std::wstring& text, DWORD number,
@@ -198,17 +207,11 @@ bool ParseStoredSetting(const std::wstring& name, bool bText, const std::wstring
         *error = std::string(rule->name) + " must be " + (bWantText ? "a string (\"...\")" : "a dword (dword:XXXXXXXX)");
         return false;
     }
-    *setting = SlotSetting();
-    setting->valueName = rule->valueName;
-    setting->kind = rule->kind;
-    if (rule->kind == SettingKind::kText) {
-        setting->text = text;
-        return CheckTextLength(*rule, setting, error);
-    }
+    *setting = SettingFor(*rule);
     if (rule->kind == SettingKind::kDword) {
         return ParseNumber(*rule, std::to_string(static_cast<LONG>(number)).c_str(), setting, error);
     }
-    return ParseFps(Quotable(text).c_str(), setting, error);
+    return ParseWideValue(*rule, text, setting, error);
 }
 
 LONG WriteSetting(DWORD slot, const SlotSetting& setting) {
