@@ -402,6 +402,7 @@ bool CRTSPCamera::ProbeStreams() {
     const int probed = avformat_find_stream_info(c.formatContext, options.get());
     for (unsigned i = 0; i < count; ++i) av_dict_free(&options[i]);
     if (probed < 0 || m_log.Facts().tooLargeWidth != 0) return FailWith(probed);
+    // Goes to this reader's own log, passwords masked, like every FFmpeg message.
     av_dump_format(c.formatContext, 0, c.formatContext->url, 0);
     return true;
 }
