@@ -6,18 +6,20 @@
 
 namespace {
 
-// BGR24 at the picture's own size; the converter is made for the first picture.
+// BGR24 at the picture's own size; the converter follows a camera that
+// changes its size or format, as the reader does.
 class CBgrConverter {
 public:
     ~CBgrConverter() { sws_freeContext(m_scaler); }
     bool Convert(const AVFrame& frame) {
-        if (!m_scaler) {
-            m_scaler = sws_getContext(frame.width, frame.height, AVPixelFormat(frame.format), frame.width,
-                                      frame.height, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr);
-            if (!m_scaler) return false;
-            m_bgr.resize(size_t(av_image_get_buffer_size(AV_PIX_FMT_BGR24, frame.width, frame.height, 4)));
-            av_image_fill_arrays(m_planes, m_lines, m_bgr.data(), AV_PIX_FMT_BGR24, frame.width, frame.height, 4);
-        }
+        m_scaler = sws_getCachedContext(m_scaler, frame.width, frame.height, AVPixelFormat(frame.format),
+                                        frame.width, frame.height, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr,
+                                        nullptr);
+        if (!m_scaler) return false;
+        const int size = av_image_get_buffer_size(AV_PIX_FMT_BGR24, frame.width, frame.height, 4);
+        if (size <= 0) return false;
+        m_bgr.resize(size_t(size));
+        av_image_fill_arrays(m_planes, m_lines, m_bgr.data(), AV_PIX_FMT_BGR24, frame.width, frame.height, 4);
         return sws_scale(m_scaler, frame.data, frame.linesize, 0, frame.height, m_planes, m_lines) > 0;
     }
 
