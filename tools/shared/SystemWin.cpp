@@ -42,9 +42,15 @@ bool RunSystemRegistrar(int bitness, const std::string& modulePath, bool bRegist
     WCHAR full[MAX_PATH];
     const std::wstring wide = ToWide(modulePath.c_str());
     const UINT cchWindows = GetSystemWindowsDirectoryW(windows, MAX_PATH);
-    if (cchWindows == 0 || cchWindows >= MAX_PATH || wide.empty() ||
-        GetFullPathNameW(wide.c_str(), MAX_PATH, full, nullptr) == 0) {
+    if (cchWindows == 0 || cchWindows >= MAX_PATH) {
         *error = "cannot find the system's registrar for " + modulePath;
+        return false;
+    }
+    // A full path that does not fit is not written at all (the size it
+    // needs comes back): the module's path is too long to register.
+    const DWORD cchFull = wide.empty() ? 0 : GetFullPathNameW(wide.c_str(), MAX_PATH, full, nullptr);
+    if (cchFull == 0 || cchFull >= MAX_PATH) {
+        *error = "the path of " + modulePath + " is too long (or not a path), so it cannot be registered";
         return false;
     }
     // A 64-bit program finds the 32-bit regsvr32 in SysWOW64; a 32-bit one
