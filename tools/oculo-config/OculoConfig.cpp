@@ -65,7 +65,7 @@ int Usage() {
                  "       oculo-config import FILE\n"
                  "N is a slot from 0 to 9; keys: %s\n"
                  "set, clear, import, export: --view 32|64 uses one registry view of a 64-bit system only\n"
-                 "register and unregister act on %s unless --module or OCULO_MODULE names one\n",
+                 "register and unregister act on %s unless --module names one\n",
                  SettingNames(), ModuleList().c_str());
     return kExitUsage;
 }

@@ -1,7 +1,6 @@
 #include "tools/shared/ModuleCalls.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "tools/shared/ConsoleText.h"
 
@@ -71,8 +70,8 @@ RegistrationResult CallEntry(const std::string& modulePath, int bitness, bool bR
 }  // namespace
 
 std::string DefaultModulePath() {
-    const char* configured = std::getenv("OCULO_MODULE");
-    if (configured != nullptr && configured[0] != 0) return configured;
+    const std::string configured = ConfiguredModulePath();
+    if (!configured.empty()) return configured;
     char self[MAX_PATH];
     const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return OCULO_MODULE_FILE_NAME;
@@ -111,8 +110,8 @@ std::string OtherBitnessModulePath(const std::string& modulePath) {
 }
 
 std::vector<std::string> InstalledModules() {
-    const char* configured = std::getenv("OCULO_MODULE");
-    if (configured != nullptr && configured[0] != 0) return {configured};
+    const std::string configured = ConfiguredModulePath();
+    if (!configured.empty()) return {configured};
     std::vector<std::string> modules{DefaultModulePath()};
     const std::string other = OtherBitnessModulePath(modules[0]);
     std::string error;

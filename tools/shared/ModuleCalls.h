@@ -9,9 +9,14 @@
 
 #include "platform/platform.h"
 
-// The module to use: $OCULO_MODULE when set, else the module's file beside
-// this program's own executable (the build's and the install's bin/ folder).
+// The module to use: the one ConfiguredModulePath names, else the module's
+// file beside this program's own executable (the build's and the install's
+// bin/ folder).
 std::string DefaultModulePath();
+// $OCULO_MODULE on the stand-in; nothing on Windows, where a user's own
+// environment reaches the programs that user runs as administrator
+// (System*.cpp).
+std::string ConfiguredModulePath();
 // Loads the module, calls entry ("DllRegisterServer" or
 // "DllUnregisterServer"), unloads it. False, with *error in words, when the
 // module cannot be loaded or has no such entry point; otherwise true with the
@@ -32,10 +37,11 @@ bool SystemRunsBitness(int bitness);
 // "...\x86\Oculo.ax" and the other way round; empty for a module in a
 // folder named neither.
 std::string OtherBitnessModulePath(const std::string& modulePath);
-// The modules a registration acts on when none is named: $OCULO_MODULE
-// alone when set; else the module beside this program and, in an installed
-// layout (the setup's folders or the .zip's), the other bitness's module
-// when it is there and this system can load it.
+// The modules a registration acts on when none is named: the configured one
+// (ConfiguredModulePath) alone when there is one; else the module beside
+// this program and, in an installed layout (the setup's folders or the
+// .zip's), the other bitness's module when it is there and this system can
+// load it.
 std::vector<std::string> InstalledModules();
 
 enum class RegistrationResult {

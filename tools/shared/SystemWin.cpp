@@ -25,6 +25,10 @@ std::vector<RegistryView> SettingsViews() {
     return {RegistryView{KEY_WOW64_64KEY, "64-bit"}, RegistryView{KEY_WOW64_32KEY, "32-bit"}};
 }
 
+// Never from the environment: a user's own variables reach the programs
+// that user runs as administrator.
+std::string ConfiguredModulePath() { return std::string(); }
+
 bool SystemRunsBitness(int bitness) { return bitness == 32 || (bitness == 64 && Is64BitSystem()); }
 
 void QuietSystemErrors() {
