@@ -1,8 +1,113 @@
-// The system's registrar under Wine: a module whose path is too long to
-// name is refused before regsvr32 runs.
+// Which modules `register` may register on Windows (under Wine): who besides
+// administrators may change a file or folder, judged from real security
+// descriptors (made from their text, and read from a folder on disk); the
+// installed location that the installer records; and the system's
+// registrar refusing a module whose path is too long to name.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
+#include "platform/RegKey.h"
 #include "tools/shared/ModuleCalls.h"
+#include "tools/shared/ModuleTrust.h"
+#include "tools/shared/ModuleTrustWin.h"
+
+#include <sddl.h>  // after the platform's windows.h
+
+namespace {
+
+const std::wstring kTrustedInstaller = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+// C:\Program Files\Oculo\x64 as the installer leaves it, inherited from Program Files.
+const std::wstring kInstalled = L"O:BAG:SYD:AI(A;ID;FA;;;SY)(A;OICIIOID;GA;;;SY)(A;ID;FA;;;BA)(A;OICIIOID;GA;;;BA)"
+                                L"(A;ID;0x1200a9;;;BU)(A;OICIIOID;GXGR;;;BU)(A;OICIIOID;GA;;;CO)(A;CIIOID;GA;;;" +
+                                kTrustedInstaller + L")";
+// C:\: Authenticated Users may add folders, not rename or delete what is there.
+const std::wstring kDriveRoot = L"O:" + kTrustedInstaller + L"D:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)" +
+                                L"(A;OICI;0x1200a9;;;BU)(A;OICIIO;SDGXGWGR;;;AU)(A;;0x4;;;AU)";
+
+std::string WhoElse(const std::wstring& text, ModulePathRole role) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+        return "(not a descriptor)";
+    }
+    const std::string who = WhoElseMayChange(descriptor, role);
+    LocalFree(descriptor);
+    return who;
+}
+
+bool SetPermissions(const std::string& path, const wchar_t* text) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(text, SDDL_REVISION_1, &descriptor, nullptr)) return false;
+    const BOOL bSet = SetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor);
+    LocalFree(descriptor);
+    return bSet != FALSE;
+}
+
+}  // namespace
+
+TEST(ModuleTrust, OnlyAdministratorsMayChangeWhatIsRegistered) {
+    const ModulePathRole contents = ModulePathRole::kContents;
+    const ModulePathRole above = ModulePathRole::kAbove;
+    struct Case {
+        std::wstring descriptor;
+        ModulePathRole role;
+        std::string who;  // a part of the name given, or "" for nobody
+    };
+    const Case cases[] = {
+        {kInstalled, contents, ""},
+        {kInstalled, above, ""},
+        {kDriveRoot, above, ""},
+        {kDriveRoot, contents, "Authenticated Users"},
+        {L"O:BAD:(A;;FA;;;BA)(A;;0x1301bf;;;BU)", contents, "Users"},  // may modify
+        {L"O:BAD:(A;;FA;;;BA)(A;;WD;;;WD)", above, "Everyone"},        // may re-permission
+        {L"O:BAD:(A;;FA;;;BA)(A;;SD;;;IU)", above, "INTERACTIVE"},     // may delete
+        {L"O:BAD:(A;;FA;;;BA)(A;;FA;;;CO)", contents, "CREATOR OWNER"},
+        {L"O:BA", above, "Everyone"},  // no list of permissions at all
+        // A user's own folder: the owner may re-permission it, unless an
+        // OWNER RIGHTS entry says otherwise.
+        {L"O:S-1-5-21-7-8-9-1001D:(A;;FA;;;BA)(A;;FA;;;SY)", contents, "S-1-5-21-7-8-9-1001"},
+        {L"O:S-1-5-21-7-8-9-1001D:(A;;FA;;;BA)(A;;0x1200a9;;;OW)", contents, ""},
+        {L"O:BAD:(D;;FA;;;BU)(A;;0x1200a9;;;BU)(A;;FA;;;BA)", contents, ""},
+    };
+    for (const Case& c : cases) {
+        const std::string who = WhoElse(c.descriptor, c.role);
+        EXPECT_TRUE(c.who.empty() ? who.empty() : who.find(c.who) != std::string::npos)
+            << std::string(c.descriptor.begin(), c.descriptor.end()) << " gives \"" << who << "\"";
+    }
+}
+
+// A folder on disk (Wine keeps its owner, this user, who may change it)
+// is refused whatever its list says; recorded as installed it is accepted,
+// by its real path.
+TEST(ModuleTrust, AFolderIsRefusedUnlessItIsTheRecordedInstallation) {
+    char temp[MAX_PATH];
+    ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
+    const std::string installed = std::string(temp) + "oculo-trust-" + std::to_string(GetCurrentProcessId());
+    const std::string folder = installed + "\\x64";
+    const std::string module = folder + "\\Oculo.ax";
+    ASSERT_TRUE(CreateDirectoryA(installed.c_str(), nullptr) && CreateDirectoryA(folder.c_str(), nullptr));
+    std::ofstream(module) << "MZ";
+    std::string registered;
+    for (const wchar_t* permissions : {L"D:P(A;;FA;;;WD)", L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;WD)"}) {
+        ASSERT_TRUE(SetPermissions(folder, permissions));
+        EXPECT_NE(WhyNotRegistrable(module, &registered).find("may change"), std::string::npos);
+    }
+
+    CRegKey key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\TALVO\\Oculo", 0, nullptr, 0,
+                              KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, key.Put(), nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key.Get(), "InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(installed.c_str()),
+                             DWORD(installed.size() + 1)),
+              ERROR_SUCCESS);
+    EXPECT_EQ(WhyNotRegistrable(module, &registered), "");
+    EXPECT_TRUE(registered.size() > 3 && registered[1] == ':' && registered.find("\\x64\\Oculo.ax") != std::string::npos)
+        << registered;
+    RegDeleteValueA(key.Get(), "InstallDir");
+    DeleteFileA(module.c_str());
+    RemoveDirectoryA(folder.c_str());
+    RemoveDirectoryA(installed.c_str());
+}
 
 // GetFullPathName's answer for a path that does not fit is the size it
 // needs, not a path: nothing may reach regsvr32's command line.

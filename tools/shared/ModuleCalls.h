@@ -48,15 +48,24 @@ enum class RegistrationResult {
     kDone,
     kNoModule,  // a module is missing or cannot be loaded
     kFailed,    // a module's entry point (or its regsvr32) reported a failure
+    kRefused,   // an installed module lies where others than administrators can change it
+};
+// Where the modules of a registration come from.
+enum class ModuleChoice {
+    kInstalled,  // found by the tools (InstalledModules): registered only
+                 // where WhyNotRegistrable allows, by the path it gives
+    kNamed,      // named by the administrator: registered as named
 };
 // Registers (or unregisters) each module in turn: one of this program's
 // bitness in-process, as regsvr32 does; one of the other bitness through
 // that bitness's regsvr32. Registering unregisters first, because a module
 // registers the usable slots only and leaves a slot that is no longer usable
 // listed: after it the devices are exactly the usable slots, under their
-// current names. One line per module done goes to *lines; at the first
+// current names. Registering installed modules judges them all first and
+// registers none when one is refused; named ones get a line saying they
+// were not judged. One line per module done goes to *lines; at the first
 // failure it stops, with *error in words.
-RegistrationResult RegisterModules(const std::vector<std::string>& modules, bool bRegister,
+RegistrationResult RegisterModules(const std::vector<std::string>& modules, bool bRegister, ModuleChoice choice,
                                    std::vector<std::string>* lines, std::string* error);
 // Has the system's registrar of that bitness (regsvr32 /s, /u to
 // unregister) register the module; false with *error when it cannot run or
