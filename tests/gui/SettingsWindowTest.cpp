@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/RegKey.h"
 #include "tests/fixtures/FixtureProcess.h"
 #include "tests/gui/WindowDriver.h"
 #include "tools/oculo-settings/SettingsIds.h"
@@ -51,21 +52,18 @@ std::wstring StoredText(REGSAM view, const WCHAR* name) {
     RegCloseKey(key);
     return text;
 }
-// Records `folder` as the installed location, as the installer does; an
-// empty one removes the record.
+// Records `folder` as the installed location, as the installer does; ""
+// removes the record.
 void RecordInstallation(const std::string& folder) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\TALVO\\Oculo", 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS) {
-        return;
-    }
+    CRegKey key;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\TALVO\\Oculo", 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
+                    nullptr, key.Put(), nullptr);
     if (folder.empty()) {
-        RegDeleteValueW(key, L"InstallDir");
+        RegDeleteValueW(key.Get(), L"InstallDir");
     } else {
-        RegSetValueExA(key, "InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+        RegSetValueExA(key.Get(), "InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
                        DWORD(folder.size() + 1));
     }
-    RegCloseKey(key);
 }
 bool SlotStored(REGSAM view) {
     HKEY key = nullptr;

@@ -63,12 +63,9 @@ refused_register() {
 check "register from the build folder is refused" refused_register
 check "register --module says the folder was not checked" \
     eval 'run "$bin/oculo-config.exe" register "${modules[@]}" | grep -q "its folder was not checked"'
-mkdir -p "$work/Oculo/$own" && cp "$bin"/Oculo.ax "$bin"/*.dll "$bin"/oculo-config.exe "$work/Oculo/$own/"
-if [ -n "$other" ] && [ -f "$other/Oculo.ax" ]; then
-    other_own=x86
-    [ "$own" = x86 ] && other_own=x64
-    mkdir -p "$work/Oculo/$other_own" && cp "$other"/Oculo.ax "$other"/*.dll "$work/Oculo/$other_own/"
-fi
+stage() { mkdir -p "$work/Oculo/$2" && cp "$1"/Oculo.ax "$1"/*.dll "$1"/oculo-config.exe "$work/Oculo/$2/"; }  # BIN FOLDER
+stage "$bin" "$own"
+[ -n "$other" ] && [ -f "$other/Oculo.ax" ] && stage "$other" "$([ "$own" = x64 ] && echo x86 || echo x64)"
 run reg add "$record" /v InstallDir /t REG_SZ /d "$(winpath "$work/Oculo")" /f /reg:64 >/dev/null
 installed_register() {
     local out
