@@ -6,11 +6,10 @@ rem (HKLM\SOFTWARE\TALVO\Oculo, InstallDir: they register modules only from
 rem there or from folders only administrators can change), then registers the
 rem modules there, each with its own regsvr32 (x64\Oculo.ax for 64-bit
 rem applications, x86\Oculo.ax for 32-bit ones), and adds "Oculo Settings" to
-rem the Start menu. A
-rem registered module is loaded into every application that opens a camera,
-rem elevated ones included, so it is registered only from a folder that only
-rem administrators may change, never from where the .zip was unpacked. Run it
-rem as administrator.
+rem the Start menu. A registered module is loaded into every application that
+rem opens a camera, elevated ones included, so it is registered only from a
+rem folder that only administrators may change, never from where the .zip was
+rem unpacked. Run it as administrator.
 rem   install.cmd              install and register
 rem   install.cmd /u [/purge]  unregister and remove the installed files, the
 rem                            record and the Start menu's entry (what
