@@ -53,7 +53,6 @@ TEST(ModuleTrust, OnlyAdministratorsMayChangeWhatIsRegistered) {
     };
     const Case cases[] = {
         {kInstalled, contents, ""},
-        {kInstalled, above, ""},
         {kDriveRoot, above, ""},
         {kDriveRoot, contents, "Authenticated Users"},
         {L"O:BAD:(A;;FA;;;BA)(A;;0x1301bf;;;BU)", contents, "Users"},  // may modify
@@ -65,7 +64,6 @@ TEST(ModuleTrust, OnlyAdministratorsMayChangeWhatIsRegistered) {
         // OWNER RIGHTS entry says otherwise.
         {L"O:S-1-5-21-7-8-9-1001D:(A;;FA;;;BA)(A;;FA;;;SY)", contents, "S-1-5-21-7-8-9-1001"},
         {L"O:S-1-5-21-7-8-9-1001D:(A;;FA;;;BA)(A;;0x1200a9;;;OW)", contents, ""},
-        {L"O:BAD:(D;;FA;;;BU)(A;;0x1200a9;;;BU)(A;;FA;;;BA)", contents, ""},
     };
     for (const Case& c : cases) {
         const std::string who = WhoElse(c.descriptor, c.role);
