@@ -4,8 +4,8 @@
 #   The unpacked .zip's own tools refuse to register its modules (any user
 #   may change that folder).
 #   oculo-setup.exe /S: the installed location recorded, both modules
-#   registered (class keys in both registry
-#   views) for a slot configured before, the Start menu's entries made, listed
+#   registered (class keys in both registry views) for a slot configured
+#   before, the Start menu's entries made, listed
 #   as a device by the tools of both bitnesses, captured by oculo-grab.exe of
 #   both bitnesses (when the package has it); oculo-config unregister and
 #   register in one folder act on both modules; Uninstall.exe /S: no device,
@@ -14,8 +14,8 @@
 #   deleted before it).
 #   The .zip: install.cmd copies it to Program Files, records and registers
 #   it there and adds Oculo Settings to the Start menu, uninstall.cmd removes
-#   it all, the
-#   same checks; a module of the wrong bitness is reported as a failure.
+#   it all, the same checks; a module of the wrong bitness is reported as a
+#   failure.
 # Prints "package: N passed, M failed, K skipped"; exits non-zero on a failure.
 set -uo pipefail
 

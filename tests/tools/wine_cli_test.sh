@@ -2,11 +2,11 @@
 # oculo-config.exe and oculo-grab.exe as a user runs them, under Wine: a slot
 # set in one registry view shows as differing until set in both, a refused
 # import changes nothing; register refuses the build folder's modules (this
-# user may change them), whatever OCULO_MODULE says, registers a module named
-# with --module saying it did not check its folder, and registers both
-# bitnesses' modules from the installed layout, staged and recorded as the
-# installer does. Once registered the slot is a
-# device that oculo-grab.exe of each built bitness lists and watches: it
+# user may change them), registers a module named with --module saying it
+# did not check its folder, and registers both bitnesses' modules from the
+# installed layout, staged and recorded as the installer does, whatever
+# OCULO_MODULE names. Once registered the slot is a device that
+# oculo-grab.exe of each built bitness lists and watches: it
 # names why a camera sends no picture, ends with 0 on a still camera, and
 # --watch ends on Ctrl+C. No line but oculo-config show's shows the camera's
 # password. The prefix's slots
