@@ -105,7 +105,8 @@ void CRTSPCamera::ReadFrames() {
     uint64_t lastPicture = ExtendedTickCount();
     while (!m_bStopRequested.load()) {
         read = av_read_frame(c.formatContext, packet);
-        if (read < 0) break;  // error, end of stream, or limit
+        if (read < 0 || m_bPictureOverLimit) break;  // error, end of stream, or a limit
+        if (c.formatContext->pb) m_llPictureStart = c.formatContext->pb->bytes_read;
         bool bEndConnection = false;
         if (packet->stream_index == c.videoStreamIndex) {
             // Only video is a sign of life: a camera whose audio goes on
@@ -131,11 +132,11 @@ void CRTSPCamera::ReadFrames() {
         if (bEndConnection) break;
     }
     av_packet_free(&packet);
-    if (m_bStopRequested.load() || read >= 0) return;
-    if (TimedOut()) {
-        Fail(OCULO_REASON_NO_ANSWER, read);
-    } else {
-        Fail(OCULO_REASON_CONNECTION_LOST, read);
+    if (m_bStopRequested.load()) return;
+    if (m_bPictureOverLimit) {
+        FailWith(read);
+    } else if (read < 0) {
+        Fail(TimedOut() ? OCULO_REASON_NO_ANSWER : OCULO_REASON_CONNECTION_LOST, read);
     }
 }
 

@@ -2,6 +2,7 @@
 // CaptureThread.cpp.
 #include "camera/RTSPCamera.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -181,10 +182,32 @@ void CRTSPCamera::ArmDeadline(uint64_t limitMs) {
 
 // Runs inside FFmpeg's blocking calls on the capture thread (and in Close):
 // a stop request (outside a close) or an expired limit abort the call.
+// So does a picture that passes the byte limit (never while closing: the
+// input may be half torn down).
 int CRTSPCamera::InterruptCallback(void* opaque) {
     CRTSPCamera* self = static_cast<CRTSPCamera*>(opaque);
-    if (self->m_bStopRequested.load() && !self->m_bClosing.load()) return 1;
+    if (!self->m_bClosing.load() && (self->m_bStopRequested.load() || self->PictureOverLimit())) return 1;
     return ExtendedTickCount() >= self->m_ullDeadline.load() ? 1 : 0;
+}
+
+// FFmpeg calls this before every read from the network, so the bytes of the
+// picture on its way are counted as they arrive: what the input brought
+// since the last packet came out (a multipart part grows as it comes,
+// whatever its Content-Length says), and what a stream's parser holds of a
+// picture it has not finished (RTSP's reassembly, a raw picture that never
+// ends).
+bool CRTSPCamera::PictureOverLimit() {
+    const StreamContext* c = m_pContext.load();
+    if (m_bPictureOverLimit || !c || !c->formatContext) return m_bPictureOverLimit;
+    const AVFormatContext* input = c->formatContext;
+    int64_t held = input->pb ? input->pb->bytes_read - m_llPictureStart : 0;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        if (const AVCodecParserContext* parser = av_stream_get_parser(input->streams[i])) {
+            held = std::max(held, parser->cur_offset - parser->next_frame_offset);
+        }
+    }
+    m_bPictureOverLimit = held > kMaxPictureBytes;
+    return m_bPictureOverLimit;
 }
 
 bool CRTSPCamera::KeepWaiting(void* opaque) {
@@ -205,6 +228,11 @@ bool CRTSPCamera::Fail(LONG reason, LONG code, const char* detail) {
 }
 
 bool CRTSPCamera::FailWith(int error) {
+    if (m_bPictureOverLimit) {
+        char limit[24];
+        std::snprintf(limit, sizeof(limit), "over %d MB", int(kMaxPictureBytes >> 20));
+        return Fail(OCULO_REASON_PICTURE_TOO_LARGE, 0, limit);
+    }
     m_failure = ClassifyCameraFailure(error, m_log.Facts(), m_pProtocol, TimedOut());
     return false;
 }
@@ -346,6 +374,8 @@ bool CRTSPCamera::TryInput(const char* url, const char* hostHeader) {
     if (!c.formatContext) return Fail(OCULO_REASON_OTHER, AVERROR(ENOMEM));
     c.formatContext->interrupt_callback.callback = InterruptCallback;
     c.formatContext->interrupt_callback.opaque = this;
+    m_llPictureStart = 0;
+    m_bPictureOverLimit = false;
     c.formatContext->protocol_whitelist = av_strdup(kCameraProtocols);
     if (!c.formatContext->protocol_whitelist) return Fail(OCULO_REASON_OTHER, AVERROR(ENOMEM));
 
@@ -362,6 +392,8 @@ bool CRTSPCamera::TryInput(const char* url, const char* hostHeader) {
 
     const AVInputFormat* inputFormat = nullptr;
     if (http) {
+        // A part the limit (or the camera) cut short is dropped, never decoded.
+        c.formatContext->flags |= AVFMT_FLAG_DISCARD_CORRUPT;
         const int opened = OpenHttp(c, url, &inputFormat);
         if (opened < 0) return FailWith(opened);
     }
@@ -401,7 +433,8 @@ bool CRTSPCamera::ProbeStreams() {
     for (unsigned i = 0; i < count; ++i) av_dict_set(&options[i], "max_pixels", kMaxPicturePixelsText, 0);
     const int probed = avformat_find_stream_info(c.formatContext, options.get());
     for (unsigned i = 0; i < count; ++i) av_dict_free(&options[i]);
-    if (probed < 0 || m_log.Facts().tooLargeWidth != 0) return FailWith(probed);
+    // A probe that a limit cut short may still have found the stream.
+    if (probed < 0 || m_log.Facts().tooLargeWidth != 0 || m_bPictureOverLimit) return FailWith(probed);
     // Goes to this reader's own log, passwords masked, like every FFmpeg message.
     av_dump_format(c.formatContext, 0, c.formatContext->url, 0);
     return true;

@@ -34,6 +34,10 @@ constexpr int kUrlChars = 1024;
 // one slot must not take gigabytes for a picture whose header says so.
 constexpr int kMaxPictureSide = 8192;
 constexpr int64_t kMaxPicturePixels = int64_t(7680) * 4320;
+// The most compressed data one picture may bring, counted as it arrives
+// whatever the camera announces: a part that claims 300 MB, or never ends,
+// must not take the memory either.
+constexpr int64_t kMaxPictureBytes = int64_t(64) << 20;
 
 // The pause after the refused login that followed one of `previousMs` (0:
 // the first refusal): 1 s, then twice as long each time, up to a minute.
@@ -102,6 +106,7 @@ private:
     bool TimedOut() const;
     bool FailWith(int error);
     bool PictureTooLarge(int width, int height);
+    bool PictureOverLimit();
     bool PortRefuses(const char* numeric, int port, bool http);
     bool OpenInput();
     bool TryInput(const char* url, const char* hostHeader);
@@ -129,6 +134,11 @@ private:
     // or connection failed; the protocol whose status it may carry.
     CameraFailure m_failure;
     const char* m_pProtocol = "";
+    // The thread that opens and reads (see the class comment), in FFmpeg's
+    // interrupt callback too: the input's byte count when the last packet
+    // came out, and whether the picture on its way passed kMaxPictureBytes.
+    int64_t m_llPictureStart = 0;
+    bool m_bPictureOverLimit = false;
     // The pause waited after the last refused login (0: none since the last
     // picture), and when the next attempt may begin (ExtendedTickCount ms).
     DWORD m_dwLoginPauseMs = 0;
