@@ -81,6 +81,29 @@ struct UrlParts {
     int port = -1;
 };
 
+// An address in UTF-8, as FFmpeg takes it on every platform, its scheme in
+// lower case; false when it does not fit in `size` bytes.
+bool NarrowUrl(const WCHAR* address, char* url, int size) {
+    if (WideCharToMultiByte(CP_UTF8, 0, address, -1, url, size, nullptr, nullptr) <= 0) return false;
+    LowerCaseScheme(url);
+    return true;
+}
+
+void SplitUrl(const char* url, UrlParts& u) {
+    av_url_split(u.scheme, sizeof(u.scheme), u.auth, sizeof(u.auth), u.host, sizeof(u.host), &u.port, u.path,
+                 sizeof(u.path), url);
+}
+
+// The camera and login `address` names, split as OpenInput splits it; one
+// that cannot be split reaches no camera and gets the empty key.
+LoginKey LoginKeyOf(const WCHAR* address) {
+    char url[kNarrowUrlBytes];
+    std::unique_ptr<UrlParts> parts(new (std::nothrow) UrlParts);
+    if (!parts || !NarrowUrl(address, url, sizeof(url))) return LoginKey();
+    SplitUrl(url, *parts);
+    return MakeLoginKey(parts->scheme, parts->host, parts->port, parts->auth);
+}
+
 // A no_proxy entry against a host name, as FFmpeg matches it ("*", the name,
 // or a domain the name is in; a leading "*." or "." is the same), ignoring case.
 bool MatchesHostPattern(const char* pattern, size_t length, const char* host) {
@@ -127,11 +150,6 @@ bool ReachedNobody(const CameraFailure& failure) {
 
 }  // namespace
 
-DWORD NextLoginPause(DWORD previousMs) {
-    if (previousMs == 0) return kLoginPauseFirstMs;
-    return previousMs >= kLoginPauseMaxMs / 2 ? kLoginPauseMaxMs : previousMs * 2;
-}
-
 CRTSPCamera::CRTSPCamera(CIPCameraCallback* callback)
     : m_pCallback(callback), m_ullLastFrameTime(ExtendedTickCount() - kNoPictureYetMs) {
     avdevice_register_all();
@@ -163,17 +181,12 @@ int64_t CRTSPCamera::GetTimeSinceLastFrame() {
     return int64_t(ExtendedTickCount() - m_ullLastFrameTime.load());
 }
 
-// Another address is another login: the wait that the last one's refusal
-// set does not apply to it.
+// Another address may be another login, with a back-off of its own.
 void CRTSPCamera::SetUrl(LPCWSTR address) {
-    WCHAR url[kUrlChars];
     int i = 0;
-    for (; i < kUrlChars - 1 && address[i]; ++i) url[i] = address[i];
-    url[i] = 0;
-    if (std::memcmp(url, m_szUrl, sizeof(WCHAR) * size_t(i + 1)) == 0) return;
-    std::memcpy(m_szUrl, url, sizeof(WCHAR) * size_t(i + 1));
-    m_dwLoginPauseMs = 0;
-    m_ullNextAttempt = 0;
+    for (; i < kUrlChars - 1 && address[i]; ++i) m_szUrl[i] = address[i];
+    m_szUrl[i] = 0;
+    m_loginKey = LoginKeyOf(m_szUrl);
 }
 
 void CRTSPCamera::ArmDeadline(uint64_t limitMs) {
@@ -275,8 +288,11 @@ bool CRTSPCamera::Open(LPCWSTR address) {
     m_ullLastFrameTime = ExtendedTickCount();
     m_failure = CameraFailure();
     m_pContext = new (std::nothrow) StreamContext;
-    if (!m_pContext.load()) return Fail(OCULO_REASON_OTHER, AVERROR(ENOMEM));
-    if (!OpenInput() || !ProbeStreams() || !OpenDecoder()) {
+    const bool opened = m_pContext.load() ? OpenInput() : Fail(OCULO_REASON_OTHER, AVERROR(ENOMEM));
+    // The camera has answered the login (an open input accepted it): the
+    // next reader need not wait for the stream's probe.
+    EndLoginTurn(opened);
+    if (!opened || !ProbeStreams() || !OpenDecoder()) {
         if (m_failure.lReason == OCULO_REASON_NONE) Fail(OCULO_REASON_OTHER, AVERROR_UNKNOWN);
         Close();
         return false;
@@ -295,12 +311,8 @@ bool CRTSPCamera::Open(LPCWSTR address) {
 // (PortRefuses).
 bool CRTSPCamera::OpenInput() {
     ArmDeadline(kOpenLimitMs);
-    // FFmpeg takes addresses in UTF-8 on every platform.
     char url[kNarrowUrlBytes];
-    if (WideCharToMultiByte(CP_UTF8, 0, m_szUrl, -1, url, sizeof(url), nullptr, nullptr) <= 0) {
-        return Fail(OCULO_REASON_ADDRESS_NOT_ALLOWED, AVERROR(EINVAL));
-    }
-    LowerCaseScheme(url);
+    if (!NarrowUrl(m_szUrl, url, sizeof(url))) return Fail(OCULO_REASON_ADDRESS_NOT_ALLOWED, AVERROR(EINVAL));
     char scheme[16];
     if (!IsCameraScheme(url, scheme, sizeof(scheme))) {
         return Fail(OCULO_REASON_ADDRESS_NOT_ALLOWED, AVERROR_PROTOCOL_NOT_FOUND, scheme);
@@ -312,8 +324,7 @@ bool CRTSPCamera::OpenInput() {
     std::unique_ptr<UrlParts> parts(new (std::nothrow) UrlParts);
     if (!parts) return Fail(OCULO_REASON_OTHER, AVERROR(ENOMEM));
     UrlParts& u = *parts;
-    av_url_split(u.scheme, sizeof(u.scheme), u.auth, sizeof(u.auth), u.host, sizeof(u.host), &u.port, u.path,
-                 sizeof(u.path), url);
+    SplitUrl(url, u);
     m_log.SetSecret(PasswordOf(url));
 
     if (!u.host[0]) return TryInput(url, nullptr);

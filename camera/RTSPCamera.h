@@ -9,6 +9,7 @@
 #include "camera/FFmpegLog.h"
 #include "camera/IPCameraBase.h"
 #include "camera/IPCameraCallback.h"
+#include "camera/LoginBackOff.h"
 
 struct AVDictionary;
 struct AVInputFormat;
@@ -19,11 +20,9 @@ constexpr SIZE_T kCaptureStackBytes = 0x800000;
 constexpr DWORD kFirstFrameWaitMs = 2000;
 constexpr DWORD kPollIntervalMs = 10;
 constexpr DWORD kReconnectPauseMs = 500;
-// After a refused login: cameras lock an account that fails too often.
-constexpr DWORD kLoginPauseFirstMs = 1000;
-constexpr DWORD kLoginPauseMaxMs = 60000;
 // A connection attempt that has not opened after this long counts as failed.
 constexpr uint64_t kOpenLimitMs = 10000;
+static_assert(kOpenLimitMs < kLoginTurnLimitMs, "a login's turn outlasts an attempt's open limit");
 // A connection that delivers no video for this long counts as failed.
 constexpr uint64_t kSilenceLimitMs = 10000;
 // Closing a connection may still talk to the camera (RTSP's TEARDOWN, which
@@ -39,17 +38,13 @@ constexpr int64_t kMaxPicturePixels = int64_t(7680) * 4320;
 // must not take the memory either.
 constexpr int64_t kMaxPictureBytes = int64_t(64) << 20;
 
-// The pause after the refused login that followed one of `previousMs` (0:
-// the first refusal): 1 s, then twice as long each time, up to a minute.
-DWORD NextLoginPause(DWORD previousMs);
-
 // Threads: the owner calls Start, Stop, Close, IsOpen, IsRunning and the time
 // accessors; the capture thread runs Open, ReadFrames, Close and the callback.
 // Any thread may call GetStatus and CopyRecentLog.
 // Fields are single-writer (see each); those read across threads are atomic
 // or behind the status's and the log's own locks. While a run lasts only the
-// capture thread touches m_pContext, m_szUrl, the failure and the back-off;
-// Start writes them before the thread exists, Stop after it ended.
+// capture thread touches m_pContext, m_szUrl, the failure and the login's
+// turn; Start writes them before the thread exists, Stop after it ended.
 class CRTSPCamera : public CIPCameraBase {
 public:
     // `callback` is not owned and must outlive the capture thread; null means
@@ -100,6 +95,7 @@ private:
     void CaptureLoop();
     bool HandlePicture();
     bool WaitForNextAttempt();
+    void EndLoginTurn(bool accepted);
     void ScheduleNextAttempt(bool connected);
     void SetUrl(LPCWSTR address);
     static bool KeepWaiting(void* opaque);
@@ -139,8 +135,10 @@ private:
     // came out, and whether the picture on its way passed kMaxPictureBytes.
     int64_t m_llPictureStart = 0;
     bool m_bPictureOverLimit = false;
-    // The pause waited after the last refused login (0: none since the last
-    // picture), and when the next attempt may begin (ExtendedTickCount ms).
-    DWORD m_dwLoginPauseMs = 0;
+    // When the reader's next attempt may begin (ExtendedTickCount ms), once
+    // its login's turn comes (LoginBackOff.h); the camera and login of
+    // m_szUrl; whether the reader holds the turn.
     uint64_t m_ullNextAttempt = 0;
+    LoginKey m_loginKey;
+    bool m_bHoldsTurn = false;
 };
