@@ -35,8 +35,11 @@ constexpr int kMaxPictureSide = 8192;
 constexpr int64_t kMaxPicturePixels = int64_t(7680) * 4320;
 // The most compressed data one picture may bring, counted as it arrives
 // whatever the camera announces: a part that claims 300 MB, or never ends,
-// must not take the memory either.
-constexpr int64_t kMaxPictureBytes = int64_t(64) << 20;
+// must not take the memory either. FFmpeg may hold up to twice as much for
+// a moment (it copies a parser's unfinished picture when the connection
+// ends, and grows a long part in 50 MB steps, copying the first), so that a
+// slot stays under 100 MB; no camera's picture comes near it.
+constexpr int64_t kMaxPictureBytes = int64_t(32) << 20;
 
 // Threads: the owner calls Start, Stop, Close, IsOpen, IsRunning and the time
 // accessors; the capture thread runs Open, ReadFrames, Close and the callback.

@@ -67,13 +67,13 @@ TEST_F(CameraStatusTest, EveryFailureIsNamed) {
         // one with no length that never ends, raw and in parts, and an RTSP
         // picture reassembled from 100 MB of fragments.
         {"huge part", {"--huge-part", "300000000"}, "http://127.0.0.1:%d/", OCULO_REASON_PICTURE_TOO_LARGE, 0,
-         "Picture too large (over 64 MB)"},
+         "Picture too large (over 32 MB)"},
         {"endless part", {"--huge-part", "0"}, "http://127.0.0.1:%d/", OCULO_REASON_PICTURE_TOO_LARGE, 0,
-         "Picture too large (over 64 MB)"},
+         "Picture too large (over 32 MB)"},
         {"endless raw picture", {"--huge-part", "0", "--mode", "raw"}, "http://127.0.0.1:%d/",
-         OCULO_REASON_PICTURE_TOO_LARGE, 0, "Picture too large (over 64 MB)"},
+         OCULO_REASON_PICTURE_TOO_LARGE, 0, "Picture too large (over 32 MB)"},
         {"huge RTSP picture", {"rtsp", "--tcp-only", "--huge-frame", "100000000"}, "rtsp://127.0.0.1:%d/h264",
-         OCULO_REASON_PICTURE_TOO_LARGE, 0, "Picture too large (over 64 MB)"},
+         OCULO_REASON_PICTURE_TOO_LARGE, 0, "Picture too large (over 32 MB)"},
         {"a file", {}, "file:///etc/passwd", OCULO_REASON_ADDRESS_NOT_ALLOWED, 0, "Address not allowed (file)"},
         {"no scheme", {}, "/etc/passwd", OCULO_REASON_ADDRESS_NOT_ALLOWED, 0,
          "Address not allowed (no camera protocol)"},
