@@ -13,6 +13,7 @@
 #include "camera/ExtendedTickCount.h"
 #include "camera/HostLookup.h"
 #include "camera/StreamContext.h"
+#include "text/CameraAddress.h"
 
 namespace {
 
@@ -36,43 +37,16 @@ bool StartsWithHttp(const char* url) {
     return std::strncmp(url, "http", 4) == 0;  // http and https; the scheme is lower case here
 }
 
-bool IsSchemeCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
-           c == '-' || c == '.';
-}
-
-// FFmpeg's protocol names are case-sensitive; the scheme is not. Only a real
-// scheme is touched: an address without one (a path that holds "://" further
-// on) stays as it is.
-void LowerCaseScheme(char* url) {
-    const char* separator = std::strstr(url, "://");
-    if (!separator || separator == url) return;
-    for (const char* c = url; c < separator; ++c) {
-        if (!IsSchemeCharacter(*c)) return;
-    }
-    for (char* c = url; c < separator; ++c) {
-        if (*c >= 'A' && *c <= 'Z') *c = char(*c - 'A' + 'a');
-    }
-}
-
-// The scheme of `url` into `scheme` ("" when it has none) and whether a
-// camera may be reached through it.
-bool IsCameraScheme(const char* url, char* scheme, size_t size) {
-    scheme[0] = 0;
-    const char* separator = std::strstr(url, "://");
-    if (!separator || separator == url) return false;
-    for (const char* c = url; c < separator; ++c) {
-        if (!IsSchemeCharacter(*c)) return false;
-    }
-    std::snprintf(scheme, size, "%.*s", int(separator - url), url);
+bool IsCameraScheme(const std::string& scheme) {
     for (const char* allowed : kCameraSchemes) {
-        if (std::strcmp(scheme, allowed) == 0) return true;
+        if (scheme == allowed) return true;
     }
     return false;
 }
 
-// The parts of an address as FFmpeg itself splits it; every part may be as
-// long as the whole address.
+// The parts of an address as FFmpeg itself splits it, for the address the
+// reader rebuilds for FFmpeg (text/CameraAddress.h splits it for showing,
+// more widely); every part may be as long as the whole address.
 struct UrlParts {
     char scheme[16] = "";
     char auth[kNarrowUrlBytes] = "";
@@ -81,25 +55,20 @@ struct UrlParts {
     int port = -1;
 };
 
-// An address in UTF-8, as FFmpeg takes it on every platform, its scheme in
-// lower case; false when it does not fit in `size` bytes.
-bool NarrowUrl(const WCHAR* address, char* url, int size) {
-    if (WideCharToMultiByte(CP_UTF8, 0, address, -1, url, size, nullptr, nullptr) <= 0) return false;
-    LowerCaseScheme(url);
-    return true;
-}
-
 void SplitUrl(const char* url, UrlParts& u) {
     av_url_split(u.scheme, sizeof(u.scheme), u.auth, sizeof(u.auth), u.host, sizeof(u.host), &u.port, u.path,
                  sizeof(u.path), url);
 }
 
-// The camera and login `address` names, split as OpenInput splits it; one
-// that cannot be split reaches no camera and gets the empty key.
+// The camera and login `address` names, split as OpenInput splits it (FFmpeg
+// takes addresses in UTF-8 on every platform); one that cannot be split
+// reaches no camera and gets the empty key.
 LoginKey LoginKeyOf(const WCHAR* address) {
     char url[kNarrowUrlBytes];
     std::unique_ptr<UrlParts> parts(new (std::nothrow) UrlParts);
-    if (!parts || !NarrowUrl(address, url, sizeof(url))) return LoginKey();
+    if (!parts || WideCharToMultiByte(CP_UTF8, 0, address, -1, url, sizeof(url), nullptr, nullptr) <= 0) {
+        return LoginKey();
+    }
     SplitUrl(url, *parts);
     return MakeLoginKey(parts->scheme, parts->host, parts->port, parts->auth);
 }
@@ -312,20 +281,26 @@ bool CRTSPCamera::Open(LPCWSTR address) {
 bool CRTSPCamera::OpenInput() {
     ArmDeadline(kOpenLimitMs);
     char url[kNarrowUrlBytes];
-    if (!NarrowUrl(m_szUrl, url, sizeof(url))) return Fail(OCULO_REASON_ADDRESS_NOT_ALLOWED, AVERROR(EINVAL));
-    char scheme[16];
-    if (!IsCameraScheme(url, scheme, sizeof(scheme))) {
-        return Fail(OCULO_REASON_ADDRESS_NOT_ALLOWED, AVERROR_PROTOCOL_NOT_FOUND, scheme);
+    if (WideCharToMultiByte(CP_UTF8, 0, m_szUrl, -1, url, sizeof(url), nullptr, nullptr) <= 0) {
+        return Fail(OCULO_REASON_ADDRESS_NOT_ALLOWED, AVERROR(EINVAL));
     }
-    const bool http = std::strcmp(scheme, "http") == 0;
-    const bool rtsp = std::strcmp(scheme, "rtsp") == 0;
-    m_pProtocol = StartsWithHttp(scheme) ? "HTTP" : "RTSP";
+    // FFmpeg's protocol names are case-sensitive; the scheme is not.
+    const std::string scheme = oculo::text::CameraAddressScheme(url);
+    std::memcpy(url, scheme.data(), scheme.size());
+    if (!IsCameraScheme(scheme)) {
+        return Fail(OCULO_REASON_ADDRESS_NOT_ALLOWED, AVERROR_PROTOCOL_NOT_FOUND, scheme.c_str());
+    }
+    const bool http = scheme == "http";
+    const bool rtsp = scheme == "rtsp";
+    m_pProtocol = StartsWithHttp(scheme.c_str()) ? "HTTP" : "RTSP";
 
     std::unique_ptr<UrlParts> parts(new (std::nothrow) UrlParts);
     if (!parts) return Fail(OCULO_REASON_OTHER, AVERROR(ENOMEM));
     UrlParts& u = *parts;
     SplitUrl(url, u);
-    m_log.SetSecret(PasswordOf(url));
+    // The password as the address's shown forms hide it: all of it, even
+    // where FFmpeg's own split would cut it short.
+    m_log.SetSecret(oculo::text::SplitCameraAddress(url).password);
 
     if (!u.host[0]) return TryInput(url, nullptr);
     if (IsNumericHost(u.host)) {
