@@ -9,9 +9,10 @@
 bool CRTSPCamera::Start(LPCWSTR address) {
     Stop();
     if (address) SetUrl(address);
-    // Only a refused login's wait outlasts a run: a graph started again must
-    // not ask the camera again at once. Other waits begin afresh.
-    if (m_dwLoginPauseMs == 0) m_ullNextAttempt = 0;
+    // A refused login's wait outlasts the run in the process's back-off, for
+    // every reader; the reader's own pause begins afresh.
+    m_ullNextAttempt = 0;
+    m_failure = CameraFailure();
     m_hThread = CreateThread(nullptr, kCaptureStackBytes, CaptureThreadProc, this, 0, nullptr);
     WaitForFrame(kFirstFrameWaitMs);
     return true;
@@ -51,8 +52,6 @@ DWORD WINAPI CRTSPCamera::CaptureThreadProc(LPVOID parameter) {
 
 void CRTSPCamera::CaptureLoop() {
     CFFmpegLogRoute route(&m_log);
-    // A refused login's wait from the run before (see Start) shows as such.
-    if (ExtendedTickCount() < m_ullNextAttempt) m_status.Waiting(m_failure, false);
     while (WaitForNextAttempt()) {
         m_status.Connecting();
         const bool connected = Open(nullptr);
@@ -67,25 +66,49 @@ void CRTSPCamera::CaptureLoop() {
     m_status.Stopped();
 }
 
-// The pause before the next attempt, ended early by a stop request. False
-// on a stop.
+// The reader's pause before its next attempt, then the login's turn, which
+// another reader's refusal may have put off (that refusal then shows, unless
+// the reader's own already does). False on a stop, which ends either wait.
 bool CRTSPCamera::WaitForNextAttempt() {
+    bool refusalShown = m_failure.lReason == OCULO_REASON_LOGIN_REFUSED;
     while (!m_bStopRequested.load()) {
-        if (ExtendedTickCount() >= m_ullNextAttempt) return true;
+        if (ExtendedTickCount() >= m_ullNextAttempt) {
+            uint64_t freeAt = 0;
+            CameraFailure refusal;
+            if (CLoginBackOff::Shared().TryTake(m_loginKey, &freeAt, &refusal)) {
+                m_bHoldsTurn = true;
+                return true;
+            }
+            if (refusal.lReason != OCULO_REASON_NONE && !refusalShown) {
+                m_status.Waiting(refusal, false);
+                refusalShown = true;
+            }
+        }
         Sleep(kPollIntervalMs);
     }
     return false;
 }
 
-// After a refused login the camera is asked again after a pause that grows
-// with each refusal (NextLoginPause) until a picture comes; anything else is
-// tried again after the reconnect pause.
-void CRTSPCamera::ScheduleNextAttempt(bool connected) {
-    DWORD pauseMs = kReconnectPauseMs;
-    if (m_failure.lReason == OCULO_REASON_LOGIN_REFUSED) {
-        pauseMs = m_dwLoginPauseMs = NextLoginPause(m_dwLoginPauseMs);
+// The camera answered the login (accepted), refused it, or the attempt ended
+// before it said: the turn goes to the next attempt for the login, after a
+// refusal only once its pause is over. Counted whether or not a stop came.
+void CRTSPCamera::EndLoginTurn(bool accepted) {
+    if (!m_bHoldsTurn) return;
+    m_bHoldsTurn = false;
+    CLoginBackOff& table = CLoginBackOff::Shared();
+    if (accepted) {
+        table.Accepted(m_loginKey);
+    } else if (m_failure.lReason == OCULO_REASON_LOGIN_REFUSED) {
+        table.Refused(m_loginKey, m_failure);
+    } else {
+        table.Unanswered(m_loginKey);
     }
-    m_ullNextAttempt = ExtendedTickCount() + pauseMs;
+}
+
+// Every failure is tried again after the reconnect pause, a refused login
+// once the process's back-off allows it too (WaitForNextAttempt).
+void CRTSPCamera::ScheduleNextAttempt(bool connected) {
+    m_ullNextAttempt = ExtendedTickCount() + kReconnectPauseMs;
     m_status.Waiting(m_failure, !connected);
 }
 
@@ -105,7 +128,8 @@ void CRTSPCamera::ReadFrames() {
     uint64_t lastPicture = ExtendedTickCount();
     while (!m_bStopRequested.load()) {
         read = av_read_frame(c.formatContext, packet);
-        if (read < 0) break;  // error, end of stream, or limit
+        if (read < 0 || m_bPictureOverLimit) break;  // error, end of stream, or a limit
+        if (c.formatContext->pb) m_llPictureStart = c.formatContext->pb->bytes_read;
         bool bEndConnection = false;
         if (packet->stream_index == c.videoStreamIndex) {
             // Only video is a sign of life: a camera whose audio goes on
@@ -131,11 +155,11 @@ void CRTSPCamera::ReadFrames() {
         if (bEndConnection) break;
     }
     av_packet_free(&packet);
-    if (m_bStopRequested.load() || read >= 0) return;
-    if (TimedOut()) {
-        Fail(OCULO_REASON_NO_ANSWER, read);
-    } else {
-        Fail(OCULO_REASON_CONNECTION_LOST, read);
+    if (m_bStopRequested.load()) return;
+    if (m_bPictureOverLimit) {
+        FailWith(read);
+    } else if (read < 0) {
+        Fail(TimedOut() ? OCULO_REASON_NO_ANSWER : OCULO_REASON_CONNECTION_LOST, read);
     }
 }
 
@@ -155,7 +179,6 @@ bool CRTSPCamera::HandlePicture() {
     ++m_lFrameCount;
     m_ullLastFrameTime = ExtendedTickCount();
     m_status.Picture(c.width, c.height);
-    m_dwLoginPauseMs = 0;
     if (m_pCallback) m_pCallback->OnFrame(c.pixels, c.width, c.height);
     return true;
 }

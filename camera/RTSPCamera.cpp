@@ -2,6 +2,7 @@
 // CaptureThread.cpp.
 #include "camera/RTSPCamera.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -54,6 +55,24 @@ struct UrlParts {
     int port = -1;
 };
 
+void SplitUrl(const char* url, UrlParts& u) {
+    av_url_split(u.scheme, sizeof(u.scheme), u.auth, sizeof(u.auth), u.host, sizeof(u.host), &u.port, u.path,
+                 sizeof(u.path), url);
+}
+
+// The camera and login `address` names, split as OpenInput splits it (FFmpeg
+// takes addresses in UTF-8 on every platform); one that cannot be split
+// reaches no camera and gets the empty key.
+LoginKey LoginKeyOf(const WCHAR* address) {
+    char url[kNarrowUrlBytes];
+    std::unique_ptr<UrlParts> parts(new (std::nothrow) UrlParts);
+    if (!parts || WideCharToMultiByte(CP_UTF8, 0, address, -1, url, sizeof(url), nullptr, nullptr) <= 0) {
+        return LoginKey();
+    }
+    SplitUrl(url, *parts);
+    return MakeLoginKey(parts->scheme, parts->host, parts->port, parts->auth);
+}
+
 // A no_proxy entry against a host name, as FFmpeg matches it ("*", the name,
 // or a domain the name is in; a leading "*." or "." is the same), ignoring case.
 bool MatchesHostPattern(const char* pattern, size_t length, const char* host) {
@@ -100,11 +119,6 @@ bool ReachedNobody(const CameraFailure& failure) {
 
 }  // namespace
 
-DWORD NextLoginPause(DWORD previousMs) {
-    if (previousMs == 0) return kLoginPauseFirstMs;
-    return previousMs >= kLoginPauseMaxMs / 2 ? kLoginPauseMaxMs : previousMs * 2;
-}
-
 CRTSPCamera::CRTSPCamera(CIPCameraCallback* callback)
     : m_pCallback(callback), m_ullLastFrameTime(ExtendedTickCount() - kNoPictureYetMs) {
     avdevice_register_all();
@@ -136,17 +150,12 @@ int64_t CRTSPCamera::GetTimeSinceLastFrame() {
     return int64_t(ExtendedTickCount() - m_ullLastFrameTime.load());
 }
 
-// Another address is another login: the wait that the last one's refusal
-// set does not apply to it.
+// Another address may be another login, with a back-off of its own.
 void CRTSPCamera::SetUrl(LPCWSTR address) {
-    WCHAR url[kUrlChars];
     int i = 0;
-    for (; i < kUrlChars - 1 && address[i]; ++i) url[i] = address[i];
-    url[i] = 0;
-    if (std::memcmp(url, m_szUrl, sizeof(WCHAR) * size_t(i + 1)) == 0) return;
-    std::memcpy(m_szUrl, url, sizeof(WCHAR) * size_t(i + 1));
-    m_dwLoginPauseMs = 0;
-    m_ullNextAttempt = 0;
+    for (; i < kUrlChars - 1 && address[i]; ++i) m_szUrl[i] = address[i];
+    m_szUrl[i] = 0;
+    m_loginKey = LoginKeyOf(m_szUrl);
 }
 
 void CRTSPCamera::ArmDeadline(uint64_t limitMs) {
@@ -155,10 +164,32 @@ void CRTSPCamera::ArmDeadline(uint64_t limitMs) {
 
 // Runs inside FFmpeg's blocking calls on the capture thread (and in Close):
 // a stop request (outside a close) or an expired limit abort the call.
+// So does a picture that passes the byte limit (never while closing: the
+// input may be half torn down).
 int CRTSPCamera::InterruptCallback(void* opaque) {
     CRTSPCamera* self = static_cast<CRTSPCamera*>(opaque);
-    if (self->m_bStopRequested.load() && !self->m_bClosing.load()) return 1;
+    if (!self->m_bClosing.load() && (self->m_bStopRequested.load() || self->PictureOverLimit())) return 1;
     return ExtendedTickCount() >= self->m_ullDeadline.load() ? 1 : 0;
+}
+
+// FFmpeg calls this before every read from the network, so the bytes of the
+// picture on its way are counted as they arrive: what the input brought
+// since the last packet came out (a multipart part grows as it comes,
+// whatever its Content-Length says), and what a stream's parser holds of a
+// picture it has not finished (RTSP's reassembly, a raw picture that never
+// ends).
+bool CRTSPCamera::PictureOverLimit() {
+    const StreamContext* c = m_pContext.load();
+    if (m_bPictureOverLimit || !c || !c->formatContext) return m_bPictureOverLimit;
+    const AVFormatContext* input = c->formatContext;
+    int64_t held = input->pb ? input->pb->bytes_read - m_llPictureStart : 0;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        if (const AVCodecParserContext* parser = av_stream_get_parser(input->streams[i])) {
+            held = std::max(held, parser->cur_offset - parser->next_frame_offset);
+        }
+    }
+    m_bPictureOverLimit = held > kMaxPictureBytes;
+    return m_bPictureOverLimit;
 }
 
 bool CRTSPCamera::KeepWaiting(void* opaque) {
@@ -179,6 +210,11 @@ bool CRTSPCamera::Fail(LONG reason, LONG code, const char* detail) {
 }
 
 bool CRTSPCamera::FailWith(int error) {
+    if (m_bPictureOverLimit) {
+        char limit[24];
+        std::snprintf(limit, sizeof(limit), "over %d MB", int(kMaxPictureBytes >> 20));
+        return Fail(OCULO_REASON_PICTURE_TOO_LARGE, 0, limit);
+    }
     m_failure = ClassifyCameraFailure(error, m_log.Facts(), m_pProtocol, TimedOut());
     return false;
 }
@@ -221,8 +257,11 @@ bool CRTSPCamera::Open(LPCWSTR address) {
     m_ullLastFrameTime = ExtendedTickCount();
     m_failure = CameraFailure();
     m_pContext = new (std::nothrow) StreamContext;
-    if (!m_pContext.load()) return Fail(OCULO_REASON_OTHER, AVERROR(ENOMEM));
-    if (!OpenInput() || !ProbeStreams() || !OpenDecoder()) {
+    const bool opened = m_pContext.load() ? OpenInput() : Fail(OCULO_REASON_OTHER, AVERROR(ENOMEM));
+    // The camera has answered the login (an open input accepted it): the
+    // next reader need not wait for the stream's probe.
+    EndLoginTurn(opened);
+    if (!opened || !ProbeStreams() || !OpenDecoder()) {
         if (m_failure.lReason == OCULO_REASON_NONE) Fail(OCULO_REASON_OTHER, AVERROR_UNKNOWN);
         Close();
         return false;
@@ -241,7 +280,6 @@ bool CRTSPCamera::Open(LPCWSTR address) {
 // (PortRefuses).
 bool CRTSPCamera::OpenInput() {
     ArmDeadline(kOpenLimitMs);
-    // FFmpeg takes addresses in UTF-8 on every platform.
     char url[kNarrowUrlBytes];
     if (WideCharToMultiByte(CP_UTF8, 0, m_szUrl, -1, url, sizeof(url), nullptr, nullptr) <= 0) {
         return Fail(OCULO_REASON_ADDRESS_NOT_ALLOWED, AVERROR(EINVAL));
@@ -259,8 +297,7 @@ bool CRTSPCamera::OpenInput() {
     std::unique_ptr<UrlParts> parts(new (std::nothrow) UrlParts);
     if (!parts) return Fail(OCULO_REASON_OTHER, AVERROR(ENOMEM));
     UrlParts& u = *parts;
-    av_url_split(u.scheme, sizeof(u.scheme), u.auth, sizeof(u.auth), u.host, sizeof(u.host), &u.port, u.path,
-                 sizeof(u.path), url);
+    SplitUrl(url, u);
     // The password as the address's shown forms hide it: all of it, even
     // where FFmpeg's own split would cut it short.
     m_log.SetSecret(oculo::text::SplitCameraAddress(url).password);
@@ -323,6 +360,8 @@ bool CRTSPCamera::TryInput(const char* url, const char* hostHeader) {
     if (!c.formatContext) return Fail(OCULO_REASON_OTHER, AVERROR(ENOMEM));
     c.formatContext->interrupt_callback.callback = InterruptCallback;
     c.formatContext->interrupt_callback.opaque = this;
+    m_llPictureStart = 0;
+    m_bPictureOverLimit = false;
     c.formatContext->protocol_whitelist = av_strdup(kCameraProtocols);
     if (!c.formatContext->protocol_whitelist) return Fail(OCULO_REASON_OTHER, AVERROR(ENOMEM));
 
@@ -339,6 +378,8 @@ bool CRTSPCamera::TryInput(const char* url, const char* hostHeader) {
 
     const AVInputFormat* inputFormat = nullptr;
     if (http) {
+        // A part the limit (or the camera) cut short is dropped, never decoded.
+        c.formatContext->flags |= AVFMT_FLAG_DISCARD_CORRUPT;
         const int opened = OpenHttp(c, url, &inputFormat);
         if (opened < 0) return FailWith(opened);
     }
@@ -378,7 +419,8 @@ bool CRTSPCamera::ProbeStreams() {
     for (unsigned i = 0; i < count; ++i) av_dict_set(&options[i], "max_pixels", kMaxPicturePixelsText, 0);
     const int probed = avformat_find_stream_info(c.formatContext, options.get());
     for (unsigned i = 0; i < count; ++i) av_dict_free(&options[i]);
-    if (probed < 0 || m_log.Facts().tooLargeWidth != 0) return FailWith(probed);
+    // A probe that a limit cut short may still have found the stream.
+    if (probed < 0 || m_log.Facts().tooLargeWidth != 0 || m_bPictureOverLimit) return FailWith(probed);
     // Goes to this reader's own log, passwords masked, like every FFmpeg message.
     av_dump_format(c.formatContext, 0, c.formatContext->url, 0);
     return true;

@@ -9,6 +9,7 @@
 #include "camera/FFmpegLog.h"
 #include "camera/IPCameraBase.h"
 #include "camera/IPCameraCallback.h"
+#include "camera/LoginBackOff.h"
 
 struct AVDictionary;
 struct AVInputFormat;
@@ -19,11 +20,9 @@ constexpr SIZE_T kCaptureStackBytes = 0x800000;
 constexpr DWORD kFirstFrameWaitMs = 2000;
 constexpr DWORD kPollIntervalMs = 10;
 constexpr DWORD kReconnectPauseMs = 500;
-// After a refused login: cameras lock an account that fails too often.
-constexpr DWORD kLoginPauseFirstMs = 1000;
-constexpr DWORD kLoginPauseMaxMs = 60000;
 // A connection attempt that has not opened after this long counts as failed.
 constexpr uint64_t kOpenLimitMs = 10000;
+static_assert(kOpenLimitMs < kLoginTurnLimitMs, "a login's turn outlasts an attempt's open limit");
 // A connection that delivers no video for this long counts as failed.
 constexpr uint64_t kSilenceLimitMs = 10000;
 // Closing a connection may still talk to the camera (RTSP's TEARDOWN, which
@@ -34,18 +33,21 @@ constexpr int kUrlChars = 1024;
 // one slot must not take gigabytes for a picture whose header says so.
 constexpr int kMaxPictureSide = 8192;
 constexpr int64_t kMaxPicturePixels = int64_t(7680) * 4320;
-
-// The pause after the refused login that followed one of `previousMs` (0:
-// the first refusal): 1 s, then twice as long each time, up to a minute.
-DWORD NextLoginPause(DWORD previousMs);
+// The most compressed data one picture may bring, counted as it arrives
+// whatever the camera announces: a part that claims 300 MB, or never ends,
+// must not take the memory either. FFmpeg may hold up to twice as much for
+// a moment (it copies a parser's unfinished picture when the connection
+// ends, and grows a long part in 50 MB steps, copying the first), so that a
+// slot stays under 100 MB; no camera's picture comes near it.
+constexpr int64_t kMaxPictureBytes = int64_t(32) << 20;
 
 // Threads: the owner calls Start, Stop, Close, IsOpen, IsRunning and the time
 // accessors; the capture thread runs Open, ReadFrames, Close and the callback.
 // Any thread may call GetStatus and CopyRecentLog.
 // Fields are single-writer (see each); those read across threads are atomic
 // or behind the status's and the log's own locks. While a run lasts only the
-// capture thread touches m_pContext, m_szUrl, the failure and the back-off;
-// Start writes them before the thread exists, Stop after it ended.
+// capture thread touches m_pContext, m_szUrl, the failure and the login's
+// turn; Start writes them before the thread exists, Stop after it ended.
 class CRTSPCamera : public CIPCameraBase {
 public:
     // `callback` is not owned and must outlive the capture thread; null means
@@ -96,12 +98,14 @@ private:
     void CaptureLoop();
     bool HandlePicture();
     bool WaitForNextAttempt();
+    void EndLoginTurn(bool accepted);
     void ScheduleNextAttempt(bool connected);
     void SetUrl(LPCWSTR address);
     static bool KeepWaiting(void* opaque);
     bool TimedOut() const;
     bool FailWith(int error);
     bool PictureTooLarge(int width, int height);
+    bool PictureOverLimit();
     bool PortRefuses(const char* numeric, int port, bool http);
     bool OpenInput();
     bool TryInput(const char* url, const char* hostHeader);
@@ -129,8 +133,15 @@ private:
     // or connection failed; the protocol whose status it may carry.
     CameraFailure m_failure;
     const char* m_pProtocol = "";
-    // The pause waited after the last refused login (0: none since the last
-    // picture), and when the next attempt may begin (ExtendedTickCount ms).
-    DWORD m_dwLoginPauseMs = 0;
+    // The thread that opens and reads (see the class comment), in FFmpeg's
+    // interrupt callback too: the input's byte count when the last packet
+    // came out, and whether the picture on its way passed kMaxPictureBytes.
+    int64_t m_llPictureStart = 0;
+    bool m_bPictureOverLimit = false;
+    // When the reader's next attempt may begin (ExtendedTickCount ms), once
+    // its login's turn comes (LoginBackOff.h); the camera and login of
+    // m_szUrl; whether the reader holds the turn.
     uint64_t m_ullNextAttempt = 0;
+    LoginKey m_loginKey;
+    bool m_bHoldsTurn = false;
 };

@@ -1,8 +1,11 @@
 // What the reader says its camera is doing: every way an attempt fails,
 // named; the states and figures of a run; and a status any thread may read
 // at any time.
+#include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -24,6 +27,17 @@ struct FailureCase {
     LONG status;  // the camera's answer, or 0
     const char* text;
 };
+
+// The most bytes a --huge-part camera sent on one connection before the
+// reader hung up (its log's "part-sent" lines), or -1 before any.
+long long LargestPartSent(const std::string& log) {
+    std::ifstream in(log);
+    long long largest = -1;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("part-sent ", 0) == 0) largest = std::max(largest, std::atoll(line.c_str() + 10));
+    }
+    return largest;
+}
 
 // All cameras fail at once; each reason is awaited in turn.
 TEST_F(CameraStatusTest, EveryFailureIsNamed) {
@@ -49,12 +63,24 @@ TEST_F(CameraStatusTest, EveryFailureIsNamed) {
          OCULO_REASON_PICTURE_TOO_LARGE, 0, "Picture too large (16000x16000)"},
         {"wide picture", {"--plain", "--width", "8200", "--height", "16"}, "http://127.0.0.1:%d/",
          OCULO_REASON_PICTURE_TOO_LARGE, 0, "Picture too large (8200x16)"},
+        // Compressed bytes, counted as they come: a part that claims 300 MB,
+        // one with no length that never ends, raw and in parts, and an RTSP
+        // picture reassembled from 100 MB of fragments.
+        {"huge part", {"--huge-part", "300000000"}, "http://127.0.0.1:%d/", OCULO_REASON_PICTURE_TOO_LARGE, 0,
+         "Picture too large (over 32 MB)"},
+        {"endless part", {"--huge-part", "0"}, "http://127.0.0.1:%d/", OCULO_REASON_PICTURE_TOO_LARGE, 0,
+         "Picture too large (over 32 MB)"},
+        {"endless raw picture", {"--huge-part", "0", "--mode", "raw"}, "http://127.0.0.1:%d/",
+         OCULO_REASON_PICTURE_TOO_LARGE, 0, "Picture too large (over 32 MB)"},
+        {"huge RTSP picture", {"rtsp", "--tcp-only", "--huge-frame", "100000000"}, "rtsp://127.0.0.1:%d/h264",
+         OCULO_REASON_PICTURE_TOO_LARGE, 0, "Picture too large (over 32 MB)"},
         {"a file", {}, "file:///etc/passwd", OCULO_REASON_ADDRESS_NOT_ALLOWED, 0, "Address not allowed (file)"},
         {"no scheme", {}, "/etc/passwd", OCULO_REASON_ADDRESS_NOT_ALLOWED, 0,
          "Address not allowed (no camera protocol)"},
     };
     // clang-format on
     std::vector<std::unique_ptr<CFixtureProcess>> servers;
+    std::vector<std::string> partLogs(cases.size());
     std::vector<std::unique_ptr<CRTSPCamera>> cameras;
     std::vector<std::thread> starts;  // each Start waits for a picture that never comes
     for (const FailureCase& c : cases) {
@@ -63,6 +89,10 @@ TEST_F(CameraStatusTest, EveryFailureIsNamed) {
         if (!c.fixture.empty()) {
             const bool rtsp = c.fixture[0] == "rtsp";
             std::vector<std::string> args(c.fixture.begin() + (rtsp ? 1 : 0), c.fixture.end());
+            if (!args.empty() && args[0] == "--huge-part") {
+                partLogs[servers.size() - 1] = TempFileName("part");
+                args.insert(args.end(), {"--log", partLogs[servers.size() - 1]});
+            }
             ASSERT_TRUE(servers.back()->Start(rtsp ? RtspServerCommand(args) : MjpegServerCommand(args)))
                 << c.what;
             port = servers.back()->Port();
@@ -94,6 +124,13 @@ TEST_F(CameraStatusTest, EveryFailureIsNamed) {
         }
         EXPECT_EQ(status.ullPictures, 0u);
         EXPECT_EQ(status.ullMsSinceLastPicture, OCULO_NO_PICTURE_YET);
+        // The camera sent no more than the limit and what the connection's
+        // buffers hold (Linux lets them grow to 32 MB and 4 MB).
+        if (!partLogs[i].empty()) {
+            EXPECT_TRUE(WaitUntil([&] { return LargestPartSent(partLogs[i]) >= 0; }));
+            EXPECT_LE(LargestPartSent(partLogs[i]), kMaxPictureBytes + (48 << 20));
+            std::remove(partLogs[i].c_str());
+        }
     }
     for (auto& camera : cameras) camera->Stop();
 }
