@@ -1,6 +1,6 @@
 // The pacer alone, without a graph clock (as capture tools run the filter):
-// Run and Stop end a wait, and stream time resumes where a pause left it. The filter's
-// stream tests see the same through a graph, on Linux only.
+// Run and Stop end a wait, and stream time resumes where a pause left it.
+// The filter's stream tests see the same through a graph, on Linux only.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -31,7 +31,7 @@ struct Sender {
 
 }  // namespace
 
-TEST(StreamPacerTest, StateChangesEndAWaitAndAPauseHoldsStreamTime) {
+TEST(StreamPacerTest, RunAndStopEndAWaitAndAPauseHoldsStreamTime) {
     CHangGuard guard(60000);  // a wait nothing ended would take ten minutes
     CStreamPacer pacer(nullptr);
     pacer.Activate();
@@ -48,16 +48,20 @@ TEST(StreamPacerTest, StateChangesEndAWaitAndAPauseHoldsStreamTime) {
     }
     Sleep(30);
     Sender waiting(pacer);  // due in ten minutes
+    // Stream time resumes where the pause left it: the time paused does not
+    // count, only the moments the two state changes took.
+    const uint64_t beforePause = ExtendedTickCount();
+    const REFERENCE_TIME rtBeforePause = pacer.StreamTimeNow();
     pacer.Pause();
-    const REFERENCE_TIME rtPaused = pacer.StreamTimeNow();
-    EXPECT_GT(rtPaused, 0);
-    Sleep(30);  // time that must not count
-    const uint64_t before = ExtendedTickCount();
+    const uint64_t afterPause = ExtendedTickCount();
+    EXPECT_GT(rtBeforePause, 0);
+    Sleep(30);
+    const uint64_t beforeRun = ExtendedTickCount();
     pacer.Run();
     const REFERENCE_TIME rtResumed = pacer.StreamTimeNow();
-    const uint64_t after = ExtendedTickCount();
-    EXPECT_GE(rtResumed, rtPaused);
-    EXPECT_LE(rtResumed - rtPaused, REFERENCE_TIME(after - before) * 10000);
+    const uint64_t afterRun = ExtendedTickCount();
+    EXPECT_GE(rtResumed, rtBeforePause);
+    EXPECT_LE(rtResumed - rtBeforePause, REFERENCE_TIME(afterPause - beforePause + afterRun - beforeRun) * 10000);
     pacer.Stop();  // the sender returns now, not in ten minutes
     waiting.thread.join();
     EXPECT_TRUE(waiting.sent);
