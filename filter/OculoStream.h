@@ -20,11 +20,10 @@
 // (CFrameStore), under which nothing else is taken; the camera engine's
 // clock lock. The filter's clock lock (CBaseFilter, taken by StreamTime on
 // the worker and under the state lock by OnPause) and the pacer's lock are
-// innermost. The worker
-// reads the reader's status (GetStatus) holding no lock of ours. The current
-// type m_mt is guarded by m_cTypeLock (CBasePin), innermost: nothing else is
-// taken or called while it is held, so type queries from a downstream
-// filter's Receive never wait for a state change.
+// innermost. The worker reads the reader's status (GetStatus) holding no lock
+// of ours. The current type m_mt is guarded by m_cTypeLock (CBasePin),
+// innermost: nothing else is taken or called while it is held, so type
+// queries from a downstream filter's Receive never wait for a state change.
 #pragma once
 
 #include <atomic>
