@@ -4,6 +4,7 @@
 #include "camera/ExtendedTickCount.h"
 #include "camera/RTSPCamera.h"
 #include "camera/StreamContext.h"
+#include "platform/Handle.h"
 
 bool CRTSPCamera::Start(LPCWSTR address) {
     Stop();
@@ -24,9 +25,8 @@ bool CRTSPCamera::Start(LPCWSTR address) {
 // host may unload the module.
 void CRTSPCamera::Stop() {
     m_bStopRequested = true;
-    if (const HANDLE thread = m_hThread.exchange(nullptr)) {
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
+    if (const CHandle thread{m_hThread.exchange(nullptr)}) {
+        WaitForSingleObject(thread.Get(), INFINITE);
     }
     Close();
     m_bStopRequested = false;

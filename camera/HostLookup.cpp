@@ -6,6 +6,7 @@
 #include <new>
 
 #include "camera/FFmpeg.h"
+#include "platform/Handle.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ std::atomic<HostResolver> g_resolver{SystemResolver};
 // frees it.
 struct LookupState {
     std::atomic<LONG> references{2};
-    HANDLE done = nullptr;     // manual reset; set when the result is written
+    CHandle done;              // manual reset; set when the result is written
     HMODULE module = nullptr;  // the lookup thread's reference on this module
     char host[kHostChars] = {};
     HostAddresses found;
@@ -50,7 +51,6 @@ struct LookupState {
 
 void Release(LookupState* state) {
     if (--state->references == 0) {
-        CloseHandle(state->done);
         delete state;
     }
 }
@@ -62,7 +62,7 @@ DWORD WINAPI LookupThreadProc(LPVOID parameter) {
     avformat_network_init();
     state->bFound = g_resolver.load()(state->host, &state->found);
     avformat_network_deinit();
-    SetEvent(state->done);
+    SetEvent(state->done.Get());
     Release(state);
     // The host may have released everything else of ours meanwhile: end
     // without returning into this module's code.
@@ -92,25 +92,22 @@ HostLookup LookUpHost(const char* host, HostAddresses* found, bool (*keepWaiting
         delete state;
         return HostLookup::Unknown;
     }
-    state->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    state->done.Attach(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!state->done || !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                                             reinterpret_cast<LPCWSTR>(&LookupThreadProc), &state->module)) {
-        if (state->done) CloseHandle(state->done);
         delete state;
         return HostLookup::Unknown;
     }
-    const HANDLE thread = CreateThread(nullptr, 0, LookupThreadProc, state, 0, nullptr);
+    const CHandle thread(CreateThread(nullptr, 0, LookupThreadProc, state, 0, nullptr));
     if (!thread) {
         FreeLibrary(state->module);
-        CloseHandle(state->done);
         delete state;
         return HostLookup::Unknown;
     }
-    CloseHandle(thread);
 
     HostLookup result = HostLookup::Abandoned;
     for (;;) {
-        if (WaitForSingleObject(state->done, kLookupPollMs) == WAIT_OBJECT_0) {
+        if (WaitForSingleObject(state->done.Get(), kLookupPollMs) == WAIT_OBJECT_0) {
             const HostAddresses& answer = state->found;
             const bool usable = state->bFound && answer.count > 0 && answer.count <= kMaxHostAddresses;
             if (usable) {

@@ -41,6 +41,8 @@ public:
     // copied: the store's size, or 0 when there is no store or it does not fit.
     LONG CopyStore(BYTE* target, LONG targetBytes);
 
+    // Whether the store exists (its size is usable and it was allocated).
+    bool HasStore() const { return m_pFrameStore != nullptr; }
     LONG StoreWidth() const { return m_iStoreWidth; }
     LONG StoreHeight() const { return m_iStoreHeight; }
     // How many camera pictures OnFrame has put into the store, and when the
@@ -49,6 +51,8 @@ public:
     uint32_t PictureCount() const { return m_cPictures.load(std::memory_order_acquire); }
     uint64_t LastPictureMs() const { return m_ullLastPictureMs.load(std::memory_order_acquire); }
 
+    // The image size of this store: StoreBytes of its width and height.
+    LONG ImageBytes() const { return StoreBytes(m_iStoreWidth, m_iStoreHeight); }
     // Row stride and image size of a store of this width and height (0 when
     // not positive or too large).
     static LONG StoreStride(LONG width);

@@ -1,5 +1,6 @@
 #include "filter/OculoStream.h"
 
+#include <cstring>
 #include <new>
 
 #include "camera/RTSPCamera.h"
@@ -9,16 +10,10 @@ COculoStream::COculoStream(HRESULT* phr, COculo* pParent, LPCWSTR pPinName)
     : CSourceStream(nullptr, phr, pParent, pPinName),
       m_rtDefaultDuration(FrameDuration(pParent->m_Settings.fps)),
       m_pParentFilter(pParent),
-      m_rtNextStart(0),
       m_bTypeBuilt(false),
-      m_bCued(false),
-      m_iPlayState(kStopped),
-      m_llRunStartTicks(0),
-      m_rtPausedAt(0),
-      m_evStateChanged(FALSE),
-      m_card(pParent->m_Settings.name, pParent->m_Settings.url),
-      m_cPicturesAtRunStart(0) {
-    ResizeFrameStore(pParent->m_Settings.w, pParent->m_Settings.h);
+      m_pacer(pParent),
+      m_card(pParent->m_Settings.status != 0, pParent->m_Settings.name, pParent->m_Settings.url) {
+    m_store.ResizeFrameStore(pParent->m_Settings.w, pParent->m_Settings.h);
     // The default type becomes the current one; no other thread knows the
     // pin yet.
     if (SUCCEEDED(BuildDefaultType(&m_mt))) {
@@ -36,12 +31,15 @@ COculoStream::~COculoStream() {
     m_pCamera.reset();
 }
 
+bool COculoStream::OnFrame(const BYTE* pixels, LONG width, LONG height) {
+    return m_store.OnFrame(pixels, width, height);
+}
+
 HRESULT COculoStream::FillBuffer(IMediaSample* pSample) {
-    const REFERENCE_TIME rtStart = m_rtNextStart;
-    m_rtNextStart = rtStart + CurrentFrameDuration();
-    WaitUntilDue(rtStart);
-    m_bCued = true;
-    return StampAndCopy(pSample, rtStart, m_rtNextStart);
+    REFERENCE_TIME rtStart = 0;
+    REFERENCE_TIME rtStop = 0;
+    m_pacer.NextSample(CurrentFrameDuration(), &rtStart, &rtStop);
+    return StampAndCopy(pSample, rtStart, rtStop);
 }
 
 HRESULT COculoStream::StampAndCopy(IMediaSample* pSample, REFERENCE_TIME rtStart, REFERENCE_TIME rtStop) {
@@ -51,7 +49,7 @@ HRESULT COculoStream::StampAndCopy(IMediaSample* pSample, REFERENCE_TIME rtStart
     } else {
         pSample->SetSyncPoint(TRUE);
     }
-    if (!m_pFrameStore) {
+    if (!m_store.HasStore()) {
         return S_OK;
     }
     BYTE* pData = nullptr;
@@ -59,8 +57,14 @@ HRESULT COculoStream::StampAndCopy(IMediaSample* pSample, REFERENCE_TIME rtStart
         return E_FAIL;
     }
     // Bounded by the sample: a buffer smaller than the image gets nothing.
-    if (!CopyStatusCard(pData, pSample->GetSize())) {
-        CopyStore(pData, pSample->GetSize());
+    const LONG cbData = pSample->GetSize();
+    if (const BYTE* pCard = m_card.CardIfDue(m_store, m_pCamera.get())) {
+        const LONG cbCard = m_store.ImageBytes();
+        if (cbData >= cbCard) {
+            std::memcpy(pData, pCard, size_t(cbCard));
+        }
+    } else {
+        m_store.CopyStore(pData, cbData);
     }
     return S_OK;
 }
@@ -81,15 +85,13 @@ HRESULT COculoStream::StartCamera() {
 
 HRESULT COculoStream::OnThreadCreate() {
     const InstanceSettings& settings = m_pParentFilter->m_Settings;
-    m_rtNextStart = 0;
-    m_bCued = false;
-    m_cPicturesAtRunStart = PictureCount();
+    m_card.BeginRun(m_store);
     // The crop window must be in place before the first picture arrives.
-    SetCropBounds(settings.crop_l, settings.crop_t, settings.crop_r, settings.crop_b);
+    m_store.SetCropBounds(settings.crop_l, settings.crop_t, settings.crop_r, settings.crop_b);
     // Not under the frame lock: the start waits for the end of an earlier
     // run, whose last picture may be waiting for that lock.
     StartCamera();
-    m_rtNextStart = static_cast<REFERENCE_TIME>(settings.tShift) * 10000;
+    m_pacer.BeginSpell(static_cast<REFERENCE_TIME>(settings.tShift) * 10000);
     return S_OK;
 }
 
@@ -103,3 +105,22 @@ HRESULT COculoStream::OnThreadDestroy() {
     }
     return S_OK;
 }
+
+HRESULT COculoStream::Active() {
+    m_pacer.Activate();
+    return CSourceStream::Active();
+}
+
+HRESULT COculoStream::Inactive() {
+    // Before the base waits for the worker: a sample waiting for its time
+    // must not keep the stop waiting.
+    m_pacer.Stop();
+    return CSourceStream::Inactive();
+}
+
+HRESULT COculoStream::Run(REFERENCE_TIME tStart) {
+    m_pacer.Run();
+    return CSourceStream::Run(tStart);
+}
+
+void COculoStream::OnPause() { m_pacer.Pause(); }

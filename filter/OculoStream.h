@@ -1,21 +1,16 @@
 // COculoStream: the output pin of a slot's filter. The camera reader pushes
 // decoded pictures into the pin's frame store (the pin is the reader's
-// callback, OnFrame); the framework's worker thread pulls samples, each a
-// copy of the store stamped with nominal times, and delivers them downstream.
-// IOculoStatus tells what the reader's camera is doing (filter/CameraStatus.h).
+// callback, OnFrame, which hands them to the store); the framework's worker
+// thread pulls samples, each a copy of the store stamped with nominal times,
+// and delivers them downstream. IOculoStatus tells what the reader's camera
+// is doing (filter/CameraStatus.h).
 //
-// Pacing: a sample leaves no earlier than its start time in stream time (the
-// graph's reference clock minus the run start; a monotonic clock when the
-// graph has none, which counts from the Run after a stop and stands still
-// while the filter is paused, as a graph's stream time does). While the
-// filter is paused, the first sample of a streaming spell leaves at once (so
-// downstream can cue) and the next one is held until Run. Run, Pause and
-// Stop end a wait at once.
-//
-// Status card: until a run's first picture, and when none has come for more
-// than kCardAfterSilenceMs, samples carry the slot's status card instead
-// (filter/StatusCard.h) unless the slot's "status" setting is 0. The store's
-// picture goes on being updated meanwhile; the next picture ends the card.
+// The pin is made of parts, each with its own contract: the frame store
+// (filter/FrameStore.h), the pacing that holds each sample until its time
+// and that the filter's state changes wake (filter/StreamPacer.h), and the
+// status card that samples carry before a run's first picture and after
+// silence (filter/CardSchedule.h). The pin itself is the COM faces, the
+// media types and the reader's life.
 //
 // Threads: host threads (construction, destruction, negotiation, stream
 // configuration, state changes), the worker thread (OnThreadCreate,
@@ -24,21 +19,22 @@
 // Locks, outermost first: the filter's state lock; the frame lock
 // (CFrameStore), under which nothing else is taken; the camera engine's
 // clock lock. The filter's clock lock (CBaseFilter, taken by StreamTime on
-// the worker and under the state lock by OnPause) is innermost. The worker
-// reads the reader's status (GetStatus) holding no lock of ours. The current
-// type m_mt is guarded by m_cTypeLock (CBasePin), innermost: nothing else is
-// taken or called while it is held, so type queries from a downstream
-// filter's Receive never wait for a state change.
+// the worker and under the state lock by OnPause) and the pacer's lock are
+// innermost. The worker reads the reader's status (GetStatus) holding no lock
+// of ours. The current type m_mt is guarded by m_cTypeLock (CBasePin),
+// innermost: nothing else is taken or called while it is held, so type
+// queries from a downstream filter's Receive never wait for a state change.
 #pragma once
 
 #include <atomic>
 #include <memory>
 
 #include "camera/IPCameraBase.h"
+#include "camera/IPCameraCallback.h"
+#include "filter/CardSchedule.h"
 #include "filter/FrameStore.h"
-#include "filter/StatusCard.h"
+#include "filter/StreamPacer.h"
 #include "framework/SourceStream.h"
-#include "media/AMEvent.h"
 
 class COculo;
 
@@ -51,7 +47,7 @@ class COculoStream : public CSourceStream,
                      public IAMStreamConfig,
                      public IKsPropertySet,
                      public IOculoStatus,
-                     public CFrameStore {
+                     public CIPCameraCallback {
 public:
     // Reads fps, w and h from the filter's settings; *phr as CSourceStream.
     COculoStream(HRESULT* phr, COculo* pParent, LPCWSTR pPinName);
@@ -64,6 +60,11 @@ public:
     // from every other.
     DECLARE_IUNKNOWN
     STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
+
+    // The reader's capture thread: the picture into the frame store.
+    bool OnFrame(const BYTE* pixels, LONG width, LONG height) override;
+    // The pin's frame store, for those that watch what it receives.
+    CFrameStore& Store() { return m_store; }
 
     // Worker thread.
     HRESULT FillBuffer(IMediaSample* pSample) override;
@@ -116,8 +117,6 @@ protected:
     HRESULT StampAndCopy(IMediaSample* pSample, REFERENCE_TIME rtStart, REFERENCE_TIME rtStop);
 
 private:
-    enum PlayState : int { kStopped, kPaused, kRunning };
-
     // The default type of the slot's size and rate into pmt.
     HRESULT BuildDefaultType(CMediaType* pmt) const;
     // What every type of the pin says of the image: vih's bitmap header of
@@ -136,34 +135,17 @@ private:
     // Whether mt's format block is at least a VIDEOINFOHEADER, read as one
     // whatever its format type, with the slot's width and height.
     bool HasStoreSize(const AM_MEDIA_TYPE& mt) const;
-    // Holds the worker until the sample starting at rtStart is due (see the
-    // class comment); returns at once on a state change that ends it.
-    void WaitUntilDue(REFERENCE_TIME rtStart);
-    // The stream time now, from the graph's clock or the monotonic one.
-    REFERENCE_TIME StreamTimeNow();
-    void SetPlayState(PlayState state);
-    // When the status card is due (see the class comment), copies it into
-    // pData (nothing when it does not fit) and returns true. Worker thread.
-    bool CopyStatusCard(BYTE* pData, LONG cbData);
 
     const REFERENCE_TIME m_rtDefaultDuration;  // FrameDuration of the slot's fps, fixed at construction
+    // Sized at construction; its contract in filter/FrameStore.h. Before the
+    // reader, which writes it and so goes first.
+    CFrameStore m_store;
     std::unique_ptr<CIPCameraBase> m_pCamera;  // null until the first stream start
     // m_pCamera for GetStatus on any thread: set once, by the worker that
     // made the reader; the reader lives as long as the pin.
     std::atomic<CIPCameraBase*> m_pStatusCamera{nullptr};
-    COculo* const m_pParentFilter;   // the owner; not counted
-    REFERENCE_TIME m_rtNextStart;    // worker thread only
-    bool m_bTypeBuilt;               // under m_cTypeLock
-    bool m_bCued;                    // worker only: a sample went out in this spell
-
-    std::atomic<int> m_iPlayState;              // PlayState; written under the state lock
-    // Without a clock: the monotonic ms at which stream time 0 falls, and the
-    // stream time at the last pause from running (0 from stopped). Written
-    // under the state lock.
-    std::atomic<int64_t> m_llRunStartTicks;
-    std::atomic<REFERENCE_TIME> m_rtPausedAt;
-    CAMEvent m_evStateChanged;                  // automatic reset: wakes WaitUntilDue
-
-    CStatusCard m_card;              // worker only
-    uint32_t m_cPicturesAtRunStart;  // worker only: the store's picture count when the run began
+    COculo* const m_pParentFilter;  // the owner; not counted
+    bool m_bTypeBuilt;              // under m_cTypeLock
+    CStreamPacer m_pacer;           // the state changes (under the state lock) and the worker
+    CCardSchedule m_card;           // the worker's
 };

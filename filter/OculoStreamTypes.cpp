@@ -41,10 +41,10 @@ REFERENCE_TIME COculoStream::FrameDuration(float fps) {
 }
 
 HRESULT COculoStream::CheckImageSize() const {
-    if (CFrameStore::StoreBytes(m_iStoreWidth, m_iStoreHeight) == 0) {
+    if (m_store.ImageBytes() == 0) {
         return VFW_E_INVALIDMEDIATYPE;  // not positive, or too large for a 32-bit image size
     }
-    return m_pFrameStore ? S_OK : E_OUTOFMEMORY;
+    return m_store.HasStore() ? S_OK : E_OUTOFMEMORY;
 }
 
 // A block that is not a VIDEOINFOHEADER is not read as one. Each check keeps
@@ -56,14 +56,14 @@ HRESULT COculoStream::CheckDeliverable(const AM_MEDIA_TYPE& mt) const {
         return E_INVALIDARG;
     }
     const BITMAPINFOHEADER& bmi = pvi->bmiHeader;
-    if (bmi.biWidth != m_iStoreWidth || bmi.biHeight != m_iStoreHeight) {
+    if (bmi.biWidth != m_store.StoreWidth() || bmi.biHeight != m_store.StoreHeight()) {
         return E_FAIL;
     }
     if (mt.majortype != MEDIATYPE_Video || mt.subtype != MEDIASUBTYPE_RGB24 || bmi.biBitCount != 24 ||
         bmi.biCompression != BI_RGB) {
         return E_INVALIDARG;
     }
-    const LONG cbImage = CFrameStore::StoreBytes(m_iStoreWidth, m_iStoreHeight);
+    const LONG cbImage = m_store.ImageBytes();
     if (bmi.biSizeImage != 0 && bmi.biSizeImage != static_cast<DWORD>(cbImage)) {
         return E_INVALIDARG;
     }
@@ -78,7 +78,7 @@ HRESULT COculoStream::CheckDeliverable(const AM_MEDIA_TYPE& mt) const {
 
 bool COculoStream::HasStoreSize(const AM_MEDIA_TYPE& mt) const {
     const VIDEOINFOHEADER* pvi = VideoInfo(&mt);
-    return pvi && pvi->bmiHeader.biWidth == m_iStoreWidth && pvi->bmiHeader.biHeight == m_iStoreHeight;
+    return pvi && pvi->bmiHeader.biWidth == m_store.StoreWidth() && pvi->bmiHeader.biHeight == m_store.StoreHeight();
 }
 
 HRESULT COculoStream::BuildDefaultType(CMediaType* pmt) const {
@@ -98,13 +98,13 @@ void COculoStream::DescribeImage(VIDEOINFOHEADER& vih, CMediaType* pmt) const {
     vih.rcTarget = RECT{};
     BITMAPINFOHEADER& bmi = vih.bmiHeader;
     bmi.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.biWidth = m_iStoreWidth;
-    bmi.biHeight = m_iStoreHeight;
+    bmi.biWidth = m_store.StoreWidth();
+    bmi.biHeight = m_store.StoreHeight();
     bmi.biPlanes = 1;
     bmi.biBitCount = 24;
     bmi.biCompression = BI_RGB;
     // The store's size: 0 for a size that has no 32-bit image size.
-    bmi.biSizeImage = static_cast<DWORD>(CFrameStore::StoreBytes(m_iStoreWidth, m_iStoreHeight));
+    bmi.biSizeImage = static_cast<DWORD>(m_store.ImageBytes());
     bmi.biClrImportant = 0;
 
     pmt->SetType(&MEDIATYPE_Video);
@@ -189,7 +189,7 @@ HRESULT COculoStream::DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPERTI
     // allocator for its preview copy; with a single buffer it would wait for
     // ever on our own worker.
     pProps->cBuffers = kBufferCount;
-    pProps->cbBuffer = CFrameStore::StoreBytes(m_iStoreWidth, m_iStoreHeight);
+    pProps->cbBuffer = m_store.ImageBytes();
     ALLOCATOR_PROPERTIES actual = {};
     hr = pAlloc->SetProperties(pProps, &actual);
     if (FAILED(hr)) {

@@ -120,7 +120,7 @@ STDMETHODIMP COculoStream::GetStreamCaps(int iIndex, AM_MEDIA_TYPE** ppmt, BYTE*
     type.bFixedSizeSamples = FALSE;
     type.lSampleSize = vih.bmiHeader.biSizeImage;
 
-    const SIZE size = {m_iStoreWidth, m_iStoreHeight};
+    const SIZE size = {m_store.StoreWidth(), m_store.StoreHeight()};
     VIDEO_STREAM_CONFIG_CAPS caps = {};
     caps.guid = FORMAT_VideoInfo;
     caps.InputSize = size;
@@ -132,8 +132,8 @@ STDMETHODIMP COculoStream::GetStreamCaps(int iIndex, AM_MEDIA_TYPE** ppmt, BYTE*
     caps.MaxOutputSize = size;
     caps.MinFrameInterval = kMinFrameInterval;
     caps.MaxFrameInterval = kMaxFrameInterval;
-    caps.MinBitsPerSecond = BitRate(m_iStoreWidth, m_iStoreHeight, kMaxFrameInterval);
-    caps.MaxBitsPerSecond = BitRate(m_iStoreWidth, m_iStoreHeight, kMinFrameInterval);
+    caps.MinBitsPerSecond = BitRate(m_store.StoreWidth(), m_store.StoreHeight(), kMaxFrameInterval);
+    caps.MaxBitsPerSecond = BitRate(m_store.StoreWidth(), m_store.StoreHeight(), kMinFrameInterval);
 
     *ppmt = CreateMediaType(&type);
     if (!*ppmt) {

@@ -2,21 +2,15 @@
 
 CAMEvent::CAMEvent(BOOL fManualReset) : m_hEvent(CreateEventW(nullptr, fManualReset, FALSE, nullptr)) {}
 
-CAMEvent::~CAMEvent() {
-    if (m_hEvent != nullptr) {
-        CloseHandle(m_hEvent);
-    }
-}
-
 void CAMEvent::Set() {
-    if (m_hEvent != nullptr) {
-        SetEvent(m_hEvent);
+    if (m_hEvent) {
+        SetEvent(m_hEvent.Get());
     }
 }
 
 void CAMEvent::Reset() {
-    if (m_hEvent != nullptr) {
-        ResetEvent(m_hEvent);
+    if (m_hEvent) {
+        ResetEvent(m_hEvent.Get());
     }
 }
 
@@ -24,7 +18,7 @@ bool CAMEvent::Wait() { return Wait(INFINITE); }
 
 bool CAMEvent::Wait(DWORD dwTimeout) {
     // A null handle must not be handed to the platform's wait: answer "not signalled".
-    return m_hEvent != nullptr && WaitForSingleObject(m_hEvent, dwTimeout) == WAIT_OBJECT_0;
+    return m_hEvent && WaitForSingleObject(m_hEvent.Get(), dwTimeout) == WAIT_OBJECT_0;
 }
 
 bool CAMEvent::Check() { return Wait(0); }

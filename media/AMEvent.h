@@ -6,12 +6,12 @@
 // nothing; owners that depend on the event test IsValid().
 #pragma once
 
+#include "platform/Handle.h"
 #include "platform/platform.h"
 
 class CAMEvent {
 public:
     explicit CAMEvent(BOOL fManualReset = FALSE);
-    ~CAMEvent();
     CAMEvent(const CAMEvent&) = delete;
     CAMEvent& operator=(const CAMEvent&) = delete;
 
@@ -24,9 +24,9 @@ public:
     // Zero-time wait; true when signalled (an automatic-reset event is consumed).
     bool Check();
 
-    bool IsValid() const { return m_hEvent != nullptr; }
-    operator HANDLE() const { return m_hEvent; }
+    bool IsValid() const { return static_cast<bool>(m_hEvent); }
+    operator HANDLE() const { return m_hEvent.Get(); }
 
 private:
-    HANDLE m_hEvent;  // set once by the constructor
+    const CHandle m_hEvent;  // set once by the constructor
 };

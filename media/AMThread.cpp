@@ -1,5 +1,7 @@
 #include "media/AMThread.h"
 
+#include "platform/Handle.h"
+
 namespace {
 
 // How long CallWorker waits for a reply before checking that the worker still
@@ -95,10 +97,9 @@ void CAMThread::Reply(DWORD dwReply) {
 
 void CAMThread::Close() {
     CAutoLock lock(&m_AccessLock);
-    HANDLE hThread = m_hThread.exchange(nullptr);
-    if (hThread != nullptr) {
-        WaitForSingleObject(hThread, INFINITE);
-        CloseHandle(hThread);
+    const CHandle thread(m_hThread.exchange(nullptr));
+    if (thread) {
+        WaitForSingleObject(thread.Get(), INFINITE);
     }
 }
 

@@ -25,18 +25,14 @@ CBaseAllocator::CBaseAllocator(LPCWSTR pName, LPUNKNOWN pUnk, HRESULT* phr, BOOL
                                BOOL fEnableReleaseCallback)
     : CUnknown(pName, pUnk), m_fEnableReleaseCallback(fEnableReleaseCallback) {
     if (bEvent) {
-        m_hSem = CreateSemaphoreW(nullptr, 0, 0x7FFFFFFF, nullptr);
-        if (m_hSem == nullptr && phr != nullptr) {
+        m_hSem.Attach(CreateSemaphoreW(nullptr, 0, 0x7FFFFFFF, nullptr));
+        if (!m_hSem && phr != nullptr) {
             *phr = E_OUTOFMEMORY;
         }
     }
 }
 
-CBaseAllocator::~CBaseAllocator() {
-    if (m_hSem != nullptr) {
-        CloseHandle(m_hSem);
-    }
-}
+CBaseAllocator::~CBaseAllocator() = default;
 
 STDMETHODIMP CBaseAllocator::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
     if (IsEqualGUID(riid, IID_IMemAllocator)) {
@@ -93,7 +89,7 @@ STDMETHODIMP CBaseAllocator::Commit() {
 
 void CBaseAllocator::WakeWaiters() {
     if (m_lWaiting != 0) {
-        ReleaseSemaphore(m_hSem, m_lWaiting, nullptr);
+        ReleaseSemaphore(m_hSem.Get(), m_lWaiting, nullptr);
         m_lWaiting = 0;
     }
 }
@@ -153,7 +149,7 @@ STDMETHODIMP CBaseAllocator::GetBuffer(IMediaSample** ppBuffer, REFERENCE_TIME* 
             if (pSample == nullptr) {
                 // Without a semaphore nobody could wake us: only a pool that
                 // can wait registers a waiter.
-                if (m_hSem == nullptr) {
+                if (!m_hSem) {
                     return VFW_E_TIMEOUT;
                 }
                 m_lWaiting++;
@@ -169,7 +165,7 @@ STDMETHODIMP CBaseAllocator::GetBuffer(IMediaSample** ppBuffer, REFERENCE_TIME* 
         }
         // Woken by a returned sample or by Decommit; a wait that fails would
         // otherwise spin here.
-        if (WaitForSingleObject(m_hSem, INFINITE) != WAIT_OBJECT_0) {
+        if (WaitForSingleObject(m_hSem.Get(), INFINITE) != WAIT_OBJECT_0) {
             return E_UNEXPECTED;
         }
     }

@@ -16,6 +16,7 @@
 #include "media/CritSec.h"
 #include "media/MediaSample.h"
 #include "platform/ComRef.h"
+#include "platform/Handle.h"
 
 class CBaseAllocator : public CUnknown, public IMemAllocatorCallbackTemp, public CCritSec {
 public:
@@ -50,7 +51,7 @@ protected:
     void PushFree(CMediaSample* pSample) REQUIRES(this);
     CMediaSample* PopFree() REQUIRES(this);
 
-    HANDLE m_hSem = nullptr;  // waiters sleep here; null if not created
+    CHandle m_hSem;  // waiters sleep here; null if not created
     CMediaSample* m_pFreeHead GUARDED_BY(this) = nullptr;  // most recently returned free sample
     LONG m_lFree GUARDED_BY(this) = 0;                     // samples on the free list
     LONG m_lWaiting GUARDED_BY(this) = 0;                  // registered waiters not yet signalled

@@ -212,7 +212,7 @@ std::vector<Result> RunCameras(int n, int w, int h, double seconds, bool statusR
         c.cameraW = w;
         c.cameraH = h;
         c.last = -1;
-        c.store = static_cast<CFrameStore*>(graph.Pin(i));
+        c.store = &graph.Pin(i)->Store();
     }
     std::vector<Result> results;
     if (SUCCEEDED(graph.Run()) && graph.WaitForPictures(30000)) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/Handle.h"
 #include "platform/RegKey.h"
 #include "tools/shared/ConsoleText.h"
 
@@ -36,9 +37,6 @@ const WCHAR kOwnerRightsSid[] = L"S-1-3-4";
 
 struct LocalFreer {
     void operator()(void* memory) const { LocalFree(memory); }
-};
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
 };
 struct SearchCloser {
     void operator()(HANDLE search) const { FindClose(search); }
@@ -86,12 +84,12 @@ bool SamePath(const std::wstring& a, const std::wstring& b) {
 std::wstring RealPath(const std::wstring& path) {
     // No access asked for: the handle only names the file; backup semantics
     // open folders too.
-    const HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::wstring();
-    const std::unique_ptr<void, HandleCloser> hold(file);
+    const HANDLE opened = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) return std::wstring();
+    const CHandle file(opened);
     WCHAR real[MAX_PATH + 4];
-    const DWORD cch = GetFinalPathNameByHandleW(file, real, MAX_PATH + 4, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    const DWORD cch = GetFinalPathNameByHandleW(file.Get(), real, MAX_PATH + 4, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     if (cch == 0 || cch >= MAX_PATH + 4) return std::wstring();
     const std::wstring text = real;
     return text.compare(0, 4, L"\\\\?\\") == 0 ? text.substr(4) : text;

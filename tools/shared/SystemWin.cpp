@@ -3,6 +3,7 @@
 // bitness this program is); a 32-bit system has one.
 #include <string>
 
+#include "platform/Handle.h"
 #include "tools/shared/ConsoleText.h"
 #include "tools/shared/ModuleCalls.h"
 #include "tools/shared/SlotStore.h"
@@ -71,12 +72,12 @@ bool RunSystemRegistrar(int bitness, const std::string& modulePath, bool bRegist
         *error = "cannot run " + ToNarrow(exe.c_str()) + " (error " + std::to_string(GetLastError()) + ")";
         return false;
     }
-    CloseHandle(process.hThread);
+    const CHandle thread(process.hThread);  // not needed; closed with the process's
+    const CHandle child(process.hProcess);
     DWORD code = 1;
-    const bool bEnded = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
-    if (!bEnded) TerminateProcess(process.hProcess, 1);
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
+    const bool bEnded = WaitForSingleObject(child.Get(), 60000) == WAIT_OBJECT_0;
+    if (!bEnded) TerminateProcess(child.Get(), 1);
+    GetExitCodeProcess(child.Get(), &code);
     const std::string what = std::to_string(bitness) + "-bit regsvr32" + (bRegister ? "" : " /u") + " " + modulePath;
     if (!bEnded) {
         *error = what + " did not finish within a minute";
