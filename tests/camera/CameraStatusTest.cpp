@@ -108,22 +108,33 @@ TEST_F(CameraStatusTest, EveryFailureIsNamed) {
         const FailureCase& c = cases[i];
         SCOPED_TRACE(c.what);
         CRTSPCamera& camera = *cameras[i];
-        EXPECT_TRUE(
-            WaitUntil([&] { return StatusOf(camera).lReason == c.reason; }, kOpenLimitMs + kPictureWaitMs))
+        // A refused login is tried again after a pause, as "connecting"
+        // meanwhile: its state is awaited with its reason.
+        const bool bRefused = c.reason == OCULO_REASON_LOGIN_REFUSED;
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                const OCULO_STATUS now = StatusOf(camera);
+                return now.lReason == c.reason && (!bRefused || now.lState == OCULO_STATE_LOGIN_REFUSED);
+            },
+            kOpenLimitMs + kPictureWaitMs))
             << ReasonText(StatusOf(camera));
         const OCULO_STATUS status = StatusOf(camera);
         EXPECT_EQ(ReasonText(status), c.text);
         if (c.status) {
             EXPECT_EQ(status.lReasonCode, c.status);
         }
-        // A refused login waits long; others may be trying again already.
-        if (c.reason == OCULO_REASON_LOGIN_REFUSED) {
-            EXPECT_EQ(status.lState, OCULO_STATE_LOGIN_REFUSED);
-        } else {
+        // Others may be trying again already.
+        if (!bRefused) {
             EXPECT_TRUE(status.lState == OCULO_STATE_WAITING || status.lState == OCULO_STATE_CONNECTING);
         }
-        EXPECT_EQ(status.ullPictures, 0u);
-        EXPECT_EQ(status.ullMsSinceLastPicture, OCULO_NO_PICTURE_YET);
+        // The huge RTSP picture follows nine good ones, which a reader may
+        // have decoded by then; every other camera sends none.
+        const bool bPicturesFirst =
+            std::find(c.fixture.begin(), c.fixture.end(), "--huge-frame") != c.fixture.end();
+        if (!bPicturesFirst) {
+            EXPECT_EQ(status.ullPictures, 0u);
+            EXPECT_EQ(status.ullMsSinceLastPicture, OCULO_NO_PICTURE_YET);
+        }
         // The camera sent no more than the limit and what the connection's
         // buffers hold (Linux lets them grow to 32 MB and 4 MB).
         if (!partLogs[i].empty()) {
