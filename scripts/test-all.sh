@@ -7,12 +7,13 @@
 # part failed. A skipped test fails the native parts; the Windows parts count
 # their skips (the Linux-only cases) in the summary.
 #
-# Two lanes run side by side. The build lane compiles one preset after
-# another on every core; the test lane runs each suite as soon as what it
-# tests is built. The suites spend most of their time waiting on cameras
-# that stream in real time, so the builds fill the time they leave. Each
-# part writes a log of its own (build/ci/<part>.log), printed whole when the
-# part ends, so the two lanes' output never interleaves.
+# Three lanes run side by side. The build lane compiles one preset after
+# another on every core; the native and the Windows lanes each run their
+# suites one after another, each as soon as what it tests is built. The
+# suites spend most of their time waiting on cameras that stream in real
+# time, so the other lanes fill the time they leave. Each part writes a log
+# of its own (build/ci/<part>.log), printed whole when the part ends, so the
+# lanes' output never interleaves.
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -25,15 +26,17 @@ RUN_START=$SECONDS
 # fixture managers of the Windows suites and the Wine server the run started
 # are stopped.
 BUILD_LANE=""
+NATIVE_LANE=""
 WINE_STARTED=0
 FIXTURE_STATES=()
 cleanup() {
     local state
-    if [ -n "$BUILD_LANE" ]; then
-        kill -- -"$BUILD_LANE" 2>/dev/null || kill "$BUILD_LANE" 2>/dev/null || true
-        wait "$BUILD_LANE" 2>/dev/null || true
-        BUILD_LANE=""
-    fi
+    local lane
+    for lane in $BUILD_LANE $NATIVE_LANE; do
+        kill -- -"$lane" 2>/dev/null || kill "$lane" 2>/dev/null || true
+        wait "$lane" 2>/dev/null || true
+    done
+    BUILD_LANE="" NATIVE_LANE=""
     for state in "${FIXTURE_STATES[@]}"; do
         [ ! -f "$state" ] || timeout 60 python3 tests/fixtures/fixture_manager.py stop --state "$state" || true
     done
@@ -123,18 +126,21 @@ build_step() {  # <preset> <name> <command...>
 
 build_lane() {
     build_step debug "build: native debug" build_preset debug
-    build_step asan "build: native asan+ubsan" build_preset asan
-    build_step tsan "build: native tsan" build_preset tsan
-    # Clang with its lock-contract checks (-Wthread-safety, as errors): a
-    # compile-time analysis, so the build is the check.
-    build_step clang-tsa "clang lock checks" build_preset clang-tsa
-    build_step fuzz "build: fuzz targets" build_preset fuzz
-    # Windows: FFmpeg (cached after the first run), then both bitnesses.
+    # Windows first, its suites being the longest: FFmpeg (cached after the
+    # first run), then both bitnesses.
     if build_step windows-ffmpeg "windows ffmpeg" bash scripts/build-ffmpeg-windows.sh; then
         build_step win32 "build: win32" build_preset win32
         build_step win64 "build: win64" build_preset win64
+    fi
+    build_step asan "build: native asan+ubsan" build_preset asan
+    build_step tsan "build: native tsan" build_preset tsan
+    if [ -f "$CI_DIR/windows-ffmpeg.built" ]; then
         build_step package "build: windows packages" bash scripts/package-windows.sh
     fi
+    build_step fuzz "build: fuzz targets" build_preset fuzz
+    # Clang with its lock-contract checks (-Wthread-safety, as errors): a
+    # compile-time analysis, so the build is the check.
+    build_step clang-tsa "clang lock checks" build_preset clang-tsa
     touch "$CI_DIR/lane.done"
 }
 
@@ -212,7 +218,7 @@ test_native() {  # <preset> <name> <ctest jobs>
     fi
 }
 
-test_lane() {
+native_lane() {
     test_native debug "native debug" 2
     if [ -d build/debug ]; then
         part valgrind "native valgrind" valgrind_suite
@@ -223,14 +229,17 @@ test_lane() {
     test_native tsan "native tsan" 2
     # The fuzz targets, each fuzzed briefly from its corpus (scripts/fuzz.sh runs them longer).
     test_native fuzz "fuzz (short runs)" 2
+}
 
-    # Windows: one fresh prefix runs both bitnesses' tests. Each bitness's
-    # window tests run on an installed layout of both builds, as the setup
-    # program leaves it: both are built before either is tested. The window
-    # tests run on a virtual display (Debian's Xvfb) that their runner,
-    # scripts/wine-gui-run.sh, starts for each and stops by its pid.
+# Windows: one fresh prefix runs both bitnesses' tests. Each bitness's window
+# tests run on an installed layout of both builds, as the setup program
+# leaves it: both are built before either is tested. The window tests run on
+# a virtual display (Debian's Xvfb) that their runner, scripts/wine-gui-run.sh,
+# starts for each and stops by its pid. The packages are then installed in a
+# prefix of their own.
+windows_lane() {
     local windows_ready=1 preset
-    wait_built win32 && wait_built win64 || windows_ready=0
+    wait_built debug && wait_built win32 && wait_built win64 || windows_ready=0
     if [ $windows_ready = 1 ]; then
         WINE_STARTED=1
         part wine-prefix "wine prefix" bash scripts/wine-prefix.sh --fresh --serve || windows_ready=0
@@ -304,12 +313,18 @@ if ! part dependencies "dependencies" bash scripts/install-deps.sh --windows; th
     summary
 fi
 
-# The build lane in a process group of its own, so that cleanup stops all of it.
+# The build lane and the native suites' lane each in a process group of its
+# own, so that cleanup stops all of them; the Windows lane runs here, where
+# cleanup knows its fixture managers and Wine server.
 set -m
 build_lane &
 BUILD_LANE=$!
+native_lane &
+NATIVE_LANE=$!
 set +m
-test_lane
+windows_lane
+wait "$NATIVE_LANE" 2>/dev/null
+NATIVE_LANE=""
 wait "$BUILD_LANE" 2>/dev/null
 BUILD_LANE=""
 summary
