@@ -13,6 +13,8 @@
 #include <memory>
 #include <string>
 
+#include "tests/SizedStatus.h"
+
 #ifdef _WIN32
 #include "tests/module/ModuleTestSupport.h"
 using FaultGraphBase = ModuleRegistryTest;
@@ -35,6 +37,8 @@ protected:
     void OpenGraph(const SlotConfig& config, SampleCallback onSample);
     HRESULT RunGraph();
     HRESULT StopGraph();
+    // The filter's status (IOculoStatus), from any thread while the graph is open.
+    HRESULT ReadStatus(OCULO_STATUS* pStatus);
     // Stops, disconnects and releases the graph and the filter.
     void CloseGraph();
 

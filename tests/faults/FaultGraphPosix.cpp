@@ -26,6 +26,13 @@ HRESULT FaultGraphTest::RunGraph() { return m_graph ? m_graph->Run() : E_UNEXPEC
 
 HRESULT FaultGraphTest::StopGraph() { return m_graph ? m_graph->Stop() : E_UNEXPECTED; }
 
+HRESULT FaultGraphTest::ReadStatus(OCULO_STATUS* pStatus) {
+    CComRef<IOculoStatus> status;
+    const HRESULT hr = m_filter ? m_filter->QueryInterface(IID_IOculoStatus, reinterpret_cast<void**>(status.Put()))
+                                : E_UNEXPECTED;
+    return FAILED(hr) ? hr : status->GetStatus(pStatus);
+}
+
 void FaultGraphTest::CloseGraph() {
     if (m_graph) {
         EXPECT_EQ(m_graph->Teardown(), S_OK);

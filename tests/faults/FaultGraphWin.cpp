@@ -40,6 +40,7 @@ private:
 struct FaultGraphTest::State {
     CCaptureGraph graph;
     CSampleForwarder forwarder;
+    CComRef<IOculoStatus> status;  // the source's; released once the graph is closed
     bool bCom = false;
 };
 
@@ -66,6 +67,7 @@ void FaultGraphTest::OpenGraph(const SlotConfig& config, SampleCallback onSample
     m_pState->forwarder.Set(std::move(onSample));
     IBaseFilter* pSource = nullptr;
     ASSERT_EQ(BindSlotDevice(kFaultSlot, &pSource), S_OK);
+    pSource->QueryInterface(IID_IOculoStatus, reinterpret_cast<void**>(m_pState->status.Put()));
     const HRESULT hr = m_pState->graph.Open(pSource, &m_pState->forwarder);
     pSource->Release();
     ASSERT_EQ(hr, S_OK);
@@ -75,7 +77,12 @@ HRESULT FaultGraphTest::RunGraph() { return m_pState->graph.Run(); }
 
 HRESULT FaultGraphTest::StopGraph() { return m_pState->graph.Stop(); }
 
+HRESULT FaultGraphTest::ReadStatus(OCULO_STATUS* pStatus) {
+    return m_pState->status ? m_pState->status->GetStatus(pStatus) : E_UNEXPECTED;
+}
+
 void FaultGraphTest::CloseGraph() {
     m_pState->graph.Close();
     m_pState->forwarder.Set(nullptr);
+    m_pState->status.Reset();
 }

@@ -72,6 +72,7 @@ check "oculo-grab: a refused login ends with 1, named on the last line" refused_
 # --watch goes on until SIGINT; then it stops, writes the snapshot and judges.
 watch_grab() {
     local pid rc
+    rm -f "$work/out"  # the last run's lines must not pass for this run's
     ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
         "$bin/oculo-grab" --url "http://127.0.0.1:$still/" --watch --png "$work/watch.png" >"$work/out" 2>&1 &
     pid=$!

@@ -48,7 +48,7 @@ printf 'Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\T
 refused_import() {
     local out rc
     out=$(run "$bin/oculo-config.exe" import "$(winpath "$work/bad.reg")" 2>&1); rc=$?
-    [ $rc -ne 0 ] && grep -q 'line 4: w must be a dword' <<<"$out"
+    [ $rc -ne 0 ] && grep -q 'line 4: w must be a dword' <<<"$out" || { echo "exit status $rc: $out"; return 1; }
 }
 check "a refused import exits non-zero naming the line" refused_import
 run "$bin/oculo-config.exe" export "$(winpath "$work/after.reg")" >/dev/null
@@ -121,14 +121,15 @@ still_grab() {
 # in a process of its own under Wine's start.exe, in this job's process group.
 watch_grab() {
     local job target
-    rm -f "$work/watch.png"
+    # The last run's output goes first: its lines must not pass for this run's.
+    rm -f "$work/watch.png" "$work/watch.out"
     set -m  # a process group of its own, where SIGINT is not ignored
     "$root/scripts/wine-run.sh" --dll-dir "$1" -- "$1/oculo-grab.exe" --slot 6 --watch \
         --png "$(winpath "$work/watch.png")" >"$work/watch.out" 2>&1 &
     job=$!
     set +m
     within 600 eval 'grep -q "^  2 s:" "$work/watch.out" || ended $job'  # up to 60 s for the second line
-    target=$(ps -eo pid=,pgid=,args= | awk -v g="$job" '$2 == g && /oculo-grab\.exe/ && !/start\.exe/ {print $1; exit}')
+    target=$(ps -eo pid=,pgid=,args= | awk -v g="$job" '$2 == g && /oculo-grab\.exe/ && !/start\.exe|wine-run\.sh/ {print $1; exit}')
     [ -n "$target" ] && kill -INT "$target"
     within 300 ended "$job" || kill -KILL ${target:+"$target"} "$job"  # up to 30 s to end
     wait "$job"; rc=$?
