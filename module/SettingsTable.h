@@ -1,0 +1,110 @@
+// The values of a slot's key, one row each: their names in the registry,
+// kinds, defaults and limits. The module reads a slot by these rows
+// (LoadInstanceSettings); the tools store, check, show, export and import
+// values by them (tools/shared/SlotEditor.h, SlotStore.h, RegFile.h), and
+// Oculo Settings keeps a slot whole through them. Adding a value to a slot is
+// a row here and its field in InstanceSettings.
+//
+// Constant data and plain functions on records; any thread.
+#pragma once
+
+#include "module/InstanceSettings.h"
+
+// How a value is stored, read, checked and shown.
+enum class SettingKind {
+    kText,   // REG_SZ, shown as it is; its limits count characters
+    kDword,  // REG_DWORD, shown as a signed whole number
+    kFps,    // a decimal number stored as text ("%g"), shown so; read as text, so a DWORD reads as 0
+};
+
+struct SettingRow {
+    LPCWSTR name;  // the value's name in the key, and the key `oculo-config set` takes (in any case)
+    SettingKind kind;
+    // The record's field, by kind.
+    WCHAR (InstanceSettings::*text)[kSettingsTextChars];
+    LONG InstanceSettings::*number;
+    float InstanceSettings::*fps;
+    // What a missing value reads as: a number's value; for a text, a format
+    // given the slot's number + 1 (null: empty).
+    double defaultValue;
+    LPCWSTR defaultText;
+    // What a tool stores, so that the module uses the value as given: a
+    // text's characters, a number's value.
+    double minimum;
+    double maximum;
+    // The module reads the values in this order, 0 first.
+    int readOrder;
+};
+
+constexpr SettingRow TextSetting(LPCWSTR name, WCHAR (InstanceSettings::*field)[kSettingsTextChars],
+                                 LPCWSTR defaultText, DWORD minimum, DWORD maximum, int readOrder) {
+    SettingRow row = {};
+    row.name = name;
+    row.kind = SettingKind::kText;
+    row.text = field;
+    row.defaultText = defaultText;
+    row.minimum = minimum;
+    row.maximum = maximum;
+    row.readOrder = readOrder;
+    return row;
+}
+constexpr SettingRow DwordSetting(LPCWSTR name, LONG InstanceSettings::*field, LONG defaultValue,
+                                  double minimum, double maximum, int readOrder) {
+    SettingRow row = {};
+    row.name = name;
+    row.kind = SettingKind::kDword;
+    row.number = field;
+    row.defaultValue = defaultValue;
+    row.minimum = minimum;
+    row.maximum = maximum;
+    row.readOrder = readOrder;
+    return row;
+}
+constexpr SettingRow FpsSetting(LPCWSTR name, float InstanceSettings::*field, float defaultValue,
+                                double minimum, double maximum, int readOrder) {
+    SettingRow row = {};
+    row.name = name;
+    row.kind = SettingKind::kFps;
+    row.fps = field;
+    row.defaultValue = defaultValue;
+    row.minimum = minimum;
+    row.maximum = maximum;
+    row.readOrder = readOrder;
+    return row;
+}
+
+const double kSettingLongMin = -2147483648.0;
+const double kSettingLongMax = 2147483647.0;
+const LONG kMaxSlotSide = 16384;
+
+// In the order the tools show and store them. Crop bounds and the time shift
+// may be negative (the pin orders and clamps the bounds; a negative shift
+// starts the stream early). The module reads the frame rate and the size
+// first and the texts last.
+// clang-format off
+inline const SettingRow kSettingRows[] = {
+    //           name       field                       default         minimum          maximum          read
+    DwordSetting(L"enable", &InstanceSettings::enable,  0,              0,               1,               3),
+    TextSetting(L"url",     &InstanceSettings::url,     nullptr,        kMinUrlChars,    kMaxUrlChars,    10),
+    TextSetting(L"name",    &InstanceSettings::name,    L"Oculo %0.2u", 1,               kMaxNameChars,   11),
+    FpsSetting(L"fps",      &InstanceSettings::fps,     25.0f,          0.01,            1000.0,          0),
+    DwordSetting(L"w",      &InstanceSettings::w,       640,            1,               kMaxSlotSide,    1),
+    DwordSetting(L"h",      &InstanceSettings::h,       480,            1,               kMaxSlotSide,    2),
+    DwordSetting(L"crop_l", &InstanceSettings::crop_l,  0,              kSettingLongMin, kSettingLongMax, 4),
+    DwordSetting(L"crop_t", &InstanceSettings::crop_t,  0,              kSettingLongMin, kSettingLongMax, 6),
+    DwordSetting(L"crop_r", &InstanceSettings::crop_r,  0,              kSettingLongMin, kSettingLongMax, 5),
+    DwordSetting(L"crop_b", &InstanceSettings::crop_b,  0,              kSettingLongMin, kSettingLongMax, 7),
+    DwordSetting(L"tShift", &InstanceSettings::tShift,  0,              kSettingLongMin, kSettingLongMax, 8),
+    DwordSetting(L"status", &InstanceSettings::status,  1,              0,               1,               9),
+};
+// clang-format on
+
+// The row named `name` (in any case), or null.
+const SettingRow* FindSettingRow(const std::wstring_view& name);
+
+// A record with every value at its default and no text: what an empty slot
+// holds before anything is typed (a stored slot's default name is the
+// slot's own, which LoadInstanceSettings gives).
+InstanceSettings DefaultSettings();
+// Whether the records hold the same values (the slot and class aside).
+bool SameSettings(const InstanceSettings& a, const InstanceSettings& b);
