@@ -2,7 +2,7 @@
 // decoded pictures into the pin's frame store (the pin is the reader's
 // callback, OnFrame); the framework's worker thread pulls samples, each a
 // copy of the store stamped with nominal times, and delivers them downstream.
-// IOculoStatus tells what the reader's camera is doing (filter/CameraStatus.h).
+// IOculoStatus tells what the reader's camera is doing (filter/StatusInterface.h).
 //
 // Pacing: a sample leaves no earlier than its start time in stream time (the
 // graph's reference clock minus the run start; a monotonic clock when the

@@ -3,6 +3,7 @@
 #include "camera/IPCameraBase.h"
 #include "filter/Oculo.h"
 #include "filter/OculoStream.h"
+#include "status/StatusText.h"
 
 bool COculoStream::CopyStatusCard(BYTE* pData, LONG cbData) {
     if (m_pParentFilter->m_Settings.status == 0) {
@@ -19,8 +20,7 @@ bool COculoStream::CopyStatusCard(BYTE* pData, LONG cbData) {
     }
 
     StatusCardFacts facts = {};
-    facts.status.cbSize = sizeof(facts.status);
-    facts.status.lState = OCULO_STATE_STOPPED;
+    facts.status = StoppedCameraStatus();
     if (m_pCamera) {
         m_pCamera->GetStatus(&facts.status);
     }
