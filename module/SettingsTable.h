@@ -17,61 +17,52 @@ enum class SettingKind {
     kFps,    // a decimal number stored as text ("%g"), shown so; read as text, so a DWORD reads as 0
 };
 
+// One value; its kind follows from its field's type.
 struct SettingRow {
+    constexpr SettingRow(LPCWSTR valueName, WCHAR (InstanceSettings::*field)[kSettingsTextChars],
+                         LPCWSTR defaultFormat, double least, double most, int order)
+        : SettingRow(valueName, SettingKind::kText, 0.0, least, most, order) {
+        text = field;
+        defaultText = defaultFormat;
+    }
+    constexpr SettingRow(LPCWSTR valueName, LONG InstanceSettings::*field, LONG defaultNumber, double least,
+                         double most, int order)
+        : SettingRow(valueName, SettingKind::kDword, defaultNumber, least, most, order) {
+        number = field;
+    }
+    constexpr SettingRow(LPCWSTR valueName, float InstanceSettings::*field, float defaultFps, double least,
+                         double most, int order)
+        : SettingRow(valueName, SettingKind::kFps, defaultFps, least, most, order) {
+        fps = field;
+    }
+
     LPCWSTR name;  // the value's name in the key, and the key `oculo-config set` takes (in any case)
     SettingKind kind;
     // The record's field, by kind.
-    WCHAR (InstanceSettings::*text)[kSettingsTextChars];
-    LONG InstanceSettings::*number;
-    float InstanceSettings::*fps;
+    WCHAR (InstanceSettings::*text)[kSettingsTextChars] = nullptr;
+    LONG InstanceSettings::*number = nullptr;
+    float InstanceSettings::*fps = nullptr;
     // What a missing value reads as: a number's value; for a text, a format
     // given the slot's number + 1 (null: empty).
-    double defaultValue;
-    LPCWSTR defaultText;
+    double defaultValue = 0.0;
+    LPCWSTR defaultText = nullptr;
     // What a tool stores, so that the module uses the value as given: a
     // text's characters, a number's value.
     double minimum;
     double maximum;
     // The module reads the values in this order, 0 first.
     int readOrder;
-};
 
-constexpr SettingRow TextSetting(LPCWSTR name, WCHAR (InstanceSettings::*field)[kSettingsTextChars],
-                                 LPCWSTR defaultText, DWORD minimum, DWORD maximum, int readOrder) {
-    SettingRow row = {};
-    row.name = name;
-    row.kind = SettingKind::kText;
-    row.text = field;
-    row.defaultText = defaultText;
-    row.minimum = minimum;
-    row.maximum = maximum;
-    row.readOrder = readOrder;
-    return row;
-}
-constexpr SettingRow DwordSetting(LPCWSTR name, LONG InstanceSettings::*field, LONG defaultValue,
-                                  double minimum, double maximum, int readOrder) {
-    SettingRow row = {};
-    row.name = name;
-    row.kind = SettingKind::kDword;
-    row.number = field;
-    row.defaultValue = defaultValue;
-    row.minimum = minimum;
-    row.maximum = maximum;
-    row.readOrder = readOrder;
-    return row;
-}
-constexpr SettingRow FpsSetting(LPCWSTR name, float InstanceSettings::*field, float defaultValue,
-                                double minimum, double maximum, int readOrder) {
-    SettingRow row = {};
-    row.name = name;
-    row.kind = SettingKind::kFps;
-    row.fps = field;
-    row.defaultValue = defaultValue;
-    row.minimum = minimum;
-    row.maximum = maximum;
-    row.readOrder = readOrder;
-    return row;
-}
+private:
+    constexpr SettingRow(LPCWSTR valueName, SettingKind valueKind, double defaultNumber, double least,
+                         double most, int order)
+        : name(valueName),
+          kind(valueKind),
+          defaultValue(defaultNumber),
+          minimum(least),
+          maximum(most),
+          readOrder(order) {}
+};
 
 const double kSettingLongMin = -2147483648.0;
 const double kSettingLongMax = 2147483647.0;
@@ -83,19 +74,19 @@ const LONG kMaxSlotSide = 16384;
 // first and the texts last.
 // clang-format off
 inline const SettingRow kSettingRows[] = {
-    //           name       field                       default         minimum          maximum          read
-    DwordSetting(L"enable", &InstanceSettings::enable,  0,              0,               1,               3),
-    TextSetting(L"url",     &InstanceSettings::url,     nullptr,        kMinUrlChars,    kMaxUrlChars,    10),
-    TextSetting(L"name",    &InstanceSettings::name,    L"Oculo %0.2u", 1,               kMaxNameChars,   11),
-    FpsSetting(L"fps",      &InstanceSettings::fps,     25.0f,          0.01,            1000.0,          0),
-    DwordSetting(L"w",      &InstanceSettings::w,       640,            1,               kMaxSlotSide,    1),
-    DwordSetting(L"h",      &InstanceSettings::h,       480,            1,               kMaxSlotSide,    2),
-    DwordSetting(L"crop_l", &InstanceSettings::crop_l,  0,              kSettingLongMin, kSettingLongMax, 4),
-    DwordSetting(L"crop_t", &InstanceSettings::crop_t,  0,              kSettingLongMin, kSettingLongMax, 6),
-    DwordSetting(L"crop_r", &InstanceSettings::crop_r,  0,              kSettingLongMin, kSettingLongMax, 5),
-    DwordSetting(L"crop_b", &InstanceSettings::crop_b,  0,              kSettingLongMin, kSettingLongMax, 7),
-    DwordSetting(L"tShift", &InstanceSettings::tShift,  0,              kSettingLongMin, kSettingLongMax, 8),
-    DwordSetting(L"status", &InstanceSettings::status,  1,              0,               1,               9),
+    // name      field                       default         minimum          maximum          read
+    {L"enable",  &InstanceSettings::enable,  0,              0,               1,               3},
+    {L"url",     &InstanceSettings::url,     nullptr,        kMinUrlChars,    kMaxUrlChars,    10},
+    {L"name",    &InstanceSettings::name,    L"Oculo %0.2u", 1,               kMaxNameChars,   11},
+    {L"fps",     &InstanceSettings::fps,     25.0f,          0.01,            1000.0,          0},
+    {L"w",       &InstanceSettings::w,       640,            1,               kMaxSlotSide,    1},
+    {L"h",       &InstanceSettings::h,       480,            1,               kMaxSlotSide,    2},
+    {L"crop_l",  &InstanceSettings::crop_l,  0,              kSettingLongMin, kSettingLongMax, 4},
+    {L"crop_t",  &InstanceSettings::crop_t,  0,              kSettingLongMin, kSettingLongMax, 6},
+    {L"crop_r",  &InstanceSettings::crop_r,  0,              kSettingLongMin, kSettingLongMax, 5},
+    {L"crop_b",  &InstanceSettings::crop_b,  0,              kSettingLongMin, kSettingLongMax, 7},
+    {L"tShift",  &InstanceSettings::tShift,  0,              kSettingLongMin, kSettingLongMax, 8},
+    {L"status",  &InstanceSettings::status,  1,              0,               1,               9},
 };
 // clang-format on
 

@@ -17,23 +17,22 @@ struct StateWords {
     const WCHAR* shortWords;
 };
 
-StateWords WordsOf(LONG state) {
-    switch (state) {
-        case OCULO_STATE_STOPPED:
-            return {L"Stopped", L"Stopped"};
-        case OCULO_STATE_CONNECTING:
-            return {L"Connecting", L"Connecting"};
-        case OCULO_STATE_STREAMING:
-            return {L"Streaming", L"Streaming"};
-        case OCULO_STATE_SILENT:
-            return {L"No picture (camera silent)", L"No picture"};
-        case OCULO_STATE_WAITING:
-            return {L"Waiting to reconnect", L"Reconnecting"};
-        case OCULO_STATE_LOGIN_REFUSED:
-            return {L"Login refused", L"Login refused"};
-        default:
-            return {L"Unknown", L"Unknown"};
-    }
+// By state, OCULO_STATE_STOPPED (0) first.
+const StateWords kStateWords[] = {
+    {L"Stopped", L"Stopped"},
+    {L"Connecting", L"Connecting"},
+    {L"Streaming", L"Streaming"},
+    {L"No picture (camera silent)", L"No picture"},
+    {L"Waiting to reconnect", L"Reconnecting"},
+    {L"Login refused", L"Login refused"},
+};
+static_assert(sizeof(kStateWords) / sizeof(kStateWords[0]) == OCULO_STATE_LOGIN_REFUSED + 1,
+              "a state's words each");
+const StateWords kUnknownState = {L"Unknown", L"Unknown"};
+
+const StateWords& WordsOf(LONG state) {
+    const LONG count = LONG(sizeof(kStateWords) / sizeof(kStateWords[0]));
+    return state >= 0 && state < count ? kStateWords[state] : kUnknownState;
 }
 
 }  // namespace
