@@ -206,8 +206,9 @@ private:
             return;
         }
         CComRef<IOculoSettings> filter;
-        if (SlotOfClass(clsid) < 0 || FAILED(pObject->QueryInterface(IID_IOculoSettings, filter.PutVoid())))
+        if (SlotOfClass(clsid) < 0 || FAILED(pObject->QueryInterface(IID_IOculoSettings, filter.PutVoid()))) {
             return;
+        }
         InstanceSettings settings;
         if (FAILED(filter->GetSettings(&settings)) ||
             FAILED(pObject->QueryInterface(IID_IOculoStatus, m_status.PutVoid()))) {

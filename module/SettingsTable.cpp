@@ -8,7 +8,7 @@ wchar_t Lower(wchar_t c) {
     return c >= L'A' && c <= L'Z' ? wchar_t(c - L'A' + L'a') : c;
 }
 
-bool SameName(LPCWSTR name, const std::wstring_view& other) {
+bool SameName(LPCWSTR name, std::wstring_view other) {
     size_t i = 0;
     for (; i < other.size() && name[i] != 0; ++i) {
         if (Lower(name[i]) != Lower(other[i])) return false;
@@ -18,7 +18,7 @@ bool SameName(LPCWSTR name, const std::wstring_view& other) {
 
 }  // namespace
 
-const SettingRow* FindSettingRow(const std::wstring_view& name) {
+const SettingRow* FindSettingRow(std::wstring_view name) {
     for (const SettingRow& row : kSettingRows) {
         if (SameName(row.name, name)) return &row;
     }

@@ -8,6 +8,8 @@
 // Constant data and plain functions on records; any thread.
 #pragma once
 
+#include <string_view>
+
 #include "module/InstanceSettings.h"
 
 // How a value is stored, read, checked and shown.
@@ -91,7 +93,7 @@ inline const SettingRow kSettingRows[] = {
 // clang-format on
 
 // The row named `name` (in any case), or null.
-const SettingRow* FindSettingRow(const std::wstring_view& name);
+const SettingRow* FindSettingRow(std::wstring_view name);
 
 // A record with every value at its default and no text: what an empty slot
 // holds before anything is typed (a stored slot's default name is the
