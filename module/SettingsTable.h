@@ -66,16 +66,16 @@ private:
           readOrder(order) {}
 };
 
-const double kSettingLongMin = -2147483648.0;
-const double kSettingLongMax = 2147483647.0;
-const LONG kMaxSlotSide = 16384;
+constexpr double kSettingLongMin = -2147483648.0;
+constexpr double kSettingLongMax = 2147483647.0;
+constexpr LONG kMaxSlotSide = 16384;
 
 // In the order the tools show and store them. Crop bounds and the time shift
 // may be negative (the pin orders and clamps the bounds; a negative shift
 // starts the stream early). The module reads the frame rate and the size
 // first and the texts last.
 // clang-format off
-inline const SettingRow kSettingRows[] = {
+inline constexpr SettingRow kSettingRows[] = {
     // name      field                       default         minimum          maximum          read
     {L"enable",  &InstanceSettings::enable,  0,              0,               1,               3},
     {L"url",     &InstanceSettings::url,     nullptr,        kMinUrlChars,    kMaxUrlChars,    10},
@@ -91,6 +91,18 @@ inline const SettingRow kSettingRows[] = {
     {L"status",  &InstanceSettings::status,  1,              0,               1,               9},
 };
 // clang-format on
+
+// Every row is read, once: the read orders run from 0 up without a gap.
+constexpr bool EveryRowReadOnce() {
+    const int count = int(sizeof(kSettingRows) / sizeof(kSettingRows[0]));
+    for (int order = 0; order < count; ++order) {
+        int rows = 0;
+        for (const SettingRow& row : kSettingRows) rows += row.readOrder == order ? 1 : 0;
+        if (rows != 1) return false;
+    }
+    return true;
+}
+static_assert(EveryRowReadOnce(), "each row has a read order of its own, from 0 up");
 
 // The row named `name` (in any case), or null.
 const SettingRow* FindSettingRow(std::wstring_view name);
