@@ -3,6 +3,7 @@
 #include "camera/ExtendedTickCount.h"
 #include "camera/IPCameraBase.h"
 #include "filter/FrameStore.h"
+#include "status/StatusText.h"
 
 CCardSchedule::CCardSchedule(bool bShow, LPCWSTR name, LPCWSTR url) : m_bShow(bShow), m_card(name, url) {}
 
@@ -23,8 +24,7 @@ const BYTE* CCardSchedule::CardIfDue(CFrameStore& store, CIPCameraBase* pCamera)
     }
 
     StatusCardFacts facts = {};
-    facts.status.cbSize = sizeof(facts.status);
-    facts.status.lState = OCULO_STATE_STOPPED;
+    facts.status = StoppedCameraStatus();
     if (pCamera) {
         pCamera->GetStatus(&facts.status);
     }

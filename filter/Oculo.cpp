@@ -45,6 +45,9 @@ STDMETHODIMP COculo::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
     if (riid == IID_ISpecifyPropertyPages) {
         return GetInterface(static_cast<ISpecifyPropertyPages*>(this), ppv);
     }
+    if (riid == IID_IOculoSettings) {
+        return GetInterface(static_cast<IOculoSettings*>(this), ppv);
+    }
     return CSource::NonDelegatingQueryInterface(riid, ppv);
 }
 
@@ -59,6 +62,14 @@ STDMETHODIMP COculo::GetPages(CAUUID* pPages) {
     }
     pPages->cElems = 1;
     pPages->pElems[0] = CLSID_OculoPage;
+    return S_OK;
+}
+
+STDMETHODIMP COculo::GetSettings(InstanceSettings* pSettings) {
+    if (!pSettings) {
+        return E_POINTER;
+    }
+    *pSettings = m_Settings;
     return S_OK;
 }
 

@@ -3,7 +3,8 @@
 // (COculoStream) and lets clients reach that pin's IAMStreamConfig and
 // IKsPropertySet through the filter's own interface pointers. Its
 // IOculoStatus answers with the pin's; ISpecifyPropertyPages names the
-// slot's property page (filter/OculoPage.h).
+// slot's property page (filter/OculoPage.h), which shows the filter's own
+// settings (IOculoSettings).
 //
 // Threads: host threads. Construction and destruction run on the thread that
 // creates or releases the filter; QueryInterface and GetGraph never wait for
@@ -11,13 +12,14 @@
 // lock), and GetStatus takes no lock (any thread).
 #pragma once
 
+#include "filter/SettingsInterface.h"
 #include "framework/Source.h"
 #include "include/OculoStatus.h"
 #include "module/InstanceSettings.h"
 
 class COculoStream;
 
-class COculo : public CSource, public IOculoStatus, public ISpecifyPropertyPages {
+class COculo : public CSource, public IOculoStatus, public ISpecifyPropertyPages, public IOculoSettings {
 public:
     // slot 0..9 indexes the slot table g_Templates for the display name and
     // class id. *phr receives E_OUTOFMEMORY when the pin cannot be made, else
@@ -28,9 +30,9 @@ public:
     ~COculo() override;
 
     // Every interface of the filter forwards to its IUnknown, which answers
-    // them all: the filter's own, IOculoStatus and ISpecifyPropertyPages, and
-    // the pin's IAMStreamConfig and IKsPropertySet (E_NOINTERFACE without a
-    // pin), which clients look for on the filter.
+    // them all: the filter's own, IOculoStatus, ISpecifyPropertyPages and
+    // IOculoSettings, and the pin's IAMStreamConfig and IKsPropertySet
+    // (E_NOINTERFACE without a pin), which clients look for on the filter.
     DECLARE_IUNKNOWN
     STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
 
@@ -38,6 +40,8 @@ public:
     STDMETHODIMP GetStatus(OCULO_STATUS* pStatus) override;
     // ISpecifyPropertyPages: the one page of the slot, in task memory.
     STDMETHODIMP GetPages(CAUUID* pPages) override;
+    // IOculoSettings: m_Settings.
+    STDMETHODIMP GetSettings(InstanceSettings* pSettings) override;
 
     // Tells the pin when the filter leaves the running state, so a sample
     // waiting for its time is held at once.

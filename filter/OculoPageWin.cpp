@@ -4,7 +4,8 @@
 //
 // Threads: the frame's thread, a single-threaded apartment: every method and
 // every message of the dialog run there, so the page takes no lock. The
-// status is read through IOculoStatus, which never waits.
+// status is read through IOculoStatus, which never waits; the settings shown
+// are the filter's own copy (IOculoSettings), read once when it is given.
 //
 // Lifetime: the page holds the filter (through its IOculoStatus) from
 // SetObjects until SetObjects(0, nullptr) or its own end, and its window and
@@ -16,6 +17,7 @@
 #include "filter/OculoPage.h"
 #include "filter/OculoPageIds.h"
 #include "filter/PageText.h"
+#include "filter/SettingsInterface.h"
 #include "module/SlotClasses.h"
 #include "platform/ComRef.h"
 
@@ -203,9 +205,16 @@ private:
         if (FAILED(pObject->QueryInterface(IID_IPersist, persist.PutVoid())) || FAILED(persist->GetClassID(&clsid))) {
             return;
         }
-        const int slot = SlotOfClass(clsid);
-        if (slot < 0 || FAILED(pObject->QueryInterface(IID_IOculoStatus, m_status.PutVoid()))) return;
-        m_texts = DescribeSlot(LoadInstanceSettings(static_cast<DWORD>(slot)));
+        CComRef<IOculoSettings> filter;
+        if (SlotOfClass(clsid) < 0 || FAILED(pObject->QueryInterface(IID_IOculoSettings, filter.PutVoid()))) {
+            return;
+        }
+        InstanceSettings settings;
+        if (FAILED(filter->GetSettings(&settings)) ||
+            FAILED(pObject->QueryInterface(IID_IOculoStatus, m_status.PutVoid()))) {
+            return;
+        }
+        m_texts = DescribeSlot(settings);
     }
 
     void ShowSlot() {
@@ -250,7 +259,7 @@ private:
     }
 
     CComRef<IOculoStatus> m_status;  // the filter's; null while the page has none
-    SlotPageTexts m_texts;           // the slot's, read when the filter was given
+    SlotPageTexts m_texts;           // the filter's settings, read when it was given
     std::wstring m_statusText;       // what the status control shows
     HWND m_hwnd = nullptr;           // the dialog, from WM_INITDIALOG to WM_DESTROY
 };

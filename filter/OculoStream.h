@@ -3,7 +3,7 @@
 // callback, OnFrame, which hands them to the store); the framework's worker
 // thread pulls samples, each a copy of the store stamped with nominal times,
 // and delivers them downstream. IOculoStatus tells what the reader's camera
-// is doing (filter/CameraStatus.h).
+// is doing (filter/StatusInterface.h).
 //
 // The pin is made of parts, each with its own contract: the frame store
 // (filter/FrameStore.h), the pacing that holds each sample until its time

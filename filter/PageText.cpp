@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cwchar>
 
+#include "status/StatusText.h"
 #include "text/CameraAddress.h"
 
 namespace {
@@ -14,14 +15,6 @@ std::wstring Printed(const WCHAR* format, ...) {
     const int n = std::vswprintf(text, sizeof(text) / sizeof(text[0]), format, args);
     va_end(args);
     return n < 0 ? std::wstring() : std::wstring(text);
-}
-
-// A fixed-size text field of the status structure, up to its terminator or its end.
-template <size_t N>
-std::wstring Field(const WCHAR (&text)[N]) {
-    size_t n = 0;
-    while (n < N && text[n] != 0) ++n;
-    return std::wstring(text, n);
 }
 
 // "45 s", "3 min 20 s", "2 h 5 min".
@@ -54,18 +47,6 @@ SlotPageTexts DescribeSlot(const InstanceSettings& settings) {
     return texts;
 }
 
-const WCHAR* CameraStateWords(LONG state) {
-    switch (state) {
-    case OCULO_STATE_STOPPED: return L"Stopped";
-    case OCULO_STATE_CONNECTING: return L"Connecting";
-    case OCULO_STATE_STREAMING: return L"Streaming";
-    case OCULO_STATE_SILENT: return L"No picture (camera silent)";
-    case OCULO_STATE_WAITING: return L"Waiting to reconnect";
-    case OCULO_STATE_LOGIN_REFUSED: return L"Login refused";
-    default: return L"Unknown";
-    }
-}
-
 std::wstring DescribeStatus(const OCULO_STATUS& s) {
     std::wstring text = CameraStateWords(s.lState);
     if (s.lState != OCULO_STATE_STOPPED) text += L" for " + Duration(s.ullMsInState);
@@ -80,12 +61,12 @@ std::wstring DescribeStatus(const OCULO_STATUS& s) {
     }
     if (s.lWidth > 0 && s.lHeight > 0) {
         text += Printed(L"\r\nCamera picture: %ld x %ld", long(s.lWidth), long(s.lHeight));
-        const std::wstring codec = Field(s.szCodec);
+        const std::wstring codec = CameraCodecText(s);
         if (!codec.empty()) text += L", " + codec;
     }
     text += Printed(L"\r\nConnections: %lu, failed attempts: %lu", static_cast<unsigned long>(s.dwConnections),
                     static_cast<unsigned long>(s.dwFailedAttempts));
-    const std::wstring reason = Field(s.szReason);
+    const std::wstring reason = CameraReasonText(s);
     if (!reason.empty()) text += L"\r\nLast failure: " + reason;
     return text;
 }

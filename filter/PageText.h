@@ -21,10 +21,8 @@ struct SlotPageTexts {
 };
 SlotPageTexts DescribeSlot(const InstanceSettings& settings);
 
-// "Streaming", "Connecting", ...; "Unknown" for a state this module does not know.
-const WCHAR* CameraStateWords(LONG state);
-
-// The status in a few lines (separated by "\r\n"): the state and how long it
-// has lasted; the pictures; the camera's size and codec; the connections;
-// the last failure's reason. The structure's texts need no terminator.
+// The status in a few lines (separated by "\r\n"), in the words of
+// status/StatusText.h: the state and how long it has lasted; the pictures;
+// the camera's size and codec; the connections; the last failure's reason.
+// The structure's texts need no terminator.
 std::wstring DescribeStatus(const OCULO_STATUS& status);

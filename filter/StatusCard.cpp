@@ -7,6 +7,7 @@
 
 #include "filter/CardFont.h"
 #include "filter/FrameStore.h"
+#include "status/StatusText.h"
 #include "text/CameraAddress.h"
 
 namespace {
@@ -153,28 +154,31 @@ struct Line {
 
 struct StateWords {
     const wchar_t* state;
-    const wchar_t* shortState;  // at most 13 characters: the smallest card (80 pixels) holds them
+    const wchar_t* shortState;  // the smallest card (80 pixels) holds kShortStateChars
     DWORD colour;
 };
 
-StateWords WordsFor(LONG state, bool bPictureThisRun) {
+DWORD StateColour(LONG state) {
     switch (state) {
         case OCULO_STATE_CONNECTING:
-            return {L"Connecting", L"Connecting", kAmber};
-        case OCULO_STATE_STREAMING:  // connected, but no picture reaches the store
-            if (!bPictureThisRun) return {L"Waiting for the first picture", L"Waiting", kAmber};
-            return {L"No picture (camera silent)", L"No picture", kAmber};
         case OCULO_STATE_SILENT:
-            return {L"No picture (camera silent)", L"No picture", kAmber};
+            return kAmber;
         case OCULO_STATE_WAITING:
-            return {L"Waiting to reconnect", L"Reconnecting", kOrange};
+            return kOrange;
         case OCULO_STATE_LOGIN_REFUSED:
-            return {L"Login refused", L"Login refused", kRed};
-        case OCULO_STATE_STOPPED:
-            return {L"Stopped", L"Stopped", kGrey};
+            return kRed;
         default:
-            return {L"Unknown state", L"Unknown", kGrey};
+            return kGrey;
     }
+}
+
+StateWords WordsFor(LONG state, bool bPictureThisRun) {
+    // The card shows while streaming only when no picture reaches the store.
+    if (state == OCULO_STATE_STREAMING) {
+        if (!bPictureThisRun) return {L"Waiting for the first picture", L"Waiting", kAmber};
+        state = OCULO_STATE_SILENT;
+    }
+    return {CameraStateWords(state), CameraStateShortWords(state), StateColour(state)};
 }
 
 bool SameCard(const StatusCardText& a, const StatusCardText& b) {
@@ -193,9 +197,7 @@ StatusCardText DescribeStatus(const StatusCardFacts& facts, const std::wstring& 
     text.colour = words.colour;
     text.name = name;
     text.address = address;
-    // The reader's text need not be terminated.
-    const size_t reasonChars = sizeof(status.szReason) / sizeof(status.szReason[0]);
-    text.reason.assign(status.szReason, std::find(status.szReason, status.szReason + reasonChars, L'\0'));
+    text.reason = CameraReasonText(status);
     text.lastPicture = Ago(facts.msSincePicture);
     text.time = TwoDigits(facts.now.wHour) + L":" + TwoDigits(facts.now.wMinute) + L":" +
                 TwoDigits(facts.now.wSecond);

@@ -29,8 +29,7 @@ Answer Parse(const std::string& bytes) {
 }
 
 bool Same(const SlotSetting& a, const SlotSetting& b) {
-    return a.valueName == b.valueName && a.kind == b.kind && a.text == b.text && a.number == b.number &&
-           a.fps == b.fps;
+    return a.row == b.row && a.text == b.text && a.number == b.number && a.fps == b.fps;
 }
 
 bool Same(const Answer& a, const Answer& b) {

@@ -11,6 +11,7 @@
 #include "fuzz/FuzzInput.h"
 #include "fuzz/FuzzRegistry.h"
 #include "module/InstanceSettings.h"
+#include "module/SettingsTable.h"
 #include "platform/posix/RegistryDocument.h"
 
 using oculo::posix::RegistryDocument;
@@ -18,9 +19,7 @@ using oculo::posix::RegValue;
 
 namespace {
 
-const WCHAR* const kValueNames[] = {L"url",    L"name",   L"fps",    L"w",      L"h",     L"enable",
-                                    L"crop_l", L"crop_r", L"crop_t", L"crop_b", L"tShift", L"status"};
-const size_t kValueCount = sizeof(kValueNames) / sizeof(kValueNames[0]);
+const size_t kValueCount = sizeof(kSettingRows) / sizeof(kSettingRows[0]);
 const DWORD kTypes[] = {REG_NONE, REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, 7 /* REG_MULTI_SZ */, 11 /* QWORD */};
 
 bool Terminated(const WCHAR* text, size_t capacity) { return std::wmemchr(text, 0, capacity) != nullptr; }
@@ -30,13 +29,14 @@ bool Terminated(const WCHAR* text, size_t capacity) { return std::wmemchr(text, 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
     const DWORD slot = in.Byte() % 12;  // 10 and 11 lie beyond the slot table
-    WCHAR path[64];
-    swprintf(path, 64, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\TALVO\\Oculo\\%02u", slot);
+    WCHAR key[kSlotKeyPathChars];
+    FormatSlotKeyPath(slot, key);
+    const std::wstring path = std::wstring(L"HKEY_LOCAL_MACHINE\\") + key;
     RegistryDocument document;
     document.CreateKey(path);
     for (int i = 0; i < 12 && in.Remaining() > 0; ++i) {
         RegValue value;
-        value.name = kValueNames[in.Byte() % kValueCount];
+        value.name = kSettingRows[in.Byte() % kValueCount].name;
         const uint8_t kind = in.Byte();
         value.type = kind < 0xF0 ? kTypes[kind % 7] : in.U32();
         // Mostly short; up to 12 KiB at times, past every buffer the reader has.
@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if ((settings.clsid != nullptr) != (slot < 10)) FuzzFail("slot %u has the wrong class", slot);
     if (IsInstanceUsable(settings)) {
         const size_t urlChars = wcslen(settings.url);
-        if (urlChars < 6 || urlChars > kMaxUrlChars || settings.name[0] == 0 || settings.w <= 0 ||
+        if (urlChars < kMinUrlChars || urlChars > kMaxUrlChars || settings.name[0] == 0 || settings.w <= 0 ||
             settings.h <= 0 || !(settings.fps > 0.0f)) {
             FuzzFail("an unusable record passes the validity rule");
         }

@@ -2,17 +2,13 @@
 
 #include <cwchar>
 
+#include "module/SettingsTable.h"
 #include "module/SlotClasses.h"
 #include "platform/RegKey.h"
 
 namespace {
 
-const float kDefaultFps = 25.0f;
-const LONG kDefaultWidth = 640;
-const LONG kDefaultHeight = 480;
-const DWORD kKeyPathChars = 256;
-const DWORD kDefaultNameChars = 256;
-const size_t kMinUrlChars = 6;
+const DWORD kDefaultTextChars = 256;
 
 bool OpenForReading(LPCWSTR keyPath, CRegKey& key) {
     return RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
@@ -35,11 +31,33 @@ LONG WriteValue(LPCWSTR keyPath, LPCWSTR valueName, DWORD type, const BYTE* data
     return key.Close() == ERROR_SUCCESS ? kRegWriteOk : kRegWriteCannotClose;
 }
 
-void FormatSlotKeyPath(DWORD slot, WCHAR (&path)[kKeyPathChars]) {
-    wsprintfW(path, L"SOFTWARE\\TALVO\\Oculo\\%0.2u", slot);
+// Reads one value into its field; a missing or unreadable one takes its
+// default.
+void ReadSetting(LPCWSTR path, const SettingRow& row, InstanceSettings* settings) {
+    switch (row.kind) {
+        case SettingKind::kText: {
+            WCHAR(&text)[kSettingsTextChars] = settings->*row.text;
+            // A read of no bytes counts as missing too: an empty value names nothing.
+            if (RegReadString(path, row.name, text, sizeof(text)) <= 0 && row.defaultText) {
+                static_assert(kDefaultTextChars <= kSettingsTextChars, "a default text fits the record");
+                wsprintfW(text, row.defaultText, settings->slot + 1);
+            }
+            return;
+        }
+        case SettingKind::kDword:
+            settings->*row.number = RegReadDword(path, row.name, static_cast<LONG>(row.defaultValue));
+            return;
+        case SettingKind::kFps:
+            settings->*row.fps = RegReadFloat(path, row.name, static_cast<float>(row.defaultValue));
+            return;
+    }
 }
 
 }  // namespace
+
+void FormatSlotKeyPath(DWORD slot, WCHAR (&path)[kSlotKeyPathChars]) {
+    wsprintfW(path, L"%ls\\%0.2u", kSlotsKeyPath, slot);
+}
 
 LONG RegReadString(LPCWSTR keyPath, LPCWSTR valueName, WCHAR* buffer, DWORD cbBuffer) {
     const DWORD capacity = cbBuffer / sizeof(WCHAR);
@@ -101,52 +119,46 @@ LONG RegWriteDword(LPCWSTR keyPath, LPCWSTR valueName, DWORD value) {
     return WriteValue(keyPath, valueName, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
 }
 
+void FormatRegFloat(float value, WCHAR (&text)[kFloatTextChars]) {
+    swprintf(text, kFloatTextChars, L"%g", static_cast<double>(value));
+}
+
 LONG RegWriteFloat(LPCWSTR keyPath, LPCWSTR valueName, float value) {
-    WCHAR text[64];
-    swprintf(text, 64, L"%g", static_cast<double>(value));
+    WCHAR text[kFloatTextChars];
+    FormatRegFloat(value, text);
     return RegWriteString(keyPath, valueName, text);
 }
 
 InstanceSettings LoadInstanceSettings(DWORD slot) {
-    WCHAR path[kKeyPathChars];
+    WCHAR path[kSlotKeyPathChars];
     FormatSlotKeyPath(slot, path);
 
     InstanceSettings settings;
     settings.slot = slot;
     settings.clsid = slot < g_cSlots ? &g_SlotClsids[slot] : nullptr;
-    settings.fps = RegReadFloat(path, L"fps", kDefaultFps);
-    settings.w = RegReadDword(path, L"w", kDefaultWidth);
-    settings.h = RegReadDword(path, L"h", kDefaultHeight);
-    settings.enable = RegReadDword(path, L"enable", 0);
-    settings.crop_l = RegReadDword(path, L"crop_l", 0);
-    settings.crop_r = RegReadDword(path, L"crop_r", 0);
-    settings.crop_t = RegReadDword(path, L"crop_t", 0);
-    settings.crop_b = RegReadDword(path, L"crop_b", 0);
-    settings.tShift = RegReadDword(path, L"tShift", 0);
-    settings.status = RegReadDword(path, L"status", 1);
-    RegReadString(path, L"url", settings.url, sizeof(settings.url));  // stays empty on failure
-    if (RegReadString(path, L"name", settings.name, sizeof(settings.name)) <= 0) {
-        static_assert(kDefaultNameChars <= kSettingsTextChars, "default name fits the record");
-        wsprintfW(settings.name, L"Oculo %0.2u", slot + 1);
+    const int cRows = static_cast<int>(sizeof(kSettingRows) / sizeof(kSettingRows[0]));
+    for (int order = 0; order < cRows; ++order) {
+        for (const SettingRow& row : kSettingRows) {
+            if (row.readOrder == order) ReadSetting(path, row, &settings);
+        }
     }
     return settings;
 }
 
+std::string_view UnusableReason(const InstanceSettings& settings) {
+    static_assert(kMinUrlChars == 6 && kMaxUrlChars == 1023, "the reasons name the address's limits");
+    const size_t urlChars = wcslen(settings.url);
+    if (settings.enable == 0) return "not enabled (enable=0)";
+    if (urlChars < kMinUrlChars) return "no camera address (url shorter than 6 characters)";
+    if (urlChars > kMaxUrlChars) return "camera address longer than 1023 characters";
+    if (settings.name[0] == 0) return "empty name";
+    if (settings.w <= 0 || settings.h <= 0) return "picture size not positive";
+    if (!(settings.fps > 0.0f)) return "frame rate not positive";
+    return std::string_view();
+}
+
 bool IsInstanceUsable(const InstanceSettings& settings) {
-    if (settings.enable == 0) {
-        return false;
-    }
-    size_t urlChars = wcslen(settings.url);
-    if (urlChars < kMinUrlChars || urlChars > kMaxUrlChars) {
-        return false;
-    }
-    if (settings.name[0] == 0) {
-        return false;
-    }
-    if (settings.w <= 0 || settings.h <= 0) {
-        return false;
-    }
-    return settings.fps > 0.0f;
+    return UnusableReason(settings).empty();
 }
 
 bool IsSlotUsable(DWORD slot) { return IsInstanceUsable(LoadInstanceSettings(slot)); }

@@ -2,11 +2,14 @@
 // HKEY_LOCAL_MACHINE\SOFTWARE\TALVO\Oculo\NN (NN = 00 to 09), read afresh on
 // every call (no cache), and the record InstanceSettings a slot's key is read
 // into. The module only reads; the write helpers fix the form in which a
-// configuration tool stores values.
+// configuration tool stores values. The values themselves, their names,
+// kinds, defaults and limits, are the rows of module/SettingsTable.h.
 //
 // Stateless and lock-free: any thread may call any function; every call opens
 // and closes the key by itself.
 #pragma once
+
+#include <string_view>
 
 #include "platform/platform.h"
 
@@ -15,9 +18,19 @@
 // character capacities stay.
 const DWORD kSettingsTextChars = 2048;
 const DWORD kFpsTextChars = 32;
-// The camera reader's address buffer holds 1023 characters and the terminator;
-// a longer address would be cut and open the wrong camera.
+// An address shorter than this names no camera. The camera reader's address
+// buffer holds 1023 characters and the terminator; a longer address would be
+// cut and open the wrong camera.
+const DWORD kMinUrlChars = 6;
 const DWORD kMaxUrlChars = 1023;
+// The slot table keeps 255 characters of a name and the terminator: a tool
+// stores no longer one.
+const DWORD kMaxNameChars = 255;
+
+// The slots' keys: HKEY_LOCAL_MACHINE\SOFTWARE\TALVO\Oculo\NN for slot NN.
+const WCHAR kSlotsKeyPath[] = L"SOFTWARE\\TALVO\\Oculo";
+const DWORD kSlotKeyPathChars = 256;
+void FormatSlotKeyPath(DWORD slot, WCHAR (&path)[kSlotKeyPathChars]);
 
 struct InstanceSettings {
     DWORD slot;
@@ -42,8 +55,11 @@ struct InstanceSettings {
 // The record of slot 0..9, every missing or unreadable value at its default.
 // Never fails.
 InstanceSettings LoadInstanceSettings(DWORD slot);
-// enable set, url of 6 to kMaxUrlChars characters, a name, positive size and
-// frame rate.
+// The first reason, in this order, why the record is not usable: enable
+// unset, a url of fewer than kMinUrlChars or more than kMaxUrlChars
+// characters, no name, a size or frame rate not positive. Empty when it is
+// usable. Constant text: nothing is allocated.
+std::string_view UnusableReason(const InstanceSettings& settings);
 bool IsInstanceUsable(const InstanceSettings& settings);
 bool IsSlotUsable(DWORD slot);
 
@@ -66,5 +82,7 @@ const LONG kRegWriteCannotSet = 3;
 const LONG kRegWriteCannotClose = 4;
 LONG RegWriteString(LPCWSTR keyPath, LPCWSTR valueName, LPCWSTR text);
 LONG RegWriteDword(LPCWSTR keyPath, LPCWSTR valueName, DWORD value);
-// Stores the value as "%g" text.
+// Stores the value as "%g" text (FormatRegFloat).
 LONG RegWriteFloat(LPCWSTR keyPath, LPCWSTR valueName, float value);
+const DWORD kFloatTextChars = 64;
+void FormatRegFloat(float value, WCHAR (&text)[kFloatTextChars]);

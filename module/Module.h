@@ -10,10 +10,11 @@
 #pragma once
 
 #include "framework/ClassFactory.h"
+#include "module/InstanceSettings.h"
 #include "platform/platform.h"
 
 // A slot's display name buffer, terminator included.
-const DWORD kSlotNameChars = 256;
+const DWORD kSlotNameChars = kMaxNameChars + 1;
 
 // Copies slot's configured name (or its default, "Oculo 01" to "Oculo 10")
 // into buffer, cut to capacity - 1 characters and always terminated.

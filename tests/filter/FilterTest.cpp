@@ -137,7 +137,8 @@ TEST_F(FilterTest, StatusOfAFilterNeverRunFromEveryIdentity) {
     }
 }
 
-// Applications' "camera settings" buttons ask the filter for its pages.
+// Applications' "camera settings" buttons ask the filter for its pages, and
+// the page asks it for its settings.
 TEST_F(FilterTest, PropertyPagesNameTheSlotsPage) {
     ASSERT_NO_FATAL_FAILURE(CreateFilter(SlotConfig{}));
     CComRef<ISpecifyPropertyPages> specify;
@@ -148,6 +149,15 @@ TEST_F(FilterTest, PropertyPagesNameTheSlotsPage) {
     EXPECT_TRUE(IsEqualCLSID(pages.pElems[0], CLSID_OculoPage));
     CoTaskMemFree(pages.pElems);
     EXPECT_EQ(specify->GetPages(nullptr), E_POINTER);
+
+    // The page shows the settings the filter uses, not what the registry says since.
+    ASSERT_EQ(RegWriteDword(L"SOFTWARE\\TALVO\\Oculo\\02", L"w", 320), kRegWriteOk);
+    CComRef<IOculoSettings> settings;
+    ASSERT_EQ(specify->QueryInterface(IID_IOculoSettings, settings.PutVoid()), S_OK);
+    InstanceSettings used;
+    ASSERT_EQ(settings->GetSettings(&used), S_OK);
+    EXPECT_EQ(used.w, 64);
+    EXPECT_EQ(settings->GetSettings(nullptr), E_POINTER);
 }
 
 // COM's rules over the pin's interfaces, on which a .NET wrapper relies (it

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <set>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "filter/CardFont.h"
 #include "filter/FrameStore.h"
 #include "filter/StatusCard.h"
+#include "status/StatusText.h"
 
 namespace {
 
@@ -166,5 +168,9 @@ TEST(StatusCard, AnySizeStaysInsideTheImageAndTheSmallestSaysTheState) {
         const std::vector<Band> time = Bands(image, kCardCellHeight, image.h, {kQuiet});
         ASSERT_FALSE(time.empty());
         EXPECT_NEAR(time[0].right - time[0].left, 8 * kCardCellWidth, kCardCellWidth);
+    }
+    // So does every state's short form.
+    for (LONG state = OCULO_STATE_STOPPED - 1; state <= OCULO_STATE_LOGIN_REFUSED + 1; ++state) {
+        EXPECT_LE(std::wcslen(CameraStateShortWords(state)), kShortStateChars) << state;
     }
 }

@@ -7,7 +7,9 @@
 // registers nothing until the staged folders are recorded as installed (the
 // installer's record), then the tools of both bitnesses list the device;
 // Clear and Save remove it.
-// The cases run in order on one window. Screenshots go to $OCULO_SCREENSHOTS.
+// Each case has an Oculo Settings of its own on an empty slot, and stands
+// alone; the staged layout and the camera serve them all. Screenshots go to
+// $OCULO_SCREENSHOTS.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -107,54 +109,90 @@ protected:
         s_own = Env("OCULO_SETTINGS_OWN");
         s_screenshots = Env("OCULO_SCREENSHOTS");
         ASSERT_FALSE(s_stage.empty() || s_own.empty()) << "run through tests/gui/settings_gui_test.sh";
-        // The slot starts empty in both views.
+        ASSERT_TRUE(s_camera.Start(MjpegServerCommand({"--user", kUser, "--password", kPassword})));
+    }
+    static void TearDownTestSuite() {
+        s_camera.Kill();
+        // Nothing stays registered from the staged folders, which go next.
+        RunTool(s_stage + "\\" + s_own + "\\oculo-config.exe", "unregister");
+        RecordInstallation("");
+    }
+    // The slot starts empty in both views, the folders not recorded as installed.
+    void SetUp() override {
         for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kSlotKey, view, 0);
         RecordInstallation("");
         STARTUPINFOA startup = {};
         startup.cb = sizeof(startup);
         const std::string exe = s_stage + "\\" + s_own + "\\oculo-settings.exe";
         std::string command = "\"" + exe + "\"";
-        ASSERT_TRUE(CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                   &s_process))
+        ASSERT_TRUE(CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &startup, &m_process))
             << exe;
-        ASSERT_TRUE(WaitUntil([] { return (s_main = FindDialog(s_process.dwProcessId, nullptr, L"Oculo Settings")); },
-                              kWindowMs));
+        ASSERT_TRUE(WaitUntil(
+            [&] { return (m_main = FindDialog(m_process.dwProcessId, nullptr, L"Oculo Settings")); },
+            kWindowMs));
     }
-    static void TearDownTestSuite() {
-        if (s_process.hProcess == nullptr) return;
-        if (s_main) {
-            PressButton(s_main, IDCANCEL);
+    void TearDown() override {
+        if (m_process.hProcess == nullptr) return;
+        // An edit dialog left open goes first, and its camera with it.
+        if (const HWND edit = m_main ? FindDialog(m_process.dwProcessId, m_main, L"slot 8") : nullptr) {
+            PressButton(edit, IDCANCEL);
+            WaitUntil([&] { return !IsWindow(edit); }, kWindowMs);
+        }
+        if (m_main) {
+            PressButton(m_main, IDCANCEL);
             // Changes left by a failed case: not saved.
             WaitUntil(
-                [] {
-                    const HWND question = FindDialog(s_process.dwProcessId, s_main, L"Oculo Settings");
+                [&] {
+                    const HWND question = FindDialog(m_process.dwProcessId, m_main, L"Oculo Settings");
                     if (question) PressButton(question, IDNO);
-                    return WaitForSingleObject(s_process.hProcess, 0) == WAIT_OBJECT_0;
+                    return WaitForSingleObject(m_process.hProcess, 0) == WAIT_OBJECT_0;
                 },
                 kWindowMs);
         }
-        if (WaitForSingleObject(s_process.hProcess, 0) != WAIT_OBJECT_0) {
+        if (WaitForSingleObject(m_process.hProcess, 0) != WAIT_OBJECT_0) {
             ADD_FAILURE() << "Oculo Settings did not close";
-            TerminateProcess(s_process.hProcess, 1);
+            TerminateProcess(m_process.hProcess, 1);
         }
-        CloseHandle(s_process.hThread);
-        CloseHandle(s_process.hProcess);
-        s_process = PROCESS_INFORMATION();
-        s_camera.Kill();
-        // Nothing stays registered from the staged folders, which go next.
-        RunTool(s_stage + "\\" + s_own + "\\oculo-config.exe", "unregister");
+        CloseHandle(m_process.hThread);
+        CloseHandle(m_process.hProcess);
+        // A case that registered the staged modules leaves no device behind.
+        if (m_bInstalled) RunTool(s_stage + "\\" + s_own + "\\oculo-config.exe", "unregister");
         RecordInstallation("");
     }
 
-    static HWND List() { return GetDlgItem(s_main, IDC_SLOT_LIST); }
+    HWND List() const { return GetDlgItem(m_main, IDC_SLOT_LIST); }
     // Opens the slot's edit dialog with Edit.
-    static HWND OpenSlot() {
+    HWND OpenSlot() {
         EXPECT_TRUE(SelectListRow(List(), kSlot));
-        PressButton(s_main, IDC_EDIT_SLOT);
+        PressButton(m_main, IDC_EDIT_SLOT);
         HWND dialog = nullptr;
-        EXPECT_TRUE(WaitUntil([&] { return (dialog = FindDialog(s_process.dwProcessId, s_main, L"slot 8")); },
+        EXPECT_TRUE(WaitUntil([&] { return (dialog = FindDialog(m_process.dwProcessId, m_main, L"slot 8")); },
                               kWindowMs));
         return dialog;
+    }
+    // The edit dialog with the camera filled in, its login included.
+    HWND OpenCamera() {
+        const HWND dialog = OpenSlot();
+        if (!dialog) return nullptr;
+        SetControlText(dialog, IDC_NAME, kName);
+        SetControlText(dialog, IDC_ADDRESS, CameraAddress());
+        SetControlText(dialog, IDC_USER, ToWide(kUser));
+        SetControlText(dialog, IDC_PASSWORD, ToWide(kPassword));
+        SetControlText(dialog, IDC_PICTURE_SIZE, L"320x240");
+        SetControlText(dialog, IDC_FPS, L"15");
+        return dialog;
+    }
+    // The camera in the list, not saved yet.
+    void EditCamera() {
+        const HWND dialog = OpenCamera();
+        ASSERT_TRUE(dialog);
+        PressButton(dialog, IDOK);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kWindowMs));
+    }
+    void Install() {
+        RecordInstallation(s_stage);
+        m_bInstalled = true;
     }
     static void Screenshot(HWND window, const char* name) {
         ScreenPicture picture;
@@ -180,7 +218,7 @@ protected:
         return colour(1, 1) == 0xFF0000 && colour(3, 1) == 0x00FF00 && colour(1, 3) == 0x0000FF &&
                colour(3, 3) == 0xFFFFFF;
     }
-    static bool Saved() { return Contains(ControlText(s_main, IDC_MESSAGE), L"Saved"); }
+    bool Saved() const { return Contains(ControlText(m_main, IDC_MESSAGE), L"Saved"); }
     static bool Listed(const std::string& bits) {
         const std::string out = RunTool(s_stage + "\\" + bits + "\\oculo-config.exe", "devices");
         return out.find("Oculo GUI") != std::string::npos;
@@ -198,19 +236,16 @@ protected:
     static std::string s_stage;
     static std::string s_own;
     static std::string s_screenshots;
-    static PROCESS_INFORMATION s_process;
-    static HWND s_main;
     static CFixtureProcess s_camera;
-    static HWND s_edit;
+    PROCESS_INFORMATION m_process = {};
+    HWND m_main = nullptr;
+    bool m_bInstalled = false;  // the case recorded the staged folders as installed
 };
 
 std::string SettingsWindow::s_stage;
 std::string SettingsWindow::s_own;
 std::string SettingsWindow::s_screenshots;
-PROCESS_INFORMATION SettingsWindow::s_process;
-HWND SettingsWindow::s_main = nullptr;
 CFixtureProcess SettingsWindow::s_camera;
-HWND SettingsWindow::s_edit = nullptr;
 
 }  // namespace
 
@@ -236,50 +271,49 @@ TEST_F(SettingsWindow, RefusedValuesAreShownBesideTheirFieldsAndNothingIsWritten
 }
 
 TEST_F(SettingsWindow, TestShowsTheCamerasPictureUprightAndItsState) {
-    ASSERT_TRUE(s_camera.Start(MjpegServerCommand({"--user", kUser, "--password", kPassword})));
-    s_edit = OpenSlot();
-    ASSERT_TRUE(s_edit);
-    SetControlText(s_edit, IDC_NAME, kName);
-    SetControlText(s_edit, IDC_ADDRESS, CameraAddress());
-    SetControlText(s_edit, IDC_USER, ToWide(kUser));
-    SetControlText(s_edit, IDC_PASSWORD, ToWide(kPassword));
-    SetControlText(s_edit, IDC_PICTURE_SIZE, L"320x240");
-    SetControlText(s_edit, IDC_FPS, L"15");
-    PressButton(s_edit, IDC_TEST);
-    EXPECT_TRUE(WaitUntil([] { return Contains(ControlText(s_edit, IDC_CAMERA_STATUS), L"Streaming"); }, kCameraMs))
-        << ToNarrow(ControlText(s_edit, IDC_CAMERA_STATUS).c_str());
-    EXPECT_TRUE(WaitUntil([] { return PreviewIsTheCameraUpright(s_edit); }, kCameraMs));
-    EXPECT_EQ(ControlText(s_edit, IDC_TEST), L"Sto&p test");
-    Screenshot(s_edit, "settings-edit-test.png");
+    const HWND dialog = OpenCamera();
+    ASSERT_TRUE(dialog);
+    PressButton(dialog, IDC_TEST);
+    EXPECT_TRUE(
+        WaitUntil([&] { return Contains(ControlText(dialog, IDC_CAMERA_STATUS), L"Streaming"); }, kCameraMs))
+        << ToNarrow(ControlText(dialog, IDC_CAMERA_STATUS).c_str());
+    EXPECT_TRUE(WaitUntil([&] { return PreviewIsTheCameraUpright(dialog); }, kCameraMs));
+    EXPECT_EQ(ControlText(dialog, IDC_TEST), L"Sto&p test");
+    Screenshot(dialog, "settings-edit-test.png");
 }
 
 TEST_F(SettingsWindow, AWrongPasswordShowsTheLoginReason) {
-    ASSERT_TRUE(s_edit);
-    PressButton(s_edit, IDC_TEST);  // stops the test
-    ASSERT_TRUE(WaitUntil([] { return ControlText(s_edit, IDC_TEST) == L"&Test"; }, kWindowMs));
-    SetControlText(s_edit, IDC_PASSWORD, L"wrong");
-    PressButton(s_edit, IDC_TEST);
-    EXPECT_TRUE(WaitUntil([] { return Contains(ControlText(s_edit, IDC_CAMERA_STATUS), L"Login refused"); },
+    const HWND dialog = OpenCamera();
+    ASSERT_TRUE(dialog);
+    // A run with the right password leaves its picture for the next to hide.
+    PressButton(dialog, IDC_TEST);
+    ASSERT_TRUE(WaitUntil([&] { return PreviewIsTheCameraUpright(dialog); }, kCameraMs));
+    PressButton(dialog, IDC_TEST);  // stops the test
+    ASSERT_TRUE(WaitUntil([&] { return ControlText(dialog, IDC_TEST) == L"&Test"; }, kWindowMs));
+    SetControlText(dialog, IDC_PASSWORD, L"wrong");
+    PressButton(dialog, IDC_TEST);
+    EXPECT_TRUE(WaitUntil([&] { return Contains(ControlText(dialog, IDC_CAMERA_STATUS), L"Login refused"); },
                           kCameraMs))
-        << ToNarrow(ControlText(s_edit, IDC_CAMERA_STATUS).c_str());
-    EXPECT_TRUE(Contains(ControlText(s_edit, IDC_CAMERA_STATUS), L"401"));
-    EXPECT_FALSE(PreviewIsTheCameraUpright(s_edit)) << "an earlier test's picture";
-    Screenshot(s_edit, "settings-login-refused.png");
+        << ToNarrow(ControlText(dialog, IDC_CAMERA_STATUS).c_str());
+    EXPECT_TRUE(Contains(ControlText(dialog, IDC_CAMERA_STATUS), L"401"));
+    EXPECT_FALSE(PreviewIsTheCameraUpright(dialog)) << "an earlier test's picture";
+    Screenshot(dialog, "settings-login-refused.png");
 
     // The right password, streaming again; OK closes the dialog and its
     // camera within the stop bound.
-    SetControlText(s_edit, IDC_PASSWORD, ToWide(kPassword));
-    PressButton(s_edit, IDC_TEST);
-    ASSERT_TRUE(WaitUntil([] { return ControlText(s_edit, IDC_TEST) == L"&Test"; }, kWindowMs));
-    PressButton(s_edit, IDC_TEST);
-    EXPECT_TRUE(WaitUntil([] { return PreviewIsTheCameraUpright(s_edit); }, kCameraMs));
+    SetControlText(dialog, IDC_PASSWORD, ToWide(kPassword));
+    PressButton(dialog, IDC_TEST);
+    ASSERT_TRUE(WaitUntil([&] { return ControlText(dialog, IDC_TEST) == L"&Test"; }, kWindowMs));
+    PressButton(dialog, IDC_TEST);
+    EXPECT_TRUE(WaitUntil([&] { return PreviewIsTheCameraUpright(dialog); }, kCameraMs));
     const DWORD since = GetTickCount();
-    PressButton(s_edit, IDOK);
-    EXPECT_TRUE(WaitUntil([] { return !IsWindow(s_edit); }, kWindowMs));
+    PressButton(dialog, IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kWindowMs));
     EXPECT_LT(GetTickCount() - since, kCloseMs);
 }
 
 TEST_F(SettingsWindow, SaveWritesBothViewsAndBothBitnessesListTheDeviceOnceInstalled) {
+    ASSERT_NO_FATAL_FAILURE(EditCamera());
     EXPECT_EQ(ListCell(List(), kSlot, 1), kName);
     const std::wstring address = CameraAddress();
     EXPECT_EQ(ListCell(List(), kSlot, 2), L"http://viewer:***@" + address.substr(7));
@@ -288,33 +322,39 @@ TEST_F(SettingsWindow, SaveWritesBothViewsAndBothBitnessesListTheDeviceOnceInsta
 
     // The staged folders, which this user may change, are not registered
     // until recorded as installed; the settings are saved either way.
-    PressButton(s_main, IDC_SAVE);
-    ASSERT_TRUE(WaitUntil([] { return Contains(ControlText(s_main, IDC_MESSAGE), L"Install Oculo first"); }, kSaveMs))
-        << ToNarrow(ControlText(s_main, IDC_MESSAGE).c_str());
+    PressButton(m_main, IDC_SAVE);
+    ASSERT_TRUE(WaitUntil([&] { return Contains(ControlText(m_main, IDC_MESSAGE), L"Install Oculo first"); },
+                          kSaveMs))
+        << ToNarrow(ControlText(m_main, IDC_MESSAGE).c_str());
     HWND warning = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (warning = FindDialog(s_process.dwProcessId, s_main, L"Oculo Settings")); },
-                          kWindowMs));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return (warning = FindDialog(m_process.dwProcessId, m_main, L"Oculo Settings")); }, kWindowMs));
     PressButton(warning, IDOK);
     for (const std::string& bits : Bitnesses()) EXPECT_FALSE(Listed(bits)) << bits << "'s oculo-config devices";
-    RecordInstallation(s_stage);
-    PressButton(s_main, IDC_SAVE);
-    ASSERT_TRUE(WaitUntil([] { return Contains(ControlText(s_main, IDC_MESSAGE), L"now list"); }, kSaveMs))
-        << ToNarrow(ControlText(s_main, IDC_MESSAGE).c_str());
+    Install();
+    PressButton(m_main, IDC_SAVE);
+    ASSERT_TRUE(WaitUntil([&] { return Contains(ControlText(m_main, IDC_MESSAGE), L"now list"); }, kSaveMs))
+        << ToNarrow(ControlText(m_main, IDC_MESSAGE).c_str());
     EXPECT_EQ(ListCell(List(), kSlot, 5), L"usable");
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
         EXPECT_EQ(StoredText(view, L"name"), kName);
         EXPECT_EQ(StoredText(view, L"url"), L"http://viewer:p%40ss%20w@" + address.substr(7));
     }
     for (const std::string& bits : Bitnesses()) EXPECT_TRUE(Listed(bits)) << bits << "'s oculo-config devices";
-    Screenshot(s_main, "settings-list.png");
+    Screenshot(m_main, "settings-list.png");
 }
 
 TEST_F(SettingsWindow, ClearAndSaveRemoveTheSlotAndItsDevice) {
+    ASSERT_NO_FATAL_FAILURE(EditCamera());
+    Install();
+    PressButton(m_main, IDC_SAVE);
+    ASSERT_TRUE(WaitUntil([&] { return ListCell(List(), kSlot, 5) == L"usable"; }, kSaveMs));
     ASSERT_TRUE(SelectListRow(List(), kSlot));
-    PressButton(s_main, IDC_CLEAR_SLOT);
-    ASSERT_TRUE(WaitUntil([] { return ListCell(List(), kSlot, 5) == L"empty (not saved)"; }, kWindowMs));
-    PressButton(s_main, IDC_SAVE);
-    ASSERT_TRUE(WaitUntil(Saved, kSaveMs)) << ToNarrow(ControlText(s_main, IDC_MESSAGE).c_str());
+    PressButton(m_main, IDC_CLEAR_SLOT);
+    ASSERT_TRUE(WaitUntil([&] { return ListCell(List(), kSlot, 5) == L"empty (not saved)"; }, kWindowMs));
+    PressButton(m_main, IDC_SAVE);
+    ASSERT_TRUE(WaitUntil([&] { return Saved(); }, kSaveMs))
+        << ToNarrow(ControlText(m_main, IDC_MESSAGE).c_str());
     EXPECT_FALSE(SlotStored(KEY_WOW64_64KEY) || SlotStored(KEY_WOW64_32KEY));
     for (const std::string& bits : Bitnesses()) EXPECT_FALSE(Listed(bits)) << bits << "'s oculo-config devices";
     EXPECT_EQ(Bitnesses().size(), 2u) << "build both Windows presets to check both bitnesses' device lists";

@@ -176,6 +176,12 @@ TEST_F(PageFrame, ShowsTheRunningSlotAndLeavesTheGraphRunning) {
     pSpecify->Release();
     ASSERT_EQ(pages.cElems, 1u);
 
+    // Settings changed since the filter was made are not what it shows.
+    SlotConfig later = config;
+    later.name = L"Changed since";
+    later.w = 320;
+    WriteSlot(kSlot, later);
+
     const std::wstring expectedState = L"Streaming";
     pFilter->AddRef();
     const ULONG refsBefore = pFilter->Release();

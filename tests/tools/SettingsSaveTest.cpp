@@ -96,14 +96,14 @@ TEST_F(SettingsSave, ARefusedWriteChangesNothingAndKeepsTheChanges) {
     setenv("OCULO_REGISTRY", m_file.c_str(), 1);
     EXPECT_EQ(FileText(), "");
     EXPECT_TRUE(Save().bSaved);
-    EXPECT_EQ(LoadSlotValues(kSlot).name, L"Door");
+    EXPECT_STREQ(LoadSlotValues(kSlot).name, L"Door");
 }
 
 TEST(CameraPreview, ShowsTheCameraUprightWithItsCropAndStopsPromptly) {
     CFixtureProcess camera;
     ASSERT_TRUE(camera.Start(MjpegServerCommand({"--width", "320", "--height", "240"})));
     SlotValues values;
-    values.url = L"http://127.0.0.1:" + std::to_wstring(camera.Port()) + L"/";
+    wcscpy(values.url, (L"http://127.0.0.1:" + std::to_wstring(camera.Port()) + L"/").c_str());
     values.w = 160;
     values.h = 120;
     // The store's pixel (x from the left, y from the top) as B, G, R.
@@ -145,7 +145,7 @@ TEST(CameraPreview, ShowsTheCameraUprightWithItsCropAndStopsPromptly) {
     EXPECT_EQ(status.lState, OCULO_STATE_STOPPED);
 
     // A camera that sends nothing shows nothing, not an earlier run's picture.
-    values.url = L"http://127.0.0.1:" + std::to_wstring(FreeLoopbackPort()) + L"/";
+    wcscpy(values.url, (L"http://127.0.0.1:" + std::to_wstring(FreeLoopbackPort()) + L"/").c_str());
     ASSERT_TRUE(preview.Start(values));
     std::vector<BYTE> picture;
     LONG w = 0, h = 0;

@@ -7,6 +7,7 @@
 #include "module/InstanceSettings.h"
 #include "platform/RegKey.h"
 #include "tests/platform/RegistryFixture.h"
+#include "tools/shared/ConsoleText.h"
 #include "tools/shared/SlotEditor.h"
 
 namespace {
@@ -89,6 +90,22 @@ TEST_F(SlotEditor, StoredValuesReadBackThroughTheModule) {
     EXPECT_EQ(s.crop_b, 700);
     EXPECT_EQ(s.tShift, LONG(-2147483647 - 1));
     EXPECT_EQ(s.status, 0);
+}
+
+// Every value of the settings table, at a limit other than its default: what
+// `show` prints of it, `set` takes back, and the module reads it as given.
+TEST_F(SlotEditor, EveryValueOfTheTableGoesFromShowThroughSetToTheModule) {
+    InstanceSettings wanted = DefaultSettings();
+    for (const SettingRow& row : kSettingRows) {
+        const double limit = row.maximum != row.defaultValue ? row.maximum : row.minimum;
+        SlotSetting setting = SettingOf(row, wanted);
+        if (row.kind == SettingKind::kText) setting.text = L"rtsp://" + std::wstring(size_t(limit) - 7, L'a');
+        setting.number = DWORD(LONG(limit));
+        setting.fps = float(limit);
+        ApplySetting(setting, &wanted);
+        Set(kSlot, (ToNarrow(row.name) + "=" + SettingText(row, wanted)).c_str());
+    }
+    EXPECT_TRUE(SameSettings(LoadInstanceSettings(kSlot), wanted));
 }
 
 TEST_F(SlotEditor, KeyNamesInAnyCaseStoreUnderTheModulesSpelling) {

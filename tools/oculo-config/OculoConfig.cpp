@@ -128,30 +128,21 @@ int List() {
 }
 
 void PrintUsability(const InstanceSettings& s) {
-    if (IsInstanceUsable(s)) {
+    const std::string reason(UnusableReason(s));
+    if (reason.empty()) {
         std::printf("usable\n");
         return;
     }
-    const std::string reason = UnusableReason(s);
-    std::printf("not usable: %s\n", reason.empty() ? "settings out of range" : reason.c_str());
+    std::printf("not usable: %s\n", reason.c_str());
 }
 
 int Show(DWORD slot) {
     const InstanceSettings s = LoadInstanceSettings(slot);
     std::printf("slot %u (HKEY_LOCAL_MACHINE\\%s): ", unsigned(slot), ToNarrow(SlotKeyPath(slot).c_str()).c_str());
     PrintUsability(s);
-    std::printf("  enable = %d\n", int(s.enable));
-    std::printf("  url    = %s\n", ToNarrow(s.url).c_str());
-    std::printf("  name   = %s\n", ToNarrow(s.name).c_str());
-    std::printf("  fps    = %g\n", double(s.fps));
-    std::printf("  w      = %d\n", int(s.w));
-    std::printf("  h      = %d\n", int(s.h));
-    std::printf("  crop_l = %d\n", int(s.crop_l));
-    std::printf("  crop_t = %d\n", int(s.crop_t));
-    std::printf("  crop_r = %d\n", int(s.crop_r));
-    std::printf("  crop_b = %d\n", int(s.crop_b));
-    std::printf("  tShift = %d\n", int(s.tShift));
-    std::printf("  status = %d\n", int(s.status));
+    for (const SettingRow& row : kSettingRows) {
+        std::printf("  %-6s = %s\n", ToNarrow(row.name).c_str(), SettingText(row, s).c_str());
+    }
     std::vector<SlotRecord> records;
     if (ReadViews(slot, &records) && !ViewsAgree(records)) {
         std::printf("the registry views differ (32-bit and 64-bit applications see different settings):\n");

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <thread>
 
+#include "status/StatusText.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -28,34 +30,22 @@ const char* GuessedCamera(const CGrabWatch::Snapshot& now, const CGrabWatch::Sna
     return "no status; the picture is frozen (camera silent, reconnecting or still)";
 }
 
-const char* StateWords(LONG state) {
-    switch (state) {
-        case OCULO_STATE_STOPPED:
-            return "stopped";
-        case OCULO_STATE_CONNECTING:
-            return "connecting";
-        case OCULO_STATE_STREAMING:
-            return "streaming";
-        case OCULO_STATE_SILENT:
-            return "silent";
-        case OCULO_STATE_WAITING:
-            return "waiting to reconnect";
-        case OCULO_STATE_LOGIN_REFUSED:
-            return "login refused";
-        default:
-            return "in an unknown state";
-    }
+// Words of the status as a line shows them: anything but ASCII as '?'.
+std::string Narrow(const std::wstring& text) {
+    std::string narrow;
+    for (WCHAR c : text) narrow += c > 0 && c < 0x80 ? char(c) : '?';
+    return narrow;
 }
 
-// The reason's words, up to their terminator or the field's end: the
-// structure's texts need no terminator. Anything but ASCII shows as '?'.
+// The state's words within a line: "waiting to reconnect".
+std::string StateWords(LONG state) {
+    std::string words = Narrow(CameraStateWords(state));
+    if (!words.empty() && words[0] >= 'A' && words[0] <= 'Z') words[0] = char(words[0] - 'A' + 'a');
+    return words;
+}
+
 std::string ReasonText(const OCULO_STATUS& status) {
-    std::string text;
-    for (WCHAR c : status.szReason) {
-        if (c == 0) break;
-        text += c > 0 && c < 0x80 ? char(c) : '?';
-    }
-    return text;
+    return Narrow(CameraReasonText(status));
 }
 
 std::string Seconds(REFERENCE_TIME rt) {
@@ -79,7 +69,7 @@ bool WaitUntil(Clock::time_point at, const std::function<bool()>& stop) {
 std::string CameraSecond(const OCULO_STATUS& status, ULONGLONG picturesBefore) {
     const ULONGLONG pictures = status.ullPictures >= picturesBefore ? status.ullPictures - picturesBefore : 0;
     char text[96];
-    std::snprintf(text, sizeof(text), "%s, %llu picture%s", StateWords(status.lState),
+    std::snprintf(text, sizeof(text), "%s, %llu picture%s", StateWords(status.lState).c_str(),
                   static_cast<unsigned long long>(pictures), pictures == 1 ? "" : "s");
     std::string line = text;
     if (status.lWidth > 0 && status.lHeight > 0) {

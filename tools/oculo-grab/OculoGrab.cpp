@@ -54,11 +54,10 @@ int List() {
 
 // Whether a slot can be watched, as oculo-config check judges it; says why not.
 bool SlotUsable(const InstanceSettings& settings) {
-    if (IsInstanceUsable(settings)) return true;
-    const std::string reason = UnusableReason(settings);
+    const std::string reason(UnusableReason(settings));
+    if (reason.empty()) return true;
     std::fprintf(stderr, "oculo-grab: slot %u is not usable (%s); see oculo-config show %u\n",
-                 unsigned(settings.slot), reason.empty() ? "settings" : reason.c_str(),
-                 unsigned(settings.slot));
+                 unsigned(settings.slot), reason.c_str(), unsigned(settings.slot));
     return false;
 }
 

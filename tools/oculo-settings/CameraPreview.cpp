@@ -1,5 +1,7 @@
 #include "tools/oculo-settings/CameraPreview.h"
 
+#include "status/StatusText.h"
+
 bool CCameraPreview::Start(const SlotValues& values) {
     Stop();
     if (CFrameStore::StoreBytes(values.w, values.h) == 0) return false;
@@ -43,13 +45,6 @@ bool CCameraPreview::CopyPicture(std::vector<BYTE>* picture, LONG* width, LONG* 
 }
 
 void CCameraPreview::GetStatus(OCULO_STATUS* status) {
-    *status = OCULO_STATUS();
-    status->cbSize = sizeof(OCULO_STATUS);
-    if (m_pRun) {
-        m_pRun->camera.GetStatus(status);
-        return;
-    }
-    status->dwVersion = OCULO_STATUS_VERSION;
-    status->lState = OCULO_STATE_STOPPED;
-    status->ullMsSinceLastPicture = OCULO_NO_PICTURE_YET;
+    *status = StoppedCameraStatus();
+    if (m_pRun) m_pRun->camera.GetStatus(status);
 }

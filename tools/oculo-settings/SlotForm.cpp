@@ -1,5 +1,6 @@
 #include "tools/oculo-settings/SlotForm.h"
 
+#include <cwchar>
 #include <cwctype>
 
 #include "platform/RegKey.h"
@@ -32,41 +33,44 @@ std::wstring FpsText(float fps) {
 std::wstring SizeText(LONG w, LONG h) { return Number(w) + L"x" + Number(h); }
 
 // The fields' checks, in the dialog's order; each keeps its first refusal.
+// An accepted value goes into the values the slot then holds, and into the
+// settings Save writes.
 class CFormCheck {
 public:
-    explicit CFormCheck(std::vector<SlotSetting>* settings) : m_settings(settings) {}
+    CFormCheck(SlotValues* values, std::vector<SlotSetting>* settings)
+        : m_values(values), m_settings(settings) {}
 
-    // The setting's parsed value, or null (with *error set, unless an earlier
-    // check of the same field set it) when refused.
-    const SlotSetting* Check(const char* key, const std::wstring& text, std::string* error) {
+    // Checks a field's text as `set` would; on a refusal sets *error, unless
+    // an earlier check of the same field set it.
+    void Check(const char* key, const std::wstring& text, std::string* error) {
         SlotSetting setting;
         std::string refusal;
         if (!ParseSettingText(key, text, &setting, &refusal)) {
             if (error->empty()) *error = refusal;
             m_bRefused = true;
-            return nullptr;
+            return;
         }
-        m_settings->push_back(setting);
-        return &m_settings->back();
+        Keep(setting);
     }
-    LONG Whole(const char* key, const std::wstring& text, std::string* error, LONG fallback) {
-        const SlotSetting* setting = Check(key, Trim(text), error);
-        return setting ? static_cast<LONG>(setting->number) : fallback;
+    void Keep(const SlotSetting& setting) {
+        ApplySetting(setting, m_values);
+        m_settings->push_back(setting);
+    }
+    bool Holds(const SettingRow& row) const {
+        for (const SlotSetting& setting : *m_settings) {
+            if (setting.row == &row) return true;
+        }
+        return false;
     }
     bool Refused() const { return m_bRefused; }
 
 private:
+    SlotValues* m_values;
     std::vector<SlotSetting>* m_settings;
     bool m_bRefused = false;
 };
 
 }  // namespace
-
-bool SlotValues::operator==(const SlotValues& o) const {
-    return bStored == o.bStored && enable == o.enable && url == o.url && name == o.name && fps == o.fps && w == o.w &&
-           h == o.h && crop_l == o.crop_l && crop_t == o.crop_t && crop_r == o.crop_r && crop_b == o.crop_b &&
-           tShift == o.tShift && status == o.status;
-}
 
 bool SlotFormErrors::Any() const {
     return !name.empty() || !address.empty() || !login.empty() || !size.empty() || !fps.empty() || !crop.empty() ||
@@ -74,36 +78,10 @@ bool SlotFormErrors::Any() const {
 }
 
 SlotValues LoadSlotValues(DWORD slot) {
-    const InstanceSettings s = LoadInstanceSettings(slot);
     CRegKey key;
-    SlotValues values;
-    values.bStored =
+    const bool bStored =
         RegOpenKeyExW(HKEY_LOCAL_MACHINE, SlotKeyPath(slot).c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
-    values.enable = s.enable;
-    values.url = s.url;
-    values.name = s.name;
-    values.fps = s.fps;
-    values.w = s.w;
-    values.h = s.h;
-    values.crop_l = s.crop_l;
-    values.crop_t = s.crop_t;
-    values.crop_r = s.crop_r;
-    values.crop_b = s.crop_b;
-    values.tShift = s.tShift;
-    values.status = s.status;
-    return values;
-}
-
-std::string SlotUnusableReason(const SlotValues& values) {
-    InstanceSettings s;
-    std::memset(&s, 0, sizeof(s));
-    s.enable = values.enable;
-    lstrcpynW(s.url, values.url.c_str(), int(kSettingsTextChars));
-    lstrcpynW(s.name, values.name.c_str(), int(kSettingsTextChars));
-    s.fps = values.fps;
-    s.w = values.w;
-    s.h = values.h;
-    return UnusableReason(s);
+    return SlotValues(LoadInstanceSettings(slot), bStored);
 }
 
 const std::vector<std::wstring>& CommonPictureSizes() {
@@ -150,11 +128,11 @@ bool CheckForm(const SlotForm& typed, const SlotValues& before, SlotValues* valu
     form.address = Trim(form.address);
     *errors = SlotFormErrors();
     std::vector<SlotSetting> checked;
-    CFormCheck check(&checked);
     SlotValues v;
     v.bStored = true;
+    CFormCheck check(&v, &checked);
 
-    if (const SlotSetting* name = check.Check("name", form.name, &errors->name)) v.name = name->text;
+    check.Check("name", form.name, &errors->name);
 
     const CameraLogin login{form.user, form.password};
     const bool bLogin = !login.user.empty() || !login.password.empty();
@@ -164,28 +142,32 @@ bool CheckForm(const SlotForm& typed, const SlotValues& before, SlotValues* valu
     // Unchanged parts keep the stored spelling of the login (its encoding).
     const bool bSameAddress = before.bStored && CameraAddressWithoutLogin(before.url) == form.address &&
                               CameraAddressLogin(before.url) == login;
-    const std::wstring url = bSameAddress ? before.url : WithCameraLogin(form.address, login);
-    if (const SlotSetting* address = check.Check("url", url, &errors->address)) v.url = address->text;
+    check.Check("url", bSameAddress ? std::wstring(before.url) : WithCameraLogin(form.address, login),
+                &errors->address);
 
     const std::wstring size = Trim(form.size);
     const size_t times = size.find_first_of(L"xX\u00D7");
     if (times == std::wstring::npos) {
         errors->size = "size: write it as width x height, like 1280x720";
     } else {
-        v.w = check.Whole("w", size.substr(0, times), &errors->size, v.w);
-        v.h = check.Whole("h", size.substr(times + 1), &errors->size, v.h);
+        check.Check("w", Trim(size.substr(0, times)), &errors->size);
+        check.Check("h", Trim(size.substr(times + 1)), &errors->size);
     }
-    if (const SlotSetting* fps = check.Check("fps", Trim(form.fps), &errors->fps)) v.fps = fps->fps;
-    v.crop_l = check.Whole("crop_l", form.cropLeft, &errors->crop, 0);
-    v.crop_t = check.Whole("crop_t", form.cropTop, &errors->crop, 0);
-    v.crop_r = check.Whole("crop_r", form.cropRight, &errors->crop, 0);
-    v.crop_b = check.Whole("crop_b", form.cropBottom, &errors->crop, 0);
-    v.tShift = check.Whole("tShift", form.shift, &errors->shift, 0);
+    check.Check("fps", Trim(form.fps), &errors->fps);
+    check.Check("crop_l", Trim(form.cropLeft), &errors->crop);
+    check.Check("crop_t", Trim(form.cropTop), &errors->crop);
+    check.Check("crop_r", Trim(form.cropRight), &errors->crop);
+    check.Check("crop_b", Trim(form.cropBottom), &errors->crop);
+    check.Check("tShift", Trim(form.shift), &errors->shift);
     std::string never;  // a check box holds an accepted value
-    v.enable = check.Whole("enable", form.bEnabled ? L"1" : L"0", &never, 0);
-    v.status = check.Whole("status", form.bStatusCard ? L"1" : L"0", &never, 1);
+    check.Check("enable", form.bEnabled ? L"1" : L"0", &never);
+    check.Check("status", form.bStatusCard ? L"1" : L"0", &never);
 
     if (check.Refused() || errors->Any()) return false;
+    // Save replaces the slot's key: what has no field here is kept as it was.
+    for (const SettingRow& row : kSettingRows) {
+        if (!check.Holds(row)) check.Keep(SettingOf(row, before));
+    }
     *values = v;
     *settings = checked;
     return true;
@@ -199,7 +181,7 @@ SlotRow RowForSlot(DWORD slot, const SlotValues& values, bool bUnsaved, bool bVi
         row.address = oculo::text::MaskCameraAddress(values.url);
         row.size = SizeText(values.w, values.h);
         row.fps = FpsText(values.fps);
-        const std::string reason = SlotUnusableReason(values);
+        const std::string reason(UnusableReason(values));
         row.state = reason.empty() ? L"usable" : L"not usable: " + ToWide(reason.c_str());
     } else {
         row.state = L"empty";
@@ -214,9 +196,9 @@ SlotRow RowForSlot(DWORD slot, const SlotValues& values, bool bUnsaved, bool bVi
 
 bool DevicesDiffer(const std::vector<SlotValues>& before, const std::vector<SlotValues>& after) {
     for (size_t slot = 0; slot < before.size() && slot < after.size(); ++slot) {
-        const bool bWas = before[slot].bStored && SlotUnusableReason(before[slot]).empty();
-        const bool bIs = after[slot].bStored && SlotUnusableReason(after[slot]).empty();
-        if (bWas != bIs || (bIs && before[slot].name != after[slot].name)) return true;
+        const bool bWas = before[slot].bStored && IsInstanceUsable(before[slot]);
+        const bool bIs = after[slot].bStored && IsInstanceUsable(after[slot]);
+        if (bWas != bIs || (bIs && std::wcscmp(before[slot].name, after[slot].name) != 0)) return true;
     }
     return before.size() != after.size();
 }

@@ -11,30 +11,22 @@
 #include "module/SlotClasses.h"
 #include "tools/shared/SlotEditor.h"
 
-// What a slot holds, with the module's defaults for what is missing.
-struct SlotValues {
+// What a slot holds: the module's record of it, every value its settings
+// table describes (module/SettingsTable.h), with their defaults for what is
+// missing; and whether it has settings at all.
+struct SlotValues : InstanceSettings {
+    SlotValues() : InstanceSettings(DefaultSettings()) {}
+    SlotValues(const InstanceSettings& settings, bool bStoredSlot)
+        : InstanceSettings(settings), bStored(bStoredSlot) {}
     bool bStored = false;  // the slot has settings; false: an empty slot
-    LONG enable = 0;
-    std::wstring url;
-    std::wstring name;
-    float fps = 25.0f;
-    LONG w = 640;
-    LONG h = 480;
-    LONG crop_l = 0;
-    LONG crop_t = 0;
-    LONG crop_r = 0;
-    LONG crop_b = 0;
-    LONG tShift = 0;
-    LONG status = 1;  // the status card: on unless 0
-    bool operator==(const SlotValues& other) const;
+    bool operator==(const SlotValues& other) const {
+        return bStored == other.bStored && SameSettings(*this, other);
+    }
     bool operator!=(const SlotValues& other) const { return !(*this == other); }
 };
 
 // The slot as the module reads it, in this program's registry view.
 SlotValues LoadSlotValues(DWORD slot);
-// Why the module would not offer the slot as a device (UnusableReason's
-// words); empty when it would.
-std::string SlotUnusableReason(const SlotValues& values);
 
 // The edit dialog's texts. The address field holds the address without its
 // login, which has fields of its own.
@@ -76,9 +68,11 @@ SlotForm FormFromValues(const SlotValues& values);
 // fields; false when the address carries none.
 bool MoveLoginToFields(SlotForm* form);
 // Checks every field. On true, *values is what the slot then holds and
-// *settings what Save writes for it; on false, *errors says why beside each
-// refused field and the rest is unchanged. `before` is the slot as it was: an
-// address whose parts and login are unchanged keeps its exact spelling.
+// *settings what Save writes for it: every value of the slot, those the
+// dialog has no field for as `before` held them. On false, *errors says why
+// beside each refused field and the rest is unchanged. `before` is the slot
+// as it was: an address whose parts and login are unchanged keeps its exact
+// spelling.
 bool CheckForm(const SlotForm& form, const SlotValues& before, SlotValues* values, std::vector<SlotSetting>* settings,
                SlotFormErrors* errors);
 

@@ -13,7 +13,8 @@ using oculo::text::RegLineKind;
 using oculo::text::RegProblem;
 using RegLine = oculo::text::RegLine<wchar_t>;
 
-const WCHAR kSlotsKey[] = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\TALVO\\Oculo";
+const WCHAR kRoot[] = L"HKEY_LOCAL_MACHINE\\";
+const std::wstring kSlotsKey = kRoot + std::wstring(kSlotsKeyPath);
 
 std::wstring Lower(std::wstring text) {
     for (wchar_t& c : text) {
@@ -30,7 +31,7 @@ std::string Shown(const std::wstring& text) {
 }
 
 std::wstring SectionName(DWORD slot) {
-    return std::wstring(kSlotsKey) + L"\\0" + wchar_t(L'0' + slot);
+    return kRoot + SlotKeyPath(slot);
 }
 
 // The line of a value `set` knows: text or a DWORD; empty for any other.

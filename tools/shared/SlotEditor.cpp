@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -13,50 +14,19 @@
 
 namespace {
 
-struct SettingRule {
-    const char* name;
-    LPCWSTR valueName;
-    SettingKind kind;
-    long long minimum;  // characters for text, the value for numbers
-    long long maximum;
-};
-
-const long long kLongMin = -2147483647LL - 1;
-const long long kLongMax = 2147483647LL;
-
-// Crop bounds and the time shift may be negative (the pin orders and clamps
-// the bounds; a negative shift starts the stream early).
-const SettingRule kRules[] = {
-    {"enable", L"enable", SettingKind::kDword, 0, 1},
-    {"url", L"url", SettingKind::kText, kMinUrlChars, kMaxUrlChars},
-    {"name", L"name", SettingKind::kText, 1, kMaxNameChars},
-    {"fps", L"fps", SettingKind::kFps, 0, 0},
-    {"w", L"w", SettingKind::kDword, 1, kMaxSlotSide},
-    {"h", L"h", SettingKind::kDword, 1, kMaxSlotSide},
-    {"crop_l", L"crop_l", SettingKind::kDword, kLongMin, kLongMax},
-    {"crop_t", L"crop_t", SettingKind::kDword, kLongMin, kLongMax},
-    {"crop_r", L"crop_r", SettingKind::kDword, kLongMin, kLongMax},
-    {"crop_b", L"crop_b", SettingKind::kDword, kLongMin, kLongMax},
-    {"tShift", L"tShift", SettingKind::kDword, kLongMin, kLongMax},
-    {"status", L"status", SettingKind::kDword, 0, 1},
-};
-
-bool SameNameIgnoringCase(const char* a, const char* b, size_t bLength) {
-    size_t i = 0;
-    for (; i < bLength && a[i]; ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return i == bLength && a[i] == 0;
+// The row's name as messages and `set` spell it (plain ASCII).
+std::string Key(const SettingRow& row) {
+    std::string key;
+    for (LPCWSTR c = row.name; *c; ++c) key += char(*c);
+    return key;
 }
 
-const SettingRule* FindRule(const char* key, size_t keyLength) {
-    for (const SettingRule& rule : kRules) {
-        if (SameNameIgnoringCase(rule.name, key, keyLength)) return &rule;
-    }
-    return nullptr;
+// The row a key names, in any case; null for none. A byte beyond ASCII
+// matches no row.
+const SettingRow* FindRow(const char* key, size_t keyLength) {
+    std::wstring wide;
+    for (size_t i = 0; i < keyLength; ++i) wide += wchar_t(static_cast<unsigned char>(key[i]));
+    return FindSettingRow(wide);
 }
 
 // A whole decimal number, optionally signed, nothing else.
@@ -85,81 +55,100 @@ std::string Quotable(const std::wstring& text) {
     return narrow;
 }
 
-std::string Range(long long minimum, long long maximum) {
-    return std::to_string(minimum) + " to " + std::to_string(maximum);
+std::string Range(double minimum, double maximum) {
+    return std::to_string(static_cast<long long>(minimum)) + " to " +
+           std::to_string(static_cast<long long>(maximum));
 }
 
-bool CheckTextLength(const SettingRule& rule, SlotSetting* setting, std::string* error) {
-    const long long length = static_cast<long long>(setting->text.size());
-    if (length < rule.minimum || length > rule.maximum) {
-        *error = std::string(rule.name) + " must have " + Range(rule.minimum, rule.maximum) + " characters (it has " +
-                 std::to_string(length) + ")";
+std::string Decimal(double value) {
+    char text[32];
+    std::snprintf(text, sizeof(text), "%g", value);
+    return text;
+}
+
+bool CheckTextLength(const SettingRow& row, SlotSetting* setting, std::string* error) {
+    const double length = static_cast<double>(setting->text.size());
+    if (length < row.minimum || length > row.maximum) {
+        *error = Key(row) + " must have " + Range(row.minimum, row.maximum) + " characters (it has " +
+                 std::to_string(setting->text.size()) + ")";
         return false;
     }
     return true;
 }
 
-bool ParseText(const SettingRule& rule, const char* value, SlotSetting* setting, std::string* error) {
+bool ParseText(const SettingRow& row, const char* value, SlotSetting* setting, std::string* error) {
     setting->text = ToWide(value);
     if (value[0] != 0 && setting->text.empty()) {
-        *error = std::string(rule.name) + ": the text is not valid in this system's character set";
+        *error = Key(row) + ": the text is not valid in this system's character set";
         return false;
     }
-    return CheckTextLength(rule, setting, error);
+    return CheckTextLength(row, setting, error);
 }
 
-bool ParseNumber(const SettingRule& rule, const char* value, SlotSetting* setting, std::string* error) {
+bool ParseNumber(const SettingRow& row, const char* value, SlotSetting* setting, std::string* error) {
     long long number = 0;
     if (!ParseWhole(value, &number)) {
-        *error = std::string(rule.name) + ": '" + value + "' is not a whole number";
+        *error = Key(row) + ": '" + value + "' is not a whole number";
         return false;
     }
-    if (number < rule.minimum || number > rule.maximum) {
-        *error = std::string(rule.name) + " must be " + Range(rule.minimum, rule.maximum) + " (not " + value + ")";
+    if (double(number) < row.minimum || double(number) > row.maximum) {
+        *error = Key(row) + " must be " + Range(row.minimum, row.maximum) + " (not " + value + ")";
         return false;
     }
     setting->number = static_cast<DWORD>(static_cast<LONG>(number));
     return true;
 }
 
-bool ParseFps(const char* value, SlotSetting* setting, std::string* error) {
+bool ParseFps(const SettingRow& row, const char* value, SlotSetting* setting, std::string* error) {
     double fps = 0.0;
     if (!ParseDecimal(value, &fps)) {
-        *error = std::string("fps: '") + value + "' is not a number (write it like 25 or 12.5)";
+        *error = Key(row) + ": '" + value + "' is not a number (write it like 25 or 12.5)";
         return false;
     }
-    if (fps < kMinFps || fps > kMaxFps) {
-        *error = std::string("fps must be from 0.01 to 1000 (not ") + value + ")";
+    if (fps < row.minimum || fps > row.maximum) {
+        *error = Key(row) + " must be from " + Decimal(row.minimum) + " to " + Decimal(row.maximum) +
+                 " (not " + value + ")";
         return false;
     }
     setting->fps = static_cast<float>(fps);
     return true;
 }
 
-// A setting of the rule's value, the value itself still to be parsed.
-SlotSetting SettingFor(const SettingRule& rule) {
+// A setting of the row's value, the value itself still to be parsed.
+SlotSetting SettingFor(const SettingRow& row) {
     SlotSetting setting;
-    setting.valueName = rule.valueName;
-    setting.kind = rule.kind;
+    setting.row = &row;
     return setting;
 }
 
-// A value given as wide text: text as it is, a number or rate parsed from it.
-bool ParseWideValue(const SettingRule& rule, const std::wstring& value, SlotSetting* setting, std::string* error) {
-    if (rule.kind == SettingKind::kText) {
-        setting->text = value;
-        return CheckTextLength(rule, setting, error);
+// A value given as narrow text, parsed by its kind.
+bool ParseValue(const SettingRow& row, const char* value, SlotSetting* setting, std::string* error) {
+    switch (row.kind) {
+        case SettingKind::kText:
+            return ParseText(row, value, setting, error);
+        case SettingKind::kDword:
+            return ParseNumber(row, value, setting, error);
+        case SettingKind::kFps:
+            return ParseFps(row, value, setting, error);
     }
-    const std::string number = Quotable(value);
-    return rule.kind == SettingKind::kDword ? ParseNumber(rule, number.c_str(), setting, error)
-                                            : ParseFps(number.c_str(), setting, error);
+    return false;
+}
+
+// A value given as wide text: text as it is, a number or rate parsed from it.
+bool ParseWideValue(const SettingRow& row, const std::wstring& value, SlotSetting* setting,
+                    std::string* error) {
+    if (row.kind == SettingKind::kText) {
+        setting->text = value;
+        return CheckTextLength(row, setting, error);
+    }
+    return ParseValue(row, Quotable(value).c_str(), setting, error);
 }
 
 // A value a user types is checked for its shape too: an address must say how
 // the camera is reached (the reader opens no camera otherwise). Stored values
-// are read back as the module reads them, by the rules above alone.
-bool CheckTyped(const SettingRule& rule, const SlotSetting& setting, std::string* error) {
-    if (std::strcmp(rule.name, "url") != 0) return true;
+// are read back as the module reads them, by the rows' limits alone.
+bool CheckTyped(const SettingRow& row, const SlotSetting& setting, std::string* error) {
+    if (row.text != &InstanceSettings::url) return true;
     const std::string address = oculo::text::WideToUtf8(setting.text);
     const std::string scheme = oculo::text::CameraAddressScheme(address);
     const bool bCamera = scheme == "rtsp" || scheme == "rtsps" || scheme == "http" || scheme == "https";
@@ -184,59 +173,57 @@ bool ParseSetting(const char* assignment, SlotSetting* setting, std::string* err
         *error = "'" + ShownAddress(assignment) + "' is not key=value";
         return false;
     }
-    const SettingRule* rule = FindRule(assignment, size_t(equals - assignment));
-    if (rule == nullptr) {
+    const SettingRow* row = FindRow(assignment, size_t(equals - assignment));
+    if (row == nullptr) {
         const std::string key(assignment, size_t(equals - assignment));
         *error = "unknown key '" + ShownAddress(key.c_str()) + "' (keys: " + SettingNames() + ")";
         return false;
     }
-    *setting = SettingFor(*rule);
-    const char* value = equals + 1;
-    switch (rule->kind) {
-        case SettingKind::kText: return ParseText(*rule, value, setting, error) && CheckTyped(*rule, *setting, error);
-        case SettingKind::kDword: return ParseNumber(*rule, value, setting, error);
-        case SettingKind::kFps: return ParseFps(value, setting, error);
-    }
-    return false;
+    *setting = SettingFor(*row);
+    return ParseValue(*row, equals + 1, setting, error) && CheckTyped(*row, *setting, error);
 }
 
 bool ParseSettingText(const char* key, const std::wstring& value, SlotSetting* setting, std::string* error) {
-    const SettingRule* rule = FindRule(key, std::strlen(key));
-    if (rule == nullptr) {
+    const SettingRow* row = FindRow(key, std::strlen(key));
+    if (row == nullptr) {
         *error = std::string("unknown key '") + key + "' (keys: " + SettingNames() + ")";
         return false;
     }
-    *setting = SettingFor(*rule);
-    return ParseWideValue(*rule, value, setting, error) && CheckTyped(*rule, *setting, error);
+    *setting = SettingFor(*row);
+    return ParseWideValue(*row, value, setting, error) && CheckTyped(*row, *setting, error);
 }
 
 bool ParseStoredSetting(const std::wstring& name, bool bText, const std::wstring& text, DWORD number,
                         SlotSetting* setting, std::string* error) {
     std::string narrowName;
     for (wchar_t c : name) narrowName += (c > 0x20 && c < 0x7F) ? char(c) : '?';
-    const SettingRule* rule = FindRule(narrowName.c_str(), narrowName.size());
-    if (rule == nullptr) {
+    const SettingRow* row = FindRow(narrowName.c_str(), narrowName.size());
+    if (row == nullptr) {
         *error = "unknown value name '" + narrowName + "' (names: " + SettingNames() + ")";
         return false;
     }
-    const bool bWantText = rule->kind != SettingKind::kDword;
+    const bool bWantText = row->kind != SettingKind::kDword;
     if (bText != bWantText) {
-        *error = std::string(rule->name) + " must be " + (bWantText ? "a string (\"...\")" : "a dword (dword:XXXXXXXX)");
+        *error = Key(*row) + " must be " + (bWantText ? "a string (\"...\")" : "a dword (dword:XXXXXXXX)");
         return false;
     }
-    *setting = SettingFor(*rule);
-    if (rule->kind == SettingKind::kDword) {
-        return ParseNumber(*rule, std::to_string(static_cast<LONG>(number)).c_str(), setting, error);
+    *setting = SettingFor(*row);
+    if (row->kind == SettingKind::kDword) {
+        return ParseNumber(*row, std::to_string(static_cast<LONG>(number)).c_str(), setting, error);
     }
-    return ParseWideValue(*rule, text, setting, error);
+    return ParseWideValue(*row, text, setting, error);
 }
 
 LONG WriteSetting(DWORD slot, const SlotSetting& setting) {
     const std::wstring path = SlotKeyPath(slot);
-    switch (setting.kind) {
-        case SettingKind::kText: return RegWriteString(path.c_str(), setting.valueName, setting.text.c_str());
-        case SettingKind::kDword: return RegWriteDword(path.c_str(), setting.valueName, setting.number);
-        case SettingKind::kFps: return RegWriteFloat(path.c_str(), setting.valueName, setting.fps);
+    const LPCWSTR name = setting.row->name;
+    switch (setting.row->kind) {
+        case SettingKind::kText:
+            return RegWriteString(path.c_str(), name, setting.text.c_str());
+        case SettingKind::kDword:
+            return RegWriteDword(path.c_str(), name, setting.number);
+        case SettingKind::kFps:
+            return RegWriteFloat(path.c_str(), name, setting.fps);
     }
     return kRegWriteCannotSet;
 }
@@ -246,20 +233,51 @@ LONG ClearSlot(DWORD slot) {
 }
 
 std::wstring SlotKeyPath(DWORD slot) {
-    std::wstring path = L"SOFTWARE\\TALVO\\Oculo\\";
-    path += WCHAR(L'0' + (slot / 10) % 10);
-    path += WCHAR(L'0' + slot % 10);
+    WCHAR path[kSlotKeyPathChars];
+    FormatSlotKeyPath(slot, path);
     return path;
 }
 
-std::string UnusableReason(const InstanceSettings& settings) {
-    const size_t urlChars = std::wcslen(settings.url);
-    if (settings.enable == 0) return "not enabled (enable=0)";
-    if (urlChars < kMinUrlChars) return "no camera address (url shorter than 6 characters)";
-    if (urlChars > kMaxUrlChars) return "camera address longer than 1023 characters";
-    if (settings.name[0] == 0) return "empty name";
-    if (settings.w <= 0 || settings.h <= 0) return "picture size not positive";
-    if (!(settings.fps > 0.0f)) return "frame rate not positive";
+SlotSetting SettingOf(const SettingRow& row, const InstanceSettings& settings) {
+    SlotSetting setting = SettingFor(row);
+    switch (row.kind) {
+        case SettingKind::kText:
+            setting.text = settings.*row.text;
+            break;
+        case SettingKind::kDword:
+            setting.number = static_cast<DWORD>(settings.*row.number);
+            break;
+        case SettingKind::kFps:
+            setting.fps = settings.*row.fps;
+            break;
+    }
+    return setting;
+}
+
+void ApplySetting(const SlotSetting& setting, InstanceSettings* settings) {
+    const SettingRow& row = *setting.row;
+    switch (row.kind) {
+        case SettingKind::kText:
+            lstrcpynW(settings->*row.text, setting.text.c_str(), int(kSettingsTextChars));
+            break;
+        case SettingKind::kDword:
+            settings->*row.number = static_cast<LONG>(setting.number);
+            break;
+        case SettingKind::kFps:
+            settings->*row.fps = setting.fps;
+            break;
+    }
+}
+
+std::string SettingText(const SettingRow& row, const InstanceSettings& settings) {
+    switch (row.kind) {
+        case SettingKind::kText:
+            return ToNarrow(settings.*row.text);
+        case SettingKind::kDword:
+            return std::to_string(settings.*row.number);
+        case SettingKind::kFps:
+            return Decimal(settings.*row.fps);
+    }
     return std::string();
 }
 
@@ -277,9 +295,9 @@ const char* RegWriteResultText(LONG result) {
 const char* SettingNames() {
     static const std::string names = [] {
         std::string list;
-        for (const SettingRule& rule : kRules) {
+        for (const SettingRow& row : kSettingRows) {
             if (!list.empty()) list += ' ';
-            list += rule.name;
+            list += Key(row);
         }
         return list;
     }();

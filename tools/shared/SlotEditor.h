@@ -1,7 +1,9 @@
 // Editing a slot's settings key the way a configuration tool must store the
-// values for the module to read them: "fps" as text (through RegWriteFloat),
-// "url" and "name" as text, every other number as a DWORD. Values are checked
-// before anything is written, so a bad command line leaves the key as it was.
+// values for the module to read them, each by its row of the settings table
+// (module/SettingsTable.h): "fps" as text (through RegWriteFloat), "url" and
+// "name" as text, every other number as a DWORD, within the row's limits.
+// Values are checked before anything is written, so a bad command line
+// leaves the key as it was.
 //
 // Stateless: any thread may call any function; each write opens and closes
 // the key by itself (module/InstanceSettings.h).
@@ -9,23 +11,12 @@
 
 #include <string>
 
-#include "module/InstanceSettings.h"
+#include "module/SettingsTable.h"
 #include "platform/platform.h"
-
-// Limits the tool enforces so that what it stores is what the module uses:
-// the slot table keeps 255 characters of a name, the reader 1023 of an address.
-const DWORD kMaxNameChars = 255;
-const DWORD kMinUrlChars = 6;
-const LONG kMaxSlotSide = 16384;
-const double kMinFps = 0.01;
-const double kMaxFps = 1000.0;
-
-enum class SettingKind { kText, kDword, kFps };
 
 // One checked "key=value".
 struct SlotSetting {
-    LPCWSTR valueName = nullptr;  // the registry's spelling of the key
-    SettingKind kind = SettingKind::kDword;
+    const SettingRow* row = nullptr;  // the value it sets (module/SettingsTable.h)
     std::wstring text;  // kText
     DWORD number = 0;   // kDword; a negative value as its two's complement
     float fps = 0.0f;   // kFps
@@ -52,11 +43,16 @@ LONG WriteSetting(DWORD slot, const SlotSetting& setting);
 // none, or the registry's error.
 LONG ClearSlot(DWORD slot);
 
-// "SOFTWARE\TALVO\Oculo\NN" under HKEY_LOCAL_MACHINE.
+// "SOFTWARE\TALVO\Oculo\NN" under HKEY_LOCAL_MACHINE (FormatSlotKeyPath).
 std::wstring SlotKeyPath(DWORD slot);
-// The first reason (in the order the module judges) why the record is not
-// usable; empty when it is.
-std::string UnusableReason(const InstanceSettings& settings);
+// The setting that stores the record's value of `row`, as it is.
+SlotSetting SettingOf(const SettingRow& row, const InstanceSettings& settings);
+// Puts a setting's value into its field of the record (a text cut to the
+// field, which a checked one always fits).
+void ApplySetting(const SlotSetting& setting, InstanceSettings* settings);
+// The record's value of `row` as a line shows it: a text as it is, a number
+// signed, a frame rate as "%g".
+std::string SettingText(const SettingRow& row, const InstanceSettings& settings);
 const char* RegWriteResultText(LONG result);
 // The names `set` accepts, separated by blanks.
 const char* SettingNames();

@@ -8,10 +8,6 @@
 
 namespace {
 
-const WCHAR kSlotsKey[] = L"SOFTWARE\\TALVO\\Oculo";
-const WCHAR* const kValueNames[] = {L"enable", L"url",    L"name",   L"fps",    L"w",     L"h",
-                                    L"crop_l", L"crop_t", L"crop_r", L"crop_b", L"tShift", L"status"};
-
 std::wstring SlotName(DWORD slot) {
     const std::wstring path = SlotKeyPath(slot);
     return path.substr(path.find_last_of(L'\\') + 1);
@@ -28,7 +24,8 @@ std::string ErrorText(LONG error) {
 
 LONG DeleteSlotKey(DWORD slot, const RegistryView& view) {
     CRegKey parent;
-    LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSlotsKey, 0, KEY_READ | KEY_WRITE | view.flag, parent.Put());
+    LONG result =
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSlotsKeyPath, 0, KEY_READ | KEY_WRITE | view.flag, parent.Put());
     if (result == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
     if (result != ERROR_SUCCESS) return result;
     result = RegDeleteKeyW(parent.Get(), SlotName(slot).c_str());
@@ -52,17 +49,20 @@ LONG WriteSlot(const SlotChange& change, const RegistryView& view) {
                                   nullptr);
     for (size_t i = 0; result == ERROR_SUCCESS && i < change.settings.size(); ++i) {
         const SlotSetting& setting = change.settings[i];
-        switch (setting.kind) {
-            case SettingKind::kText: result = SetText(key.Get(), setting.valueName, setting.text); break;
+        const LPCWSTR name = setting.row->name;
+        switch (setting.row->kind) {
+            case SettingKind::kText:
+                result = SetText(key.Get(), name, setting.text);
+                break;
             case SettingKind::kDword:
-                result = SetRaw(key.Get(), setting.valueName, REG_DWORD,
-                                reinterpret_cast<const BYTE*>(&setting.number), sizeof(DWORD));
+                result = SetRaw(key.Get(), name, REG_DWORD, reinterpret_cast<const BYTE*>(&setting.number),
+                                sizeof(DWORD));
                 break;
             case SettingKind::kFps: {
                 // The form the module's reader takes (as RegWriteFloat stores it).
-                WCHAR text[64];
-                swprintf(text, 64, L"%g", static_cast<double>(setting.fps));
-                result = SetText(key.Get(), setting.valueName, text);
+                WCHAR text[kFloatTextChars];
+                FormatRegFloat(setting.fps, text);
+                result = SetText(key.Get(), name, text);
                 break;
             }
         }
@@ -89,7 +89,7 @@ LONG Restore(DWORD slot, const RegistryView& view, const SlotRecord& record) {
 // Whether this process may write under the slots' key in the view, asked of
 // the nearest key that exists, so that nothing is created by asking.
 LONG CheckWriteAccess(const RegistryView& view) {
-    const WCHAR* const paths[] = {kSlotsKey, L"SOFTWARE\\TALVO", L"SOFTWARE"};
+    const WCHAR* const paths[] = {kSlotsKeyPath, L"SOFTWARE\\TALVO", L"SOFTWARE"};
     for (const WCHAR* path : paths) {
         CRegKey key;
         const LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_WRITE | view.flag, key.Put());
@@ -124,7 +124,8 @@ LONG ReadSlotRecord(DWORD slot, const RegistryView& view, SlotRecord* record) {
     if (result == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
     if (result != ERROR_SUCCESS) return result;
     record->bExists = true;
-    for (LPCWSTR name : kValueNames) {
+    for (const SettingRow& row : kSettingRows) {
+        const LPCWSTR name = row.name;
         DWORD type = 0;
         DWORD size = 0;
         result = RegQueryValueExW(key.Get(), name, nullptr, &type, nullptr, &size);

@@ -8,12 +8,7 @@
 
 #include "camera/IPCameraBase.h"
 
-// The bytes of the structure's first version: a caller's cbSize below this
-// is refused; later versions only grow the structure.
-const DWORD kFirstStatusBytes = offsetof(OCULO_STATUS, ullMsInState) + sizeof(ULONGLONG);
-
 // IOculoStatus::GetStatus for a slot whose reader is pReader (null before
-// the first run: a stopped camera with no figures). E_POINTER for a null
-// pStatus, E_INVALIDARG for a cbSize below kFirstStatusBytes; otherwise S_OK
-// with at most cbSize bytes written and cbSize set to the bytes filled.
+// the first run: a stopped camera with no figures), as CopyStatusToCaller
+// (status/StatusText.h) answers it.
 HRESULT ReadCameraStatus(CIPCameraBase* pReader, OCULO_STATUS* pStatus);
