@@ -43,6 +43,17 @@ set(OCULO_FFMPEG_SUFFIX "-oculo")
 # under the root paths; the FFmpeg import libraries live in the cache.
 list(APPEND CMAKE_FIND_ROOT_PATH "${OCULO_FFMPEG_WINDOWS_DIR}")
 
+# pugixml for Windows, built and cached by scripts/build-pugixml-windows.sh
+# (the camera search reads its answers with it).
+if(NOT OCULO_PUGIXML_WINDOWS_DIR)
+    execute_process(COMMAND bash "${OCULO_SOURCE_ROOT}/scripts/build-pugixml-windows.sh" --print-dir
+                    OUTPUT_VARIABLE _oculo_pugixml_root OUTPUT_STRIP_TRAILING_WHITESPACE)
+    set(OCULO_PUGIXML_WINDOWS_DIR "${_oculo_pugixml_root}/${OCULO_MINGW_ARCH}")
+endif()
+set(OCULO_PUGIXML_WINDOWS_DIR "${OCULO_PUGIXML_WINDOWS_DIR}" CACHE PATH
+    "pugixml for this Windows architecture (scripts/build-pugixml-windows.sh)")
+list(APPEND CMAKE_FIND_ROOT_PATH "${OCULO_PUGIXML_WINDOWS_DIR}")
+
 # pkg-config sees only the cached Windows FFmpeg, never the host's .pc files.
 set(ENV{PKG_CONFIG_LIBDIR} "${OCULO_FFMPEG_WINDOWS_DIR}/lib/pkgconfig")
 set(ENV{PKG_CONFIG_PATH} "")

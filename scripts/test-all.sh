@@ -156,6 +156,7 @@ part "fuzz (short runs)" preset_suite fuzz 1
 # both architectures' tests.
 WINDOWS_READY=1
 part "windows ffmpeg" bash scripts/build-ffmpeg-windows.sh || WINDOWS_READY=0
+part "windows pugixml" bash scripts/build-pugixml-windows.sh || WINDOWS_READY=0
 if [ $WINDOWS_READY = 1 ]; then
     WINE_STARTED=1
     part "wine prefix" bash scripts/wine-prefix.sh --fresh --serve || WINDOWS_READY=0
@@ -179,7 +180,7 @@ for preset in win32 win64; do
         # One test at a time: under Wine the tests share one real registry.
         part "$preset (wine)" preset_suite "$preset" 1
     else
-        skip "$preset (wine)" "FFmpeg or the Wine prefix failed"
+        skip "$preset (wine)" "FFmpeg, pugixml or the Wine prefix failed"
     fi
 done
 cleanup
