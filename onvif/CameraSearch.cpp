@@ -12,6 +12,9 @@ namespace {
 
 constexpr int kRepeatAfterMs = 500;
 constexpr int kPollMs = 100;
+// More than any network holds: answers past it (a flood of made-up cameras)
+// are dropped, so the search keeps to its time.
+constexpr size_t kMaxCameras = 256;
 
 struct Probe {
     std::string messageId;
@@ -55,7 +58,7 @@ void TakeAnswer(const std::string& answer, const std::string& from, const std::v
         const bool bKnown = std::any_of(cameras->begin(), cameras->end(),
                                         [&](const FoundCamera& c) { return c.endpoint == camera.endpoint; });
         camera.deviceService = DeviceServiceFor(match.xaddrs, from);
-        if (bKnown || camera.deviceService.empty()) continue;
+        if (bKnown || camera.deviceService.empty() || cameras->size() >= kMaxCameras) continue;
         camera.name = match.name;
         camera.model = match.model;
         camera.address = from;

@@ -12,6 +12,7 @@
 #include "onvif/CameraQuery.h"
 #include "onvif/CameraSearch.h"
 #include "onvif/OnvifJob.h"
+#include "onvif/SoapPost.h"
 #include "tests/fixtures/FixtureProcess.h"
 
 namespace {
@@ -56,6 +57,7 @@ const CameraCase kCases[] = {
 class OnvifCameras : public ::testing::Test {
 protected:
     void SetUp() override {
+        QuietNetworkMessages();
         // Probes must never reach a real network.
         for (const Adapter& adapter : ListAdapters(true)) {
             ASSERT_EQ(adapter.name, "lo") << "run in a network namespace of its own (in_namespace.sh)";
