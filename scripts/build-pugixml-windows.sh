@@ -16,8 +16,8 @@ set -euo pipefail
 RECIPE_REVISION=1   # bump when the steps below change what ends up in the cache
 FLAGS=(-O2 -std=c++17)
 
-CACHE="$(OCULO_CACHE_DIR="${OCULO_CACHE_DIR:-}" bash "$(dirname "$0")/build-ffmpeg-windows.sh" --print-dir)"
-CACHE="$(dirname "$CACHE")"
+source "$(dirname "${BASH_SOURCE[0]}")/windows-cache.sh"
+CACHE="$(oculo_cache_dir)"
 if [ "${1:-}" = "--print-dir" ]; then
     echo "$CACHE/pugixml-windows"
     exit 0
@@ -35,14 +35,7 @@ mkdir -p "$CACHE"
 exec 9>"$CACHE/.pugixml-windows.lock"
 flock -w 600 9 || { echo "another pugixml build holds $CACHE/.pugixml-windows.lock for too long" >&2; exit 1; }
 
-DSC="$(apt-get source --print-uris -q pugixml 2>/dev/null | awk '{print $2}' | grep '\.dsc$' | head -n1 || true)"
-if [ -z "$DSC" ]; then
-    echo "apt knows no pugixml source package: run scripts/install-deps.sh --windows (it adds deb-src entries)" >&2
-    exit 1
-fi
-VERSION="${DSC#pugixml_}"
-VERSION="${VERSION%.dsc}"
-VERSION="${VERSION//[^A-Za-z0-9.+~-]/_}"
+VERSION="$(debian_source_version pugixml)" || exit 1
 KEY="$( {
     echo "recipe $RECIPE_REVISION"
     printf '%s\n' "${FLAGS[@]}"
