@@ -102,12 +102,14 @@ OnvifProblem AskCameraStreams(const std::string& deviceService, const CameraLogi
     if (!device.valid) return OnvifProblem::kBadAddress;
     CCameraQuestions questions(login, cancel);
 
-    // The camera's clock, which a UsernameToken is judged by; it asks no login.
+    // The camera's clock, which a UsernameToken is judged by; it asks no
+    // login. A camera that tells it otherwise (or asks a login for it) is
+    // taken to keep ours.
     PostResult result = questions.Ask(deviceService, "<tds:GetSystemDateAndTime/>", false);
     int64_t cameraTime = 0;
     if (result.outcome == PostOutcome::kAnswered && ParseCameraClock(result.body, &cameraTime)) {
         questions.SetClockOffset(cameraTime - LocalUtcSeconds());
-    } else if (result.outcome != PostOutcome::kRefused) {
+    } else if (result.outcome != PostOutcome::kRefused && result.outcome != PostOutcome::kAnswered) {
         return questions.Problem(result);
     }
 
@@ -139,10 +141,11 @@ OnvifProblem AskCameraStreams(const std::string& deviceService, const CameraLogi
         result = questions.Ask(media, StreamUriRequest(bMedia2, profile.token));
         std::string uri;
         if (result.outcome != PostOutcome::kAnswered || !ParseStreamUri(result.body, &uri)) {
-            // A profile without an RTSP stream is left out; a camera gone quiet ends the questions.
+            // A profile without an RTSP stream is left out; a camera gone
+            // quiet ends the questions with the streams it told so far.
             if (result.outcome == PostOutcome::kAnswered || result.outcome == PostOutcome::kHttpError) continue;
-            streams->clear();
-            return questions.Problem(result);
+            if (streams->empty()) return questions.Problem(result);
+            break;
         }
         CameraStream stream;
         stream.name = profile.name.empty() ? PrintableText(profile.token) : profile.name;
