@@ -18,17 +18,7 @@ set -euo pipefail
 RECIPE_REVISION=1   # bump when the steps below change what ends up in the cache
 
 source "$(dirname "${BASH_SOURCE[0]}")/windows-cache.sh"
-CACHE="$(oculo_cache_dir)"
-if [ "${1:-}" = "--print-dir" ]; then
-    echo "$CACHE/ffmpeg-windows"
-    exit 0
-fi
-
-ARCHES=("$@")
-[ ${#ARCHES[@]} -gt 0 ] || ARCHES=(i686 x86_64)
-for a in "${ARCHES[@]}"; do
-    case "$a" in i686|x86_64) ;; *) echo "unknown architecture: $a" >&2; exit 2 ;; esac
-done
+windows_library_arguments ffmpeg "$@"
 
 JOBS="${OCULO_JOBS:-2}"
 

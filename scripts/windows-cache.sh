@@ -14,6 +14,25 @@ oculo_cache_dir() {
     fi
 }
 
+# windows_library_arguments NAME ARGS...: a build script's command line.
+# With --print-dir, prints the folder the toolchains read (the cache's
+# NAME-windows) and exits; otherwise sets CACHE, and ARCHES to the
+# architectures asked for (default: both), exiting on an unknown one.
+windows_library_arguments() {
+    local name=$1 a
+    shift
+    CACHE="$(oculo_cache_dir)"
+    if [ "${1:-}" = "--print-dir" ]; then
+        echo "$CACHE/$name-windows"
+        exit 0
+    fi
+    ARCHES=("$@")
+    [ ${#ARCHES[@]} -gt 0 ] || ARCHES=(i686 x86_64)
+    for a in "${ARCHES[@]}"; do
+        case "$a" in i686|x86_64) ;; *) echo "unknown architecture: $a" >&2; exit 2 ;; esac
+    done
+}
+
 # debian_source_version PACKAGE: the version of Debian's source package (from
 # apt's local lists; no network), fit for a folder name. Fails with a message
 # when apt knows no such source package.
