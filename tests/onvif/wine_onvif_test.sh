@@ -6,7 +6,11 @@
 # network); GetAdaptersAddresses lists only loopback here. For each built
 # bitness: discover finds the ONVIF test camera, streams lists its streams
 # with its login, stream 1 fills a slot, and oculo-grab.exe, with the modules
-# registered, sees the slot stream from the RTSP test camera.
+# registered, sees the slot stream from the RTSP test camera. Then, on a
+# virtual display in the same namespace and prefix, each build's Oculo
+# Settings finds the camera and fills a slot's edit dialog from its stream
+# (tests/gui/FinderWindowTest.cpp, screenshots in the build's
+# Testing/screenshots).
 #   wine_onvif_test.sh SOURCE_ROOT BIN_DIR OTHER_BITNESS_BIN_DIR RTSP_SERVER
 set -uo pipefail
 root=$1 bin=$2 other=$3 rtsp_server=$4
@@ -58,5 +62,21 @@ check "register" says 0 "Door" "$bin" oculo-config.exe register "${modules[@]}"
 for dir in "${dirs[@]}"; do
     check "oculo-grab.exe of $dir: the slot streams" says 0 '^  2 s: .*; camera: streaming, [1-9][0-9]* pictures?, 640x480$' \
         "$dir" oculo-grab.exe --slot 3 --seconds 2 --png "Z:${work//\//\\}\\door.png"
+done
+
+# The headless Wine server goes first: a server keeps the display it was
+# started with, and wine-gui-run.sh starts one on a display of its own.
+WINEPREFIX=$OCULO_WINEPREFIX timeout 30 wineserver -k 2>/dev/null
+WINEPREFIX=$OCULO_WINEPREFIX timeout 30 wineserver -w 2>/dev/null
+export OCULO_GUI_WINEPREFIX=$OCULO_WINEPREFIX OCULO_FINDER_STREAM=rtsp://127.0.0.2:$rtsp/h264
+export OCULO_FINDER_PASSWORD=$password OCULO_FINDER_CAMERA=127.0.0.2:$door OCULO_FINDER_SETTINGS OCULO_SCREENSHOTS
+for dir in "${dirs[@]}"; do
+    build=$(dirname "$dir")
+    [ -f "$build/tests/gui/gui_finder_tests.exe" ] || { echo "note: no Find cameras test in $build"; continue; }
+    OCULO_FINDER_SETTINGS="Z:${dir//\//\\}\\oculo-settings.exe"
+    mkdir -p "$build/Testing/screenshots"
+    OCULO_SCREENSHOTS="Z:${build//\//\\}\\Testing\\screenshots"
+    check "Find cameras of $dir fills the edit dialog" \
+        bash "$root/scripts/wine-gui-run.sh" -- "$build/tests/gui/gui_finder_tests.exe"
 done
 exit $((failures > 0))
