@@ -5,11 +5,13 @@
 // dialog's wrong password is refused in words; the same camera typed by hand
 // (Other address) with the right password typed in the finder lists its
 // stream; Use this stream fills the edit dialog (the login in its own
-// fields, never in the address) and Test shows "Streaming"; nothing is
-// written before Save. Screenshots go to $OCULO_SCREENSHOTS.
+// fields, never in the address) and Test shows the camera's pictures,
+// "Streaming"; nothing is written before Save. Screenshots go to
+// $OCULO_SCREENSHOTS.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <set>
 
 #include "tests/gui/WindowDriver.h"
 #include "tools/oculo-settings/SettingsIds.h"
@@ -33,6 +35,16 @@ void Screenshot(HWND window, const char* name) {
     ScreenPicture picture;
     const std::wstring folder = Env("OCULO_SCREENSHOTS");
     if (!folder.empty() && CaptureWindow(window, &picture)) SavePng(picture, ToNarrow(folder.c_str()) + "\\" + name);
+}
+
+// The RTSP test camera's colour bars across the top of the preview: a
+// picture drawn, not the empty preview.
+bool PreviewShowsBars(HWND edit) {
+    ScreenPicture picture;
+    if (!CaptureWindow(GetDlgItem(edit, IDC_PREVIEW), &picture)) return false;
+    std::set<DWORD> colours;
+    for (int bar = 0; bar < 7; ++bar) colours.insert(picture.At(picture.width * (2 * bar + 1) / 14, picture.height / 4));
+    return colours.size() >= 5;
 }
 
 bool SlotStored() {
@@ -111,8 +123,13 @@ TEST(FinderWindow, FindsTheCameraAndItsStreamFillsTheEditDialog) {
         EXPECT_EQ(ControlText(edit, IDC_PASSWORD), password);
 
         PressButton(edit, IDC_TEST);
-        EXPECT_TRUE(
-            WaitUntil([&] { return Contains(ControlText(edit, IDC_CAMERA_STATUS), L"Streaming"); }, kCameraMs))
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                const std::wstring status = ControlText(edit, IDC_CAMERA_STATUS);
+                return Contains(status, L"Streaming") && Contains(status, L"Pictures: ") &&
+                       !Contains(status, L"none yet") && PreviewShowsBars(edit);
+            },
+            kCameraMs))
             << ToNarrow(ControlText(edit, IDC_CAMERA_STATUS).c_str());
         Screenshot(edit, "finder-filled-edit.png");
     }();

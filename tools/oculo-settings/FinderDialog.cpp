@@ -65,6 +65,12 @@ FinderState* StateOf(HWND dialog) { return reinterpret_cast<FinderState*>(GetWin
 HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 void Say(HWND dialog, const std::wstring& text) { SetDlgItemTextW(dialog, IDC_FINDER_STATUS, text.c_str()); }
 void SayProblem(HWND dialog, OnvifProblem problem, const std::string& host) {
+    // Here the way to a camera that keeps quiet is this window's own button.
+    if (problem == OnvifProblem::kNothingFound) {
+        Say(dialog, L"No camera answered the search: give its address with Other address, or switch ONVIF on with "
+                    L"the camera's own tool (its web page or app) and Search again.");
+        return;
+    }
     Say(dialog, Utf8ToWide(ProblemText(problem, host)));
 }
 
