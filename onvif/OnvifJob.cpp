@@ -1,7 +1,7 @@
 #include "onvif/OnvifJob.h"
 
 #include <chrono>
-#include <system_error>
+#include <exception>
 
 COnvifJob::~COnvifJob() {
     Cancel();
@@ -20,7 +20,8 @@ bool COnvifJob::Start(std::function<void(const COnvifCancel&)> work, std::functi
             m_ended.notify_all();
             if (done) done();
         });
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {
+        // No thread (std::system_error), or no memory for the work's copy.
         return false;
     }
     return true;
