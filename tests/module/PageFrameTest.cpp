@@ -10,6 +10,7 @@
 
 #include "filter/OculoPageIds.h"
 #include "module/SlotClasses.h"
+#include "text/Unicode.h"
 #include "tests/fixtures/FixtureProcess.h"
 #include "tests/module/ModuleTestSupport.h"
 #include "tests/module/StreamGraph.h"
@@ -38,9 +39,10 @@ struct ControlSearch {
     HWND found;
 };
 
+// Visible ones only: the frame also makes a hidden page for a moment, to measure it.
 BOOL CALLBACK MatchControl(HWND child, LPARAM param) {
     ControlSearch* search = reinterpret_cast<ControlSearch*>(param);
-    if (GetDlgCtrlID(child) != search->id) return TRUE;
+    if (GetDlgCtrlID(child) != search->id || !IsWindowVisible(child)) return TRUE;
     search->found = child;
     return FALSE;
 }
@@ -114,16 +116,20 @@ protected:
     // Runs on its own thread while the frame is open; closes the frame.
     static void WatchPage(const std::wstring& expectedState, PageSeen* seen) {
         HWND status = nullptr;
-        EXPECT_TRUE(WaitFor([&] { return (status = FindControl(IDC_OCULO_STATUS)) != nullptr; })) << "no page";
+        // Found again each time: a control found early may belong to the measuring page, gone since.
+        const auto showsState = [&] {
+            status = FindControl(IDC_OCULO_STATUS);
+            return status && TextOf(status).rfind(expectedState, 0) == 0;
+        };
+        WaitFor(showsState);
         if (!status) {
+            ADD_FAILURE() << "no page";
             // A frame without our page still ends, so the test does not hang.
             if (HWND frame = FindWindowW(L"#32770", nullptr)) PostMessageW(frame, WM_CLOSE, 0, 0);
             return;
         }
         HWND page = GetParent(status);
         HWND frame = GetAncestor(page, GA_ROOT);
-        EXPECT_TRUE(WaitFor([&] { return TextOf(status).rfind(expectedState, 0) == 0; }))
-            << "the page shows: " << std::string(TextOf(status).begin(), TextOf(status).end());
         seen->status = TextOf(status);
         seen->name = TextOf(GetDlgItem(page, IDC_OCULO_NAME));
         seen->address = TextOf(GetDlgItem(page, IDC_OCULO_ADDRESS));
@@ -198,7 +204,7 @@ TEST_F(PageFrame, ShowsTheRunningSlotAndLeavesTheGraphRunning) {
     EXPECT_EQ(seen.name, kSlotName);
     EXPECT_EQ(seen.address, L"127.0.0.1:" + std::to_wstring(camera.Port()));
     EXPECT_EQ(seen.picture, L"160 x 120, 10 frames a second");
-    EXPECT_EQ(seen.status.rfind(expectedState, 0), 0u);
+    EXPECT_EQ(seen.status.rfind(expectedState, 0), 0u) << "the page shows: " << oculo::text::WideToUtf8(seen.status);
     if (!seen.settingsMessage.empty()) {
         EXPECT_NE(seen.settingsMessage.find(L"oculo-settings.exe"), std::wstring::npos);
         EXPECT_NE(seen.settingsMessage.find(L"not found"), std::wstring::npos);
