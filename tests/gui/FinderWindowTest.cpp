@@ -43,7 +43,9 @@ bool PreviewShowsBars(HWND edit) {
     ScreenPicture picture;
     if (!CaptureWindow(GetDlgItem(edit, IDC_PREVIEW), &picture)) return false;
     std::set<DWORD> colours;
-    for (int bar = 0; bar < 7; ++bar) colours.insert(picture.At(picture.width * (2 * bar + 1) / 14, picture.height / 4));
+    for (int bar = 0; bar < 7; ++bar) {
+        colours.insert(picture.At(picture.width * (2 * bar + 1) / 14, picture.height / 4));
+    }
     return colours.size() >= 5;
 }
 
