@@ -23,25 +23,27 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# FFmpeg for Windows, built and cached by scripts/build-ffmpeg-windows.sh.
+# Libraries for Windows that a script builds from Debian's sources and
+# caches: VAR is the script's cache folder (its --print-dir, asked so that the
+# two never disagree) for this architecture, and find_library searches it.
 get_filename_component(OCULO_SOURCE_ROOT "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
-if(NOT OCULO_FFMPEG_WINDOWS_DIR)
-    # Ask the script where its cache is, so the two never disagree.
-    execute_process(COMMAND bash "${OCULO_SOURCE_ROOT}/scripts/build-ffmpeg-windows.sh" --print-dir
-                    OUTPUT_VARIABLE _oculo_ffmpeg_root OUTPUT_STRIP_TRAILING_WHITESPACE)
-    set(OCULO_FFMPEG_WINDOWS_DIR "${_oculo_ffmpeg_root}/${OCULO_MINGW_ARCH}")
-endif()
-set(OCULO_FFMPEG_WINDOWS_DIR "${OCULO_FFMPEG_WINDOWS_DIR}" CACHE PATH
-    "FFmpeg for this Windows architecture (scripts/build-ffmpeg-windows.sh)")
+macro(oculo_windows_cache var script what)
+    if(NOT ${var})
+        execute_process(COMMAND bash "${OCULO_SOURCE_ROOT}/scripts/${script}" --print-dir
+                        OUTPUT_VARIABLE _oculo_cache_root OUTPUT_STRIP_TRAILING_WHITESPACE)
+        set(${var} "${_oculo_cache_root}/${OCULO_MINGW_ARCH}")
+    endif()
+    set(${var} "${${var}}" CACHE PATH "${what} for this Windows architecture (scripts/${script})")
+    list(APPEND CMAKE_FIND_ROOT_PATH "${${var}}")
+endmacro()
+# FFmpeg, and pugixml (the camera search reads its answers with it).
+oculo_windows_cache(OCULO_FFMPEG_WINDOWS_DIR build-ffmpeg-windows.sh FFmpeg)
+oculo_windows_cache(OCULO_PUGIXML_WINDOWS_DIR build-pugixml-windows.sh pugixml)
 
 # Our FFmpeg DLLs carry a name of their own (avformat-oculo-59.dll, ...), and
 # so does every import between them: a host process that has loaded another
 # FFmpeg under the standard names never mixes the two (scripts/build-ffmpeg-windows.sh).
 set(OCULO_FFMPEG_SUFFIX "-oculo")
-
-# find_library (which resolves pkg-config's -l names to files) searches only
-# under the root paths; the FFmpeg import libraries live in the cache.
-list(APPEND CMAKE_FIND_ROOT_PATH "${OCULO_FFMPEG_WINDOWS_DIR}")
 
 # pkg-config sees only the cached Windows FFmpeg, never the host's .pc files.
 set(ENV{PKG_CONFIG_LIBDIR} "${OCULO_FFMPEG_WINDOWS_DIR}/lib/pkgconfig")

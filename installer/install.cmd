@@ -49,7 +49,7 @@ if /i "%HERE%"=="%DEST%" goto register
 echo Copying Oculo to %DEST%
 if defined SYS64 call :copydir x64
 call :copydir x86
-for %%f in (GUIDE.txt LICENSE.txt OculoStatus.h FFMPEG-LICENSE.txt FFMPEG-BUILD.txt install.cmd uninstall.cmd) do call :copyfile %%f
+for %%f in (GUIDE.txt LICENSE.txt OculoStatus.h FFMPEG-LICENSE.txt FFMPEG-BUILD.txt PUGIXML-LICENSE.txt install.cmd uninstall.cmd) do call :copyfile %%f
 if not %FAILED%==0 goto failed
 
 :register
@@ -80,7 +80,7 @@ rem Files in use by a running application stay; the scripts stay when they
 rem are the ones running.
 if exist "%DEST%x64" rd /s /q "%DEST%x64"
 if exist "%DEST%x86" rd /s /q "%DEST%x86"
-for %%f in (GUIDE.txt LICENSE.txt OculoStatus.h FFMPEG-LICENSE.txt FFMPEG-BUILD.txt) do if exist "%DEST%%%f" del /q "%DEST%%%f"
+for %%f in (GUIDE.txt LICENSE.txt OculoStatus.h FFMPEG-LICENSE.txt FFMPEG-BUILD.txt PUGIXML-LICENSE.txt) do if exist "%DEST%%%f" del /q "%DEST%%%f"
 if /i not "%HERE%"=="%DEST%" (
     for %%f in (install.cmd uninstall.cmd) do if exist "%DEST%%%f" del /q "%DEST%%%f"
     rd "%DEST%" >nul 2>&1

@@ -114,6 +114,7 @@ Section "Oculo"
     File "${STAGE}\OculoStatus.h"
     File "${STAGE}\FFMPEG-LICENSE.txt"
     File "${STAGE}\FFMPEG-BUILD.txt"
+    File "${STAGE}\PUGIXML-LICENSE.txt"
     ${If} ${RunningX64}
         SetOutPath "$INSTDIR\x64"
         !insertmacro OculoInstall_x64
@@ -201,6 +202,7 @@ Section "Uninstall"
     Delete "$INSTDIR\OculoStatus.h"
     Delete "$INSTDIR\FFMPEG-LICENSE.txt"
     Delete "$INSTDIR\FFMPEG-BUILD.txt"
+    Delete "$INSTDIR\PUGIXML-LICENSE.txt"
     Delete "$INSTDIR\Uninstall.exe"
     ; Only emptied folders go: anything the user put there stays.
     RMDir "$INSTDIR\x64"

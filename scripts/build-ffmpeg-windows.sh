@@ -17,26 +17,8 @@ set -euo pipefail
 
 RECIPE_REVISION=1   # bump when the steps below change what ends up in the cache
 
-default_cache_dir() {
-    if [ -n "${OCULO_CACHE_DIR:-}" ]; then
-        echo "$OCULO_CACHE_DIR"
-    elif mkdir -p /var/cache/oculo 2>/dev/null && [ -w /var/cache/oculo ]; then
-        echo /var/cache/oculo
-    else
-        echo "${XDG_CACHE_HOME:-$HOME/.cache}/oculo"
-    fi
-}
-CACHE="$(default_cache_dir)"
-if [ "${1:-}" = "--print-dir" ]; then
-    echo "$CACHE/ffmpeg-windows"
-    exit 0
-fi
-
-ARCHES=("$@")
-[ ${#ARCHES[@]} -gt 0 ] || ARCHES=(i686 x86_64)
-for a in "${ARCHES[@]}"; do
-    case "$a" in i686|x86_64) ;; *) echo "unknown architecture: $a" >&2; exit 2 ;; esac
-done
+source "$(dirname "${BASH_SOURCE[0]}")/windows-cache.sh"
+windows_library_arguments ffmpeg "$@"
 
 JOBS="${OCULO_JOBS:-2}"
 
@@ -70,15 +52,7 @@ if ! flock -w 1800 9; then
     exit 1
 fi
 
-# Debian's source version (from apt's local lists; no network).
-DSC="$(apt-get source --print-uris -q ffmpeg 2>/dev/null | awk '{print $2}' | grep '\.dsc$' | head -n1 || true)"
-if [ -z "$DSC" ]; then
-    echo "apt knows no ffmpeg source package: run scripts/install-deps.sh --windows (it adds deb-src entries)" >&2
-    exit 1
-fi
-VERSION="${DSC#ffmpeg_}"
-VERSION="${VERSION%.dsc}"
-VERSION="${VERSION//[^A-Za-z0-9.+~-]/_}"
+VERSION="$(debian_source_version ffmpeg)" || exit 1
 
 KEY="$( {
     echo "recipe $RECIPE_REVISION"

@@ -8,6 +8,8 @@
 # and findings per target; fails when any target found something.
 #   fuzz.sh [seconds] [target...]     targets: registry_format settings
 #                                     text reg_file frame_store pin_types camera
+#                                     onvif_probe_match onvif_clock onvif_services
+#                                     onvif_profiles onvif_stream_uri
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -19,7 +21,8 @@ case "$SECONDS_EACH" in
     ''|*[!0-9]*) echo "usage: $0 [seconds] [target...]" >&2; exit 2 ;;
 esac
 TARGETS=("$@")
-[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(registry_format settings text reg_file frame_store pin_types camera)
+[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(registry_format settings text reg_file frame_store pin_types camera
+                                      onvif_probe_match onvif_clock onvif_services onvif_profiles onvif_stream_uri)
 
 cmake --preset fuzz >/dev/null || exit 1
 cmake --build --preset fuzz -j2 || exit 1

@@ -27,6 +27,8 @@ NATIVE_PACKAGES=(
     libgstrtspserver-1.0-dev libgstreamer1.0-dev gstreamer1.0-plugins-base
     gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-plugins-bad
     python3 python3-pil ffmpeg valgrind zlib1g-dev clang
+    libpugixml-dev  # the camera search's XML parser (built from its source package for Windows)
+    iproute2  # the camera search's tests: loopback multicast in a network namespace of their own
     libclang-rt-14-dev  # clang's libFuzzer and sanitizer runtimes (a recommendation only)
 )
 WINDOWS_PACKAGES=(

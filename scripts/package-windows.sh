@@ -22,6 +22,8 @@ done
 
 bash scripts/build-ffmpeg-windows.sh
 FFMPEG="$(bash scripts/build-ffmpeg-windows.sh --print-dir)"
+bash scripts/build-pugixml-windows.sh
+PUGIXML="$(bash scripts/build-pugixml-windows.sh --print-dir)"
 
 rm -rf "$DIST/build"
 mkdir -p "$STAGE"
@@ -53,6 +55,8 @@ crlf LICENSE "$STAGE/LICENSE.txt"
 crlf include/OculoStatus.h "$STAGE/OculoStatus.h"
 crlf /usr/share/common-licenses/LGPL-2.1 "$STAGE/FFMPEG-LICENSE.txt"
 crlf "$FFMPEG/BUILD-INFO.txt" "$STAGE/FFMPEG-BUILD.txt"
+# pugixml (MIT), linked into the tools that search for cameras.
+crlf "$PUGIXML/LICENSE.md" "$STAGE/PUGIXML-LICENSE.txt"
 crlf installer/install.cmd "$STAGE/install.cmd"
 crlf installer/uninstall.cmd "$STAGE/uninstall.cmd"
 

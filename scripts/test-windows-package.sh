@@ -167,7 +167,7 @@ check "both modules, tools, guide and licences are installed" test -f "$PROGRAM_
     -f "$PROGRAM_DIR/x64/oculo-settings.exe" -a -f "$PROGRAM_DIR/x86/oculo-settings.exe" -a \
     -f "$PROGRAM_DIR/GUIDE.txt" -a -f "$PROGRAM_DIR/LICENSE.txt" -a -f "$PROGRAM_DIR/FFMPEG-LICENSE.txt" -a \
     -f "$PROGRAM_DIR/OculoStatus.h" -a \
-    -f "$PROGRAM_DIR/FFMPEG-BUILD.txt" -a -f "$PROGRAM_DIR/Uninstall.exe"
+    -f "$PROGRAM_DIR/FFMPEG-BUILD.txt" -a -f "$PROGRAM_DIR/PUGIXML-LICENSE.txt" -a -f "$PROGRAM_DIR/Uninstall.exe"
 check "the Start menu has Oculo Settings and Uninstall Oculo" \
     test -f "$START_MENU/Oculo Settings.lnk" -a -f "$START_MENU/Uninstall Oculo.lnk"
 check "the list of installed programs has Oculo (64-bit view)" key_in "$UNINSTALL_KEY" 64

@@ -41,21 +41,6 @@ int HexValue(char c) {
     return -1;
 }
 
-std::string PercentDecode(std::string_view part) {
-    std::string decoded;
-    for (size_t i = 0; i < part.size(); ++i) {
-        const int high = part[i] == '%' && i + 2 < part.size() ? HexValue(part[i + 1]) : -1;
-        const int low = high >= 0 ? HexValue(part[i + 2]) : -1;
-        if (low < 0) {
-            decoded += part[i];
-            continue;
-        }
-        decoded += char(high * 16 + low);
-        i += 2;
-    }
-    return decoded;
-}
-
 std::string PercentEncode(std::string_view text) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string encoded;
@@ -122,6 +107,21 @@ std::string MaskSecretPairs(std::string text) {
 }
 
 }  // namespace
+
+std::string PercentDecode(std::string_view part) {
+    std::string decoded;
+    for (size_t i = 0; i < part.size(); ++i) {
+        const int high = part[i] == '%' && i + 2 < part.size() ? HexValue(part[i + 1]) : -1;
+        const int low = high >= 0 ? HexValue(part[i + 2]) : -1;
+        if (low < 0) {
+            decoded += part[i];
+            continue;
+        }
+        decoded += char(high * 16 + low);
+        i += 2;
+    }
+    return decoded;
+}
 
 CameraAddressParts SplitCameraAddress(std::string_view address) {
     CameraAddressParts parts;

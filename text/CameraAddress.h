@@ -75,6 +75,10 @@ std::string MaskCameraText(std::string_view text, std::string_view secret);
 std::string CameraHostAndPort(std::string_view address);
 std::wstring CameraHostAndPort(std::wstring_view address);
 
+// "%XX" sequences decoded as bytes; a '%' without two hex digits after it
+// stays itself, as FFmpeg reads it.
+std::string PercentDecode(std::string_view part);
+
 // A login as people type it: plain text, in any language.
 struct CameraLogin {
     std::wstring user;

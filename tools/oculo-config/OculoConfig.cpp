@@ -19,6 +19,12 @@
 //   oculo-config devices              the video-input devices a host lists
 //   oculo-config export FILE          all slots as a regedit file
 //   oculo-config import FILE          slots from such a file (all checked first)
+//   oculo-config discover [--seconds N]          the cameras that answer a search
+//                                                on the local network (ONVIF)
+//   oculo-config streams ADDRESS [--user U --password P] [--slot N --stream K]
+//                                     a camera's streams, numbered from 1; with
+//                                     --slot, stream K fills slot N (address,
+//                                     login, size, frame rate)
 // On 64-bit Windows set, clear and import change both registry views (the
 // 32-bit and the 64-bit hosts' settings); --view 32|64 changes one only.
 // Every change is all or nothing. Addresses show with their password masked,
@@ -26,8 +32,13 @@
 // Exit status: 0 done, 1 the registry refused (or the module's entry point
 // failed), 2 bad command line, 3 (check) the slot is not usable, 4 the module
 // cannot be loaded, 5 (register) the module lies where others than
-// administrators can change it.
+// administrators can change it, 6 (discover, streams) no camera found, or
+// the camera could not be asked.
+// OCULO_SEARCH_LOOPBACK=1 searches on loopback adapters too
+// (onvif/CameraSearch.h).
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -35,12 +46,19 @@
 
 #include "module/InstanceSettings.h"
 #include "module/SlotClasses.h"
+#include "onvif/CameraQuery.h"
+#include "onvif/CameraSearch.h"
+#include "onvif/OnvifJob.h"
+#include "onvif/ServiceAddress.h"
+#include "onvif/SoapPost.h"
 #include "tools/shared/ConsoleText.h"
 #include "tools/shared/DeviceList.h"
 #include "tools/shared/ModuleCalls.h"
 #include "tools/shared/RegFile.h"
 #include "tools/shared/SlotEditor.h"
 #include "tools/shared/SlotStore.h"
+#include "tools/shared/StreamSlot.h"
+#include "text/Unicode.h"
 
 namespace {
 
@@ -50,6 +68,7 @@ const int kExitUsage = 2;
 const int kExitUnusable = 3;
 const int kExitNoModule = 4;
 const int kExitNotInstalled = 5;
+const int kExitNoCamera = 6;
 
 std::string ModuleList() {
     std::string list;
@@ -69,9 +88,13 @@ int Usage() {
                  "       oculo-config devices\n"
                  "       oculo-config export FILE\n"
                  "       oculo-config import FILE\n"
+                 "       oculo-config discover [--seconds N]\n"
+                 "       oculo-config streams ADDRESS [--user U --password P] [--slot N --stream K]\n"
                  "N is a slot from 0 to 9; keys: %s\n"
                  "set, clear, import, export: --view 32|64 uses one registry view of a 64-bit system only\n"
-                 "register and unregister act on %s unless --module names one\n",
+                 "register and unregister act on %s unless --module names one\n"
+                 "streams: ADDRESS is a device service address as discover prints it, or the camera's host name or\n"
+                 "IP address\n",
                  SettingNames(), ModuleList().c_str());
     return kExitUsage;
 }
@@ -330,6 +353,138 @@ int Register(bool bRegister, int argc, char** argv) {
     return bRegister ? Devices() : kExitOk;
 }
 
+// A camera's text (UTF-8) as the console shows it.
+std::string Console(const std::string& utf8) { return ToNarrow(oculo::text::Utf8ToWide(utf8).c_str()); }
+// A command-line argument (the console's code page) as the camera search takes it.
+std::string Utf8Argument(const char* text) { return oculo::text::WideToUtf8(ToWide(text)); }
+
+// Runs the work on a job's thread, as a window would, and waits for it: the
+// work bounds itself, the wait only guards against a hang.
+void RunJob(const std::function<void(const COnvifCancel&)>& work, int limitMs) {
+    QuietNetworkMessages();
+    COnvifJob job;
+    if (!job.Start(work, nullptr)) {
+        work(COnvifCancel());
+        return;
+    }
+    if (!job.Wait(limitMs)) job.Cancel();
+}
+
+bool IntegerArgument(const char* text, int minimum, int maximum, int* value) {
+    char* end = nullptr;
+    const long number = std::strtol(text, &end, 10);
+    if (end == text || *end != 0 || number < minimum || number > maximum) return false;
+    *value = int(number);
+    return true;
+}
+
+int Discover(int argc, char** argv) {
+    SearchOptions options = ToolSearchOptions();
+    for (int i = 2; i < argc; i += 2) {
+        if (std::string(argv[i]) != "--seconds" || i + 1 >= argc) return Usage();
+        if (!IntegerArgument(argv[i + 1], 1, 60, &options.seconds)) {
+            std::fprintf(stderr, "oculo-config: --seconds must be a whole number from 1 to 60\n");
+            return kExitUsage;
+        }
+    }
+    std::vector<FoundCamera> cameras;
+    OnvifProblem problem = OnvifProblem::kNoAnswer;
+    RunJob([&](const COnvifCancel& cancel) { problem = SearchCameras(options, cancel, &cameras); },
+           (options.seconds + 5) * 1000);
+    if (problem != OnvifProblem::kNone) {
+        std::fprintf(stderr, "oculo-config: %s\n", ProblemText(problem, std::string()).c_str());
+        return kExitNoCamera;
+    }
+    std::printf("%-24s %-20s %-15s %s\n", "name", "model", "address", "device service");
+    for (const FoundCamera& camera : cameras) {
+        std::printf("%-24s %-20s %-15s %s\n", camera.name.empty() ? "-" : Console(camera.name).c_str(),
+                    camera.model.empty() ? "-" : Console(camera.model).c_str(), camera.address.c_str(),
+                    ShownAddress(camera.deviceService.c_str()).c_str());
+    }
+    return kExitOk;
+}
+
+std::string StreamLine(size_t number, const CameraStream& stream) {
+    const std::string size = stream.width > 0 ? std::to_string(stream.width) + "x" + std::to_string(stream.height)
+                                              : std::string("-");
+    char fps[32] = "-";
+    if (stream.fps > 0.0) std::snprintf(fps, sizeof(fps), "%g fps", stream.fps);
+    char line[2048];
+    std::snprintf(line, sizeof(line), "%2u  %-16s %-7s %-10s %-8s %s", unsigned(number), Console(stream.name).c_str(),
+                  Console(stream.codec).c_str(), size.c_str(), fps, ShownAddress(stream.address.c_str()).c_str());
+    return line;
+}
+
+// Stream K of the list into slot N, as Oculo Settings fills its dialog.
+int FillSlot(DWORD slot, int number, const std::vector<CameraStream>& streams,
+             const oculo::text::CameraLogin& login) {
+    if (number < 1 || size_t(number) > streams.size()) {
+        std::fprintf(stderr, "oculo-config: the camera has no stream %d (streams 1 to %u); nothing stored\n", number,
+                     unsigned(streams.size()));
+        return kExitUsage;
+    }
+    const CameraStream& stream = streams[size_t(number - 1)];
+    SlotChange change;
+    change.slot = slot;
+    std::string error;
+    if (!StreamSlotSettings(oculo::text::Utf8ToWide(stream.address), login, stream.width, stream.height, stream.fps,
+                            &change.settings, &error)) {
+        std::fprintf(stderr, "oculo-config: %s; nothing stored\n", error.c_str());
+        return kExitUsage;
+    }
+    const int status = Apply({change});
+    if (status != kExitOk) return status;
+    const InstanceSettings s = LoadInstanceSettings(slot);
+    std::printf("slot %u: stream %d stored (%s, %s, %g fps); ", unsigned(slot), number, ShownAddress(s.url).c_str(),
+                SizeText(s).c_str(), double(s.fps));
+    PrintUsability(s);
+    return kExitOk;
+}
+
+int Streams(int argc, char** argv) {
+    if (argc < 3) return Usage();
+    oculo::text::CameraLogin login;
+    int slotArgument = -1, number = 0;
+    for (int i = 3; i < argc; i += 2) {
+        const std::string option = argv[i];
+        if (i + 1 >= argc) return Usage();
+        DWORD slot = 0;
+        if (option == "--user") {
+            login.user = ToWide(argv[i + 1]);
+        } else if (option == "--password") {
+            login.password = ToWide(argv[i + 1]);
+        } else if (option == "--slot") {
+            if (!SlotArgument(argv[i + 1], &slot)) return kExitUsage;
+            slotArgument = int(slot);
+        } else if (option == "--stream") {
+            if (!IntegerArgument(argv[i + 1], 1, 1000, &number)) return Usage();
+        } else {
+            return Usage();
+        }
+    }
+    if ((slotArgument >= 0) != (number > 0)) {
+        std::fprintf(stderr, "oculo-config: --slot and --stream go together\n");
+        return kExitUsage;
+    }
+    std::string service;
+    if (!DeviceServiceAddress(Utf8Argument(argv[2]), &service)) {
+        std::fprintf(stderr, "oculo-config: %s\n",
+                     ProblemText(OnvifProblem::kBadAddress, ShownAddress(argv[2])).c_str());
+        return kExitUsage;
+    }
+    const CameraLoginUtf8 utf8{oculo::text::WideToUtf8(login.user), oculo::text::WideToUtf8(login.password)};
+    std::vector<CameraStream> streams;
+    OnvifProblem problem = OnvifProblem::kNoAnswer;
+    RunJob([&](const COnvifCancel& cancel) { problem = AskCameraStreams(service, utf8, cancel, &streams); },
+           kQueryLimitMs + 5000);
+    if (problem != OnvifProblem::kNone) {
+        std::fprintf(stderr, "oculo-config: %s\n", ProblemText(problem, SplitAddress(service).host).c_str());
+        return kExitNoCamera;
+    }
+    for (size_t i = 0; i < streams.size(); ++i) std::printf("%s\n", StreamLine(i + 1, streams[i]).c_str());
+    return slotArgument >= 0 ? FillSlot(DWORD(slotArgument), number, streams, login) : kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -358,6 +513,8 @@ int main(int argc, char** argv) {
     if (command == "register" || command == "unregister") return Register(command == "register", argc, argv);
     if (command == "export" && argc == 3) return Export(argv[2]);
     if (command == "import" && argc == 3) return Import(argv[2]);
+    if (command == "discover") return Discover(argc, argv);
+    if (command == "streams") return Streams(argc, argv);
     if (command != "show" && command != "set" && command != "clear" && command != "check") return Usage();
     if (argc < 3 || (command != "set" && argc != 3)) return Usage();
     DWORD slot = 0;

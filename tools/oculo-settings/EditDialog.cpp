@@ -1,6 +1,7 @@
-// A slot's edit dialog: its fields, each refusal beside its field, and the
-// Test, which draws the camera's picture into the preview on every tick of a
-// timer with the camera's status under it.
+// A slot's edit dialog: its fields, each refusal beside its field, Find
+// cameras, which fills the fields from a camera's stream, and the Test, which
+// draws the camera's picture into the preview on every tick of a timer with
+// the camera's status under it.
 #include "filter/PageText.h"
 #include "tools/oculo-settings/CameraPreview.h"
 #include "tools/oculo-settings/SettingsDialogs.h"
@@ -189,6 +190,15 @@ void OnCommand(HWND dialog, WORD id, WORD code) {
             if (MoveLoginToFields(&form)) WriteForm(dialog, form);
             return;
         }
+        case IDC_FIND_CAMERAS: {
+            // A chosen stream changes the values a running test shows.
+            SlotForm form = ReadForm(dialog);
+            if (!FindCameras(dialog, &form)) return;
+            StopTest(dialog);
+            WriteForm(dialog, form);
+            SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_TEST)), TRUE);
+            return;
+        }
         case IDC_TEST:
             if (StateOf(dialog)->preview.IsRunning()) {
                 StopTest(dialog);
@@ -254,11 +264,13 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
+INT_PTR RunDialog(HWND owner, int id, DLGPROC proc, void* state) {
+    return DialogBoxParamW(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE)),
+                           MAKEINTRESOURCEW(id), owner, proc, reinterpret_cast<LPARAM>(state));
+}
+
 bool EditSlot(HWND owner, DWORD slot, const SlotValues& before, bool bTest, SlotValues* values,
               std::vector<SlotSetting>* settings) {
     EditState state(slot, before, bTest, values, settings);
-    const INT_PTR result = DialogBoxParamW(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE)),
-                                           MAKEINTRESOURCEW(IDD_EDIT), owner, EditProc,
-                                           reinterpret_cast<LPARAM>(&state));
-    return result == IDOK;
+    return RunDialog(owner, IDD_EDIT, EditProc, &state) == IDOK;
 }

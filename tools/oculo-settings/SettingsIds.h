@@ -37,3 +37,23 @@
 #define IDC_TEST 2021
 #define IDC_PREVIEW 2022
 #define IDC_CAMERA_STATUS 2023
+#define IDC_FIND_CAMERAS 2024
+
+// Find cameras, from the edit dialog: the cameras a search found, their
+// streams, and "Other address..." for a camera typed by hand. Choosing a
+// stream is IDOK; Cancel (IDCANCEL) stops any search or question too.
+#define IDD_FINDER 300
+#define IDC_FINDER_CAMERAS 3001
+#define IDC_FINDER_SEARCH 3002
+#define IDC_FINDER_OTHER 3003
+#define IDC_FINDER_PROGRESS 3004
+#define IDC_FINDER_STATUS 3005
+#define IDC_FINDER_USER 3006
+#define IDC_FINDER_PASSWORD 3007
+#define IDC_FINDER_ASK 3008
+#define IDC_FINDER_STREAMS 3009
+
+// The finder's "Other address" question: the camera's host name, IP address
+// or device service address. OK and Cancel are IDOK and IDCANCEL.
+#define IDD_OTHER_ADDRESS 400
+#define IDC_OTHER_ADDRESS 4001

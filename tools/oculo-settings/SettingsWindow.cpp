@@ -4,6 +4,7 @@
 // After the platform, which brings in the SDK's base headers.
 #include <commctrl.h>
 
+#include "tools/oculo-settings/ListView.h"
 #include "tools/oculo-settings/SettingsDialogs.h"
 #include "tools/oculo-settings/SettingsIds.h"
 #include "tools/oculo-settings/SlotTable.h"
@@ -11,14 +12,12 @@
 
 namespace {
 
-struct Column {
-    const WCHAR* title;
-    int width;  // dialog units
-    std::wstring SlotRow::*text;
+const ListColumn kColumns[] = {
+    {L"Slot", 22}, {L"Name", 80}, {L"Address", 130}, {L"Size", 44}, {L"fps", 24}, {L"Usable", 150},
 };
-const Column kColumns[] = {
-    {L"Slot", 22, &SlotRow::slot},       {L"Name", 80, &SlotRow::name}, {L"Address", 130, &SlotRow::address},
-    {L"Size", 44, &SlotRow::size},       {L"fps", 24, &SlotRow::fps},   {L"Usable", 150, &SlotRow::state},
+const int kColumnCount = int(sizeof(kColumns) / sizeof(kColumns[0]));
+std::wstring SlotRow::*const kColumnTexts[kColumnCount] = {
+    &SlotRow::slot, &SlotRow::name, &SlotRow::address, &SlotRow::size, &SlotRow::fps, &SlotRow::state,
 };
 
 CSlotTable* TableOf(HWND window) { return reinterpret_cast<CSlotTable*>(GetWindowLongPtrW(window, DWLP_USER)); }
@@ -26,13 +25,8 @@ HWND ListOf(HWND window) { return GetDlgItem(window, IDC_SLOT_LIST); }
 
 void ShowRow(HWND window, DWORD slot) {
     const SlotRow row = TableOf(window)->Row(slot);
-    for (int column = 0; column < int(sizeof(kColumns) / sizeof(kColumns[0])); ++column) {
-        std::wstring text = row.*kColumns[column].text;
-        LVITEMW item = {};
-        item.iItem = int(slot);
-        item.iSubItem = column;
-        item.pszText = &text[0];
-        SendMessageW(ListOf(window), LVM_SETITEMTEXTW, slot, reinterpret_cast<LPARAM>(&item));
+    for (int column = 0; column < kColumnCount; ++column) {
+        SetListCell(ListOf(window), int(slot), column, row.*kColumnTexts[column]);
     }
 }
 
@@ -40,40 +34,15 @@ void ShowAllRows(HWND window) {
     for (DWORD slot = 0; slot < g_cSlots; ++slot) ShowRow(window, slot);
 }
 
-int SelectedSlot(HWND window) {
-    return int(SendMessageW(ListOf(window), LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED));
-}
-
-void SelectSlot(HWND window, int slot) {
-    LVITEMW item = {};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(ListOf(window), LVM_SETITEMSTATE, WPARAM(slot), reinterpret_cast<LPARAM>(&item));
-}
+int SelectedSlot(HWND window) { return SelectedListRow(ListOf(window)); }
 
 void SayMessage(HWND window, const std::wstring& text) { SetDlgItemTextW(window, IDC_MESSAGE, text.c_str()); }
 
 void InitList(HWND window) {
-    const HWND list = ListOf(window);
-    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    for (int column = 0; column < int(sizeof(kColumns) / sizeof(kColumns[0])); ++column) {
-        RECT width = {0, 0, kColumns[column].width, 0};
-        MapDialogRect(window, &width);  // the font's and the monitor's scale
-        LVCOLUMNW info = {};
-        info.mask = LVCF_TEXT | LVCF_WIDTH;
-        info.pszText = const_cast<LPWSTR>(kColumns[column].title);
-        info.cx = width.right;
-        SendMessageW(list, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&info));
-    }
-    for (DWORD slot = 0; slot < g_cSlots; ++slot) {
-        LVITEMW item = {};
-        item.mask = LVIF_TEXT;
-        item.iItem = int(slot);
-        item.pszText = const_cast<LPWSTR>(L"");
-        SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    }
+    AddListColumns(window, ListOf(window), kColumns, kColumnCount);
+    SetListRowCount(ListOf(window), int(g_cSlots));
     ShowAllRows(window);
-    SelectSlot(window, 0);
+    SelectListRow(ListOf(window), 0);
 }
 
 void EditSelected(HWND window, bool bTest) {

@@ -6,6 +6,7 @@
 #include "platform/RegKey.h"
 #include "text/CameraAddress.h"
 #include "tools/shared/ConsoleText.h"
+#include "tools/shared/StreamSlot.h"
 
 using oculo::text::CameraAddressLogin;
 using oculo::text::CameraAddressWithoutLogin;
@@ -119,6 +120,13 @@ bool MoveLoginToFields(SlotForm* form) {
     form->password = login.password;
     form->address = CameraAddressWithoutLogin(form->address);
     return true;
+}
+
+void FillFormFromStream(const std::wstring& address, int width, int height, double fps, SlotForm* form) {
+    form->address = CameraAddressWithoutLogin(address);
+    const StreamSlotValues values = StreamValues(width, height, fps);
+    if (!values.w.empty()) form->size = values.w + L"x" + values.h;
+    if (!values.fps.empty()) form->fps = values.fps;
 }
 
 bool CheckForm(const SlotForm& typed, const SlotValues& before, SlotValues* values, std::vector<SlotSetting>* settings,

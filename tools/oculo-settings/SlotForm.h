@@ -67,6 +67,11 @@ SlotForm FormFromValues(const SlotValues& values);
 // Moves a login typed or pasted into the address field into the login
 // fields; false when the address carries none.
 bool MoveLoginToFields(SlotForm* form);
+// Fills the form from a stream a person chose in Find cameras: its address
+// without any login (the login stays in its own fields), and its size and
+// frame rate as a slot holds them (tools/shared/StreamSlot.h); what the
+// camera did not tell stays as the form has it.
+void FillFormFromStream(const std::wstring& address, int width, int height, double fps, SlotForm* form);
 // Checks every field. On true, *values is what the slot then holds and
 // *settings what Save writes for it: every value of the slot, those the
 // dialog has no field for as `before` held them. On false, *errors says why
