@@ -5,6 +5,8 @@
 #include <new>
 #include <vector>
 
+#include "camera/ExtendedTickCount.h"
+#include "camera/IPCameraBase.h"
 #include "filter/CardFont.h"
 #include "filter/FrameStore.h"
 #include "module/CameraAddress.h"
@@ -280,5 +282,30 @@ const BYTE* CStatusCard::Compose(CFrameStore& store, const StatusCardFacts& fact
     m_bDrawn = true;
     m_drawn = text;
     m_cDrawnPictures = facts.cPictures;
+    ++m_cDraws;
     return m_pImage.get();
+}
+
+const BYTE* CStatusCard::ComposeIfDue(CFrameStore& store, uint32_t cPicturesAtRunStart, CIPCameraBase* camera) {
+    // In this order: a picture counted is never newer than its time, nor
+    // its time than now.
+    const uint32_t cPictures = store.PictureCount();
+    const uint64_t ullLastPicture = store.LastPictureMs();
+    const uint64_t ullNow = ExtendedTickCount();
+    const bool bPictureThisRun = cPictures != cPicturesAtRunStart;
+    if (bPictureThisRun && ullNow - ullLastPicture <= kCardAfterSilenceMs) {
+        return nullptr;
+    }
+
+    StatusCardFacts facts = {};
+    facts.status.cbSize = sizeof(facts.status);
+    facts.status.lState = OCULO_STATE_STOPPED;
+    if (camera) {
+        camera->GetStatus(&facts.status);
+    }
+    facts.bPictureThisRun = bPictureThisRun;
+    facts.cPictures = cPictures;
+    facts.msSincePicture = cPictures > 0 ? ullNow - ullLastPicture : OCULO_NO_PICTURE_YET;
+    GetLocalTime(&facts.now);
+    return Compose(store, facts);
 }

@@ -25,6 +25,7 @@
 #include "include/OculoStatus.h"
 
 class CFrameStore;
+class CIPCameraBase;
 
 // Shorter gaps between pictures keep repeating the last one.
 constexpr uint64_t kCardAfterSilenceMs = 5000;
@@ -79,6 +80,15 @@ public:
     // The card for these facts over the store's current picture, the store's
     // size; null when the store has no size or the card no memory.
     const BYTE* Compose(CFrameStore& store, const StatusCardFacts& facts);
+    // The card when a sample shows it now: until the run's first picture
+    // (cPicturesAtRunStart: the store's count when the run began) and when
+    // none has come for more than kCardAfterSilenceMs. Null when it is not
+    // due, or when Compose gives none. camera: the reader whose status it
+    // tells; null before there is one.
+    const BYTE* ComposeIfDue(CFrameStore& store, uint32_t cPicturesAtRunStart, CIPCameraBase* camera);
+    // How many times the card was drawn: a caller that keeps a conversion
+    // of it sees when to make it again.
+    uint32_t Draws() const { return m_cDraws; }
 
 private:
     const std::wstring m_name;
@@ -87,4 +97,5 @@ private:
     bool m_bDrawn = false;
     StatusCardText m_drawn;         // what the image shows
     uint32_t m_cDrawnPictures = 0;  // the store's picture count behind it
+    uint32_t m_cDraws = 0;
 };
