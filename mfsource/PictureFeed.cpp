@@ -1,5 +1,6 @@
 #include "mfsource/PictureFeed.h"
 
+#include <cstddef>
 #include <new>
 
 CPictureFeed::CPictureFeed(const InstanceSettings& settings)
@@ -22,16 +23,24 @@ bool CPictureFeed::Start() {
     m_cPicturesAtRunStart = m_store.PictureCount();
     m_hStarter = CreateThread(nullptr, 0, StarterProc, this, 0, nullptr);
     m_bRunning = m_hStarter != nullptr;
+    m_camera.m_bRunOn = m_bRunning;
     return m_bRunning;
 }
 
 void CPictureFeed::Stop() {
     CMutexLock control(m_control);
     m_bRunning = false;
+    m_camera.m_bRunOn = false;
     m_camera.RequestStop();
     JoinStarter();
     // Again: a start that began after the first request cleared it.
     m_camera.RequestStop();
+}
+
+void CPictureFeed::CFeedCamera::GetStatus(OCULO_STATUS* status) {
+    CRTSPCamera::GetStatus(status);
+    const bool bHasState = status->cbSize >= offsetof(OCULO_STATUS, lState) + sizeof(status->lState);
+    if (bHasState && m_bRunOn && status->lState == OCULO_STATE_STOPPED) status->lState = OCULO_STATE_CONNECTING;
 }
 
 DWORD WINAPI CPictureFeed::StarterProc(LPVOID parameter) {

@@ -59,6 +59,16 @@ private:
         bool Fit(size_t size);
     };
 
+    // The reader, whose status calls a run that is starting "connecting":
+    // its own says "stopped" until its capture thread begins, which the
+    // starter thread may not have reached by the first sample.
+    class CFeedCamera : public CRTSPCamera {
+    public:
+        using CRTSPCamera::CRTSPCamera;
+        void GetStatus(OCULO_STATUS* status) override;
+        std::atomic<bool> m_bRunOn{false};  // from Start to Stop
+    };
+
     static DWORD WINAPI StarterProc(LPVOID parameter);
     void JoinStarter() REQUIRES(m_control);
 
@@ -66,7 +76,7 @@ private:
     const bool m_bStatusCard;
 
     CFrameStore m_store;
-    CRTSPCamera m_camera{&m_store};  // after the store: it goes first
+    CFeedCamera m_camera{&m_store};  // after the store: it goes first
 
     CMutex m_control;
     HANDLE m_hStarter GUARDED_BY(m_control) = nullptr;

@@ -1,6 +1,7 @@
 #include "mfsource/SamplePacer.h"
 
 #include <chrono>
+#include <utility>
 
 namespace {
 
