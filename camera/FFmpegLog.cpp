@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "camera/FFmpeg.h"
+#include "text/CameraAddress.h"
 
 namespace {
 
@@ -26,25 +27,6 @@ bool StartsWith(const char* text, const char* prefix) {
     return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
-// Where the user info of the address whose authority begins at `start`
-// (just after "://") ends: at the last '@' before the address's query,
-// fragment or end, as the settings split an address (a password may hold
-// '/' or '@'), or npos when it has none.
-size_t UserInfoEnd(const std::string& text, size_t start) {
-    size_t end = text.find_first_of(" \t'\"<>?#", start);
-    if (end == std::string::npos) end = text.size();
-    if (end == start) return std::string::npos;
-    const size_t at = text.rfind('@', end - 1);
-    return at != std::string::npos && at >= start ? at : std::string::npos;
-}
-
-void ReplaceAll(std::string& line, const std::string& what, const char* with) {
-    if (what.empty()) return;
-    for (size_t at = line.find(what); at != std::string::npos; at = line.find(what, at + std::strlen(with))) {
-        line.replace(at, what.size(), with);
-    }
-}
-
 // A line cut to `chars` bytes without splitting a UTF-8 sequence.
 void CutTo(std::string& line, size_t chars) {
     if (line.size() <= chars) return;
@@ -54,28 +36,6 @@ void CutTo(std::string& line, size_t chars) {
 }
 
 }  // namespace
-
-std::string MaskSecrets(std::string line, const std::string& secret) {
-    ReplaceAll(line, secret, "***");
-    for (size_t at = line.find("://"); at != std::string::npos; at = line.find("://", at + 3)) {
-        const size_t start = at + 3;
-        const size_t userEnd = UserInfoEnd(line, start);
-        const size_t colon = line.find(':', start);
-        if (userEnd != std::string::npos && colon < userEnd)
-            line.replace(colon + 1, userEnd - colon - 1, "***");
-    }
-    return line;
-}
-
-std::string PasswordOf(const std::string& address) {
-    const size_t separator = address.find("://");
-    if (separator == std::string::npos) return std::string();
-    const size_t start = separator + 3;
-    const size_t userEnd = UserInfoEnd(address, start);
-    const size_t colon = address.find(':', start);
-    if (userEnd == std::string::npos || colon >= userEnd) return std::string();
-    return address.substr(colon + 1, userEnd - colon - 1);
-}
 
 void CFFmpegLog::Add(void* context, int level, const char* format, va_list args) {
     // A message is dropped rather than an exception let into FFmpeg.
@@ -140,7 +100,7 @@ void CFFmpegLog::Note(const char* format, va_list args) {
 }
 
 void CFFmpegLog::Keep(std::string line) {
-    line = MaskSecrets(std::move(line), m_secret);
+    line = oculo::text::MaskCameraText(line, m_secret);
     for (char& c : line) {
         if (static_cast<unsigned char>(c) < 0x20) c = ' ';  // the camera's words may hold control characters
     }

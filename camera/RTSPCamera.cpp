@@ -12,6 +12,7 @@
 #include "camera/ExtendedTickCount.h"
 #include "camera/HostLookup.h"
 #include "camera/StreamContext.h"
+#include "text/CameraAddress.h"
 
 namespace {
 
@@ -35,43 +36,16 @@ bool StartsWithHttp(const char* url) {
     return std::strncmp(url, "http", 4) == 0;  // http and https; the scheme is lower case here
 }
 
-bool IsSchemeCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
-           c == '-' || c == '.';
-}
-
-// FFmpeg's protocol names are case-sensitive; the scheme is not. Only a real
-// scheme is touched: an address without one (a path that holds "://" further
-// on) stays as it is.
-void LowerCaseScheme(char* url) {
-    const char* separator = std::strstr(url, "://");
-    if (!separator || separator == url) return;
-    for (const char* c = url; c < separator; ++c) {
-        if (!IsSchemeCharacter(*c)) return;
-    }
-    for (char* c = url; c < separator; ++c) {
-        if (*c >= 'A' && *c <= 'Z') *c = char(*c - 'A' + 'a');
-    }
-}
-
-// The scheme of `url` into `scheme` ("" when it has none) and whether a
-// camera may be reached through it.
-bool IsCameraScheme(const char* url, char* scheme, size_t size) {
-    scheme[0] = 0;
-    const char* separator = std::strstr(url, "://");
-    if (!separator || separator == url) return false;
-    for (const char* c = url; c < separator; ++c) {
-        if (!IsSchemeCharacter(*c)) return false;
-    }
-    std::snprintf(scheme, size, "%.*s", int(separator - url), url);
+bool IsCameraScheme(const std::string& scheme) {
     for (const char* allowed : kCameraSchemes) {
-        if (std::strcmp(scheme, allowed) == 0) return true;
+        if (scheme == allowed) return true;
     }
     return false;
 }
 
-// The parts of an address as FFmpeg itself splits it; every part may be as
-// long as the whole address.
+// The parts of an address as FFmpeg itself splits it, for the address the
+// reader rebuilds for FFmpeg (text/CameraAddress.h splits it for showing,
+// more widely); every part may be as long as the whole address.
 struct UrlParts {
     char scheme[16] = "";
     char auth[kNarrowUrlBytes] = "";
@@ -272,21 +246,24 @@ bool CRTSPCamera::OpenInput() {
     if (WideCharToMultiByte(CP_UTF8, 0, m_szUrl, -1, url, sizeof(url), nullptr, nullptr) <= 0) {
         return Fail(OCULO_REASON_ADDRESS_NOT_ALLOWED, AVERROR(EINVAL));
     }
-    LowerCaseScheme(url);
-    char scheme[16];
-    if (!IsCameraScheme(url, scheme, sizeof(scheme))) {
-        return Fail(OCULO_REASON_ADDRESS_NOT_ALLOWED, AVERROR_PROTOCOL_NOT_FOUND, scheme);
+    // FFmpeg's protocol names are case-sensitive; the scheme is not.
+    const std::string scheme = oculo::text::CameraAddressScheme(url);
+    std::memcpy(url, scheme.data(), scheme.size());
+    if (!IsCameraScheme(scheme)) {
+        return Fail(OCULO_REASON_ADDRESS_NOT_ALLOWED, AVERROR_PROTOCOL_NOT_FOUND, scheme.c_str());
     }
-    const bool http = std::strcmp(scheme, "http") == 0;
-    const bool rtsp = std::strcmp(scheme, "rtsp") == 0;
-    m_pProtocol = StartsWithHttp(scheme) ? "HTTP" : "RTSP";
+    const bool http = scheme == "http";
+    const bool rtsp = scheme == "rtsp";
+    m_pProtocol = StartsWithHttp(scheme.c_str()) ? "HTTP" : "RTSP";
 
     std::unique_ptr<UrlParts> parts(new (std::nothrow) UrlParts);
     if (!parts) return Fail(OCULO_REASON_OTHER, AVERROR(ENOMEM));
     UrlParts& u = *parts;
     av_url_split(u.scheme, sizeof(u.scheme), u.auth, sizeof(u.auth), u.host, sizeof(u.host), &u.port, u.path,
                  sizeof(u.path), url);
-    m_log.SetSecret(PasswordOf(url));
+    // The password as the address's shown forms hide it: all of it, even
+    // where FFmpeg's own split would cut it short.
+    m_log.SetSecret(oculo::text::SplitCameraAddress(url).password);
 
     if (!u.host[0]) return TryInput(url, nullptr);
     if (IsNumericHost(u.host)) {

@@ -133,6 +133,9 @@ private:
     // and a frame interval in the capability's range. Else E_FAIL for
     // another size, E_INVALIDARG for the rest (CheckMediaType's codes).
     HRESULT CheckDeliverable(const AM_MEDIA_TYPE& mt) const;
+    // Whether mt's format block is at least a VIDEOINFOHEADER, read as one
+    // whatever its format type, with the slot's width and height.
+    bool HasStoreSize(const AM_MEDIA_TYPE& mt) const;
     // Holds the worker until the sample starting at rtStart is due (see the
     // class comment); returns at once on a state change that ends it.
     void WaitUntilDue(REFERENCE_TIME rtStart);

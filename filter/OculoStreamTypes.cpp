@@ -76,6 +76,11 @@ HRESULT COculoStream::CheckDeliverable(const AM_MEDIA_TYPE& mt) const {
     return S_OK;
 }
 
+bool COculoStream::HasStoreSize(const AM_MEDIA_TYPE& mt) const {
+    const VIDEOINFOHEADER* pvi = VideoInfo(&mt);
+    return pvi && pvi->bmiHeader.biWidth == m_iStoreWidth && pvi->bmiHeader.biHeight == m_iStoreHeight;
+}
+
 HRESULT COculoStream::BuildDefaultType(CMediaType* pmt) const {
     VIDEOINFOHEADER* pvi = reinterpret_cast<VIDEOINFOHEADER*>(pmt->AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
     if (!pvi) {

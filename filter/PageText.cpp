@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cwchar>
 
-#include "module/CameraAddress.h"
+#include "text/CameraAddress.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ std::wstring CropAxis(const WCHAR* what, LONG a, LONG b, const WCHAR* tail) {
 SlotPageTexts DescribeSlot(const InstanceSettings& settings) {
     SlotPageTexts texts;
     texts.name = settings.name;
-    texts.address = MaskUserInfo(settings.url);
+    texts.address = oculo::text::CameraHostAndPort(settings.url);
     texts.picture = Printed(L"%ld x %ld, %g frames a second", long(settings.w), long(settings.h), double(settings.fps));
     if (settings.crop_l == 0 && settings.crop_r == 0 && settings.crop_t == 0 && settings.crop_b == 0) {
         texts.crop = L"none";

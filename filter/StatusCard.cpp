@@ -9,7 +9,7 @@
 #include "camera/IPCameraBase.h"
 #include "filter/CardFont.h"
 #include "filter/FrameStore.h"
-#include "module/CameraAddress.h"
+#include "text/CameraAddress.h"
 
 namespace {
 
@@ -185,12 +185,6 @@ bool SameCard(const StatusCardText& a, const StatusCardText& b) {
 
 }  // namespace
 
-std::wstring CardAddress(LPCWSTR url) {
-    const std::wstring address = CameraHostAndPath(url);
-    const size_t query = address.find_first_of(L"?#");
-    return query == std::wstring::npos ? address : address.substr(0, query) + L"?...";
-}
-
 StatusCardText DescribeStatus(const StatusCardFacts& facts, const std::wstring& name,
                               const std::wstring& address) {
     const OCULO_STATUS& status = facts.status;
@@ -261,7 +255,8 @@ void DrawStatusCard(BYTE* image, LONG width, LONG height, bool bPicture, const S
     }
 }
 
-CStatusCard::CStatusCard(LPCWSTR name, LPCWSTR url) : m_name(name), m_address(CardAddress(url)) {}
+CStatusCard::CStatusCard(LPCWSTR name, LPCWSTR url)
+    : m_name(name), m_address(oculo::text::CameraHostAndPort(url)) {}
 
 CStatusCard::~CStatusCard() = default;
 

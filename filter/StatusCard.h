@@ -1,10 +1,12 @@
 // The status card: what a slot's samples show, instead of black or a frozen
 // picture, from a run's start until its first camera picture and whenever no
 // picture has come for more than kCardAfterSilenceMs. It names the slot and
-// the camera's host and path (never the user info), says what the camera is
-// doing and why, how long ago the last picture came, and the time of day, so
-// that a viewer sees the card itself is live. The last picture, when there
-// was one, shows dimmed behind it: a frozen scene is never taken for a live one.
+// the camera's host and port (never the login, path or query, where cameras
+// take passwords: everyone who sees the video would see them), says what the
+// camera is doing and why, how long ago the last picture came, and the time
+// of day, so that a viewer sees the card itself is live. The last picture,
+// when there was one, shows dimmed behind it: a frozen scene is never taken
+// for a live one.
 //
 // Drawn with the module's own font (filter/CardFont.h), scaled by a whole
 // number to the image; at the smallest sizes only the state, the time and
@@ -45,17 +47,14 @@ struct StatusCardText {
     std::wstring shortState;   // the state in at most 13 characters
     DWORD colour;              // the state's colour, 0xRRGGBB
     std::wstring name;         // the slot's name
-    std::wstring address;      // the camera's host, port and path
+    std::wstring address;      // the camera's host and port
     std::wstring reason;       // why the last attempt failed; may be empty
     std::wstring lastPicture;  // "Last picture 12 s ago", "No picture yet"
     std::wstring time;         // "14:03:27"
 };
 
-// The camera's address as the card shows it: host, port and path; no user
-// info, and no query (some cameras take "?user=...&pwd=..."), only "?...".
-std::wstring CardAddress(LPCWSTR url);
-
-// The words for these facts; `address` as CardAddress gives it.
+// The words for these facts; `address` as CameraHostAndPort gives it
+// (text/CameraAddress.h).
 StatusCardText DescribeStatus(const StatusCardFacts& facts, const std::wstring& name,
                               const std::wstring& address);
 
@@ -71,7 +70,7 @@ void DrawStatusCard(BYTE* image, LONG width, LONG height, bool bPicture, const S
 // store's picture.
 class CStatusCard {
 public:
-    // name: the slot's name; url: the camera's address (shown as CardAddress gives it).
+    // name: the slot's name; url: the camera's address (shown as CameraHostAndPort gives it).
     CStatusCard(LPCWSTR name, LPCWSTR url);
     ~CStatusCard();
     CStatusCard(const CStatusCard&) = delete;

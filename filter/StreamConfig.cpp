@@ -37,12 +37,17 @@ STDMETHODIMP COculoStream::NonDelegatingQueryInterface(REFIID riid, void** ppv) 
 }
 
 // Only a type the pin can deliver: a client's type becomes the connection's,
-// and the samples carry the store's RGB24 image whatever it says.
+// and the samples carry the store's RGB24 image whatever it says. Another
+// size, or no size to read, is VFW_E_INVALIDMEDIATYPE, as capture clients
+// that probe sizes expect; the rest is refused with CheckMediaType's codes.
 STDMETHODIMP COculoStream::SetFormat(AM_MEDIA_TYPE* pmt) {
     if (!pmt) {
         return E_POINTER;
     }
     HRESULT hr = CheckImageSize();
+    if (SUCCEEDED(hr) && !HasStoreSize(*pmt)) {
+        hr = VFW_E_INVALIDMEDIATYPE;
+    }
     if (SUCCEEDED(hr)) {
         hr = CheckDeliverable(*pmt);
     }

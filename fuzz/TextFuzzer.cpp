@@ -1,10 +1,12 @@
 // The text library over any bytes: the codec's conversions lose nothing they
-// should keep and are stable where they replace, and the .reg grammar reads
-// any line of either character type, and reads back what its writer wrote.
+// should keep and are stable where they replace, the .reg grammar reads any
+// line of either character type, and reads back what its writer wrote, and
+// any text splits into an address's parts that join back into it and masks.
 #include <cstdint>
 #include <string>
 
 #include "fuzz/FuzzInput.h"
+#include "text/CameraAddress.h"
 #include "text/RegSyntax.h"
 #include "text/Unicode.h"
 
@@ -45,6 +47,17 @@ void CheckGrammar(const String& text, uint32_t number) {
     }
 }
 
+void CheckCameraAddress(const std::string& bytes) {
+    const CameraAddressParts p = SplitCameraAddress(bytes);
+    const std::string login = p.hasLogin ? p.user + (p.hasPassword ? ":" + p.password : "") + "@" : "";
+    if (p.scheme + p.separator + login + p.hostPort + p.rest != bytes)
+        FuzzFail("an address's parts join otherwise");
+    MaskCameraAddress(bytes);
+    MaskCameraText(bytes, p.password);
+    const std::wstring wide = Utf8ToWide(bytes);
+    WithCameraLogin(CameraAddressWithoutLogin(wide), CameraAddressLogin(wide));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -56,6 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckUtf8(bytes);
     CheckUtf16(bytes);
     CheckGrammar(bytes, number);
+    CheckCameraAddress(bytes);
     std::wstring wide;
     Utf16LeToWide(bytes, &wide);
     CheckGrammar(wide, number);

@@ -1,16 +1,19 @@
 @echo off
 rem Installs Oculo from the unpacked .zip as the setup program does: copies
 rem x64\ (64-bit Windows only), x86\, the guide, the licences and these two
-rem scripts to "Program Files\Oculo", then registers the modules there, each
-rem with its own regsvr32 (x64\Oculo.ax for 64-bit applications, x86\Oculo.ax
-rem for 32-bit ones), and adds "Oculo Settings" to the Start menu. A
-rem registered module is loaded into every application that opens a camera,
-rem elevated ones included, so it is registered only from a folder that only
-rem administrators may change, never from where the .zip was unpacked. Run it
-rem as administrator.
+rem scripts to "Program Files\Oculo", records that location for the tools
+rem (HKLM\SOFTWARE\TALVO\Oculo, InstallDir: they register modules only from
+rem there or from folders only administrators can change), then registers the
+rem modules there, each with its own regsvr32 (x64\Oculo.ax for 64-bit
+rem applications, x86\Oculo.ax for 32-bit ones), and adds "Oculo Settings" to
+rem the Start menu. A registered module is loaded into every application that
+rem opens a camera, elevated ones included, so it is registered only from a
+rem folder that only administrators may change, never from where the .zip was
+rem unpacked. Run it as administrator.
 rem   install.cmd              install and register
-rem   install.cmd /u [/purge]  unregister and remove the installed files and
-rem                            the Start menu's entry (what uninstall.cmd does);
+rem   install.cmd /u [/purge]  unregister and remove the installed files, the
+rem                            record and the Start menu's entry (what
+rem                            uninstall.cmd does);
 rem                            the cameras' settings stay unless /purge is given
 rem Exit code 0: done; 1: a copy or a module failed (reported above).
 setlocal
@@ -29,6 +32,10 @@ if defined PROCESSOR_ARCHITEW6432 (
     set "SYS64=%WINDIR%\System32"
     set "SYS32=%WINDIR%\SysWOW64"
 )
+rem The record lives in the 64-bit registry view of 64-bit Windows.
+set "REGVIEW="
+if defined SYS64 set "REGVIEW=/reg:64"
+set "RECORD=HKLM\SOFTWARE\TALVO\Oculo"
 set "PF=%ProgramFiles%"
 if defined ProgramW6432 set "PF=%ProgramW6432%"
 set "DEST=%PF%\Oculo\"
@@ -46,6 +53,11 @@ for %%f in (GUIDE.txt LICENSE.txt OculoStatus.h FFMPEG-LICENSE.txt FFMPEG-BUILD.
 if not %FAILED%==0 goto failed
 
 :register
+reg add "%RECORD%" /v InstallDir /t REG_SZ /d "%DEST:~0,-1%" /f %REGVIEW% >nul
+if errorlevel 1 (
+    echo FAILED: the installed location could not be recorded in %RECORD%
+    set FAILED=1
+)
 if defined SYS64 call :regsvr32 "%SYS64%\regsvr32.exe" "%DEST%x64\Oculo.ax"
 call :regsvr32 "%SYS32%\regsvr32.exe" "%DEST%x86\Oculo.ax"
 call :startmenu add
@@ -54,6 +66,7 @@ echo Oculo is installed in %DEST% and registered. Open "Oculo Settings" in the S
 exit /b 0
 
 :uninstall
+reg delete "%RECORD%" /v InstallDir /f %REGVIEW% >nul 2>&1
 if exist "%SETTINGS%" call :startmenu remove
 if defined SYS64 if exist "%DEST%x64\Oculo.ax" call :regsvr32 "%SYS64%\regsvr32.exe" "%DEST%x64\Oculo.ax"
 if exist "%DEST%x86\Oculo.ax" call :regsvr32 "%SYS32%\regsvr32.exe" "%DEST%x86\Oculo.ax"

@@ -143,6 +143,9 @@ Section "Oculo"
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+    ; The tools register modules only from where no one but administrators
+    ; can change them, as this record, which names the installed location.
+    WriteRegStr HKLM "${SETTINGS_KEY}" "InstallDir" "$INSTDIR"
     SetRegView lastused
 
     ; Slots kept from an earlier install become devices again at once.
@@ -214,6 +217,12 @@ Section "Uninstall"
     RMDir "$INSTDIR\x64"
     RMDir "$INSTDIR\x86"
     RMDir "$INSTDIR"
+
+    SetRegView 64
+    DeleteRegValue HKLM "${SETTINGS_KEY}" "InstallDir"
+    DeleteRegKey /ifempty HKLM "${SETTINGS_KEY}"
+    DeleteRegKey /ifempty HKLM "SOFTWARE\TALVO"
+    SetRegView lastused
 
     ; The cameras' settings stay for a later install unless asked otherwise.
     ${GetParameters} $R0

@@ -65,35 +65,46 @@ HRESULT RegisterFilters(BOOL bRegister) {
         return LastErrorAsFailure();
     }
 
-    HRESULT hr = CoInitialize(nullptr);
-    const bool bCoInitialized = SUCCEEDED(hr);
+    const HRESULT hrInit = CoInitialize(nullptr);
+    const bool bCoInitialized = SUCCEEDED(hrInit);
+    // Unregistering from a thread in the other mode refuses with that code;
+    // registering works on the caller's own initialisation.
+    HRESULT hr = bRegister ? S_OK : hrInit;
     bool bAnyUsable = false;
     // The slots' rows only: the page's row follows them.
     for (DWORD n = 0; n < g_cSlots; n++) {
         const CFactoryTemplate& slot = g_Templates[n];
+        const CFactoryTemplate* source = MediaSourceRow(n);
         const bool bUsable = IsSlotUsable(n);
         bAnyUsable = bAnyUsable || bUsable;
         if (bRegister) {
-            // Each slot starts afresh: one failing slot does not stop the next.
-            hr = bUsable ? AMovieSetupRegisterServer(*slot.m_ClsID, slot.m_Name, achTemp, L"Both", L"InprocServer32")
-                         : S_OK;
+            // Every usable slot is registered, whichever failed before it;
+            // the first failure is the answer.
+            HRESULT hrSlot = bUsable ? AMovieSetupRegisterServer(*slot.m_ClsID, slot.m_Name, achTemp, L"Both",
+                                                                 L"InprocServer32")
+                                     : S_OK;
+            if (SUCCEEDED(hrSlot)) {
+                hrSlot = MapSlot(slot, bUsable, bRegister);
+            }
+            // The slot's media source goes with its filter: the camera
+            // service creates it from any thread.
+            if (source && bUsable && SUCCEEDED(hrSlot)) {
+                hrSlot = AMovieSetupRegisterServer(*source->m_ClsID, source->m_Name, achTemp, L"Both", L"InprocServer32");
+            }
+            if (SUCCEEDED(hr)) {
+                hr = hrSlot;
+            }
+            continue;
         }
         // Unregistering carries a real failure over: the later slots are left alone.
         if (SUCCEEDED(hr)) {
             hr = MapSlot(slot, bUsable, bRegister);
         }
-        if (!bRegister && SUCCEEDED(hr)) {
+        if (SUCCEEDED(hr)) {
             hr = AMovieSetupUnregisterServer(*slot.m_ClsID);
         }
-        // The slot's media source goes with its filter: the camera service
-        // creates it from any thread.
-        const CFactoryTemplate* source = MediaSourceRow(n);
         if (source && SUCCEEDED(hr)) {
-            if (!bRegister) {
-                hr = AMovieSetupUnregisterServer(*source->m_ClsID);
-            } else if (bUsable) {
-                hr = AMovieSetupRegisterServer(*source->m_ClsID, source->m_Name, achTemp, L"Both", L"InprocServer32");
-            }
+            hr = AMovieSetupUnregisterServer(*source->m_ClsID);
         }
     }
     // The page goes with the filters that name it: registered beside any

@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
 # Tests the Windows packages (dist/, from package-windows.sh) as a user goes
 # through them, in a fresh 64-bit Wine prefix of their own, headless:
-#   oculo-setup.exe /S: both modules registered (class keys in both registry
-#   views) for a slot configured before, the Start menu's entries made, listed
+#   The unpacked .zip's own tools refuse to register its modules (any user
+#   may change that folder).
+#   oculo-setup.exe /S: the installed location recorded, both modules
+#   registered (class keys in both registry views) for a slot configured
+#   before, the Start menu's entries made, listed
 #   as a device by the tools of both bitnesses, captured by oculo-grab.exe of
 #   both bitnesses (when the package has it); oculo-config unregister and
 #   register in one folder act on both modules; Uninstall.exe /S: no device,
-#   no class keys, no files, no Start menu entries, the settings kept;
+#   no class keys, no files, no Start menu entries, no record, the settings kept;
 #   Uninstall.exe /S /PURGE: the settings gone too (and the keys of a module
 #   deleted before it).
-#   The .zip: install.cmd copies it to Program Files, registers it there and
-#   adds Oculo Settings to the Start menu, uninstall.cmd removes it all, the
-#   same checks; a module of the wrong bitness is reported as a failure.
+#   The .zip: install.cmd copies it to Program Files, records and registers
+#   it there and adds Oculo Settings to the Start menu, uninstall.cmd removes
+#   it all, the same checks; a module of the wrong bitness is reported as a
+#   failure.
 # Prints "package: N passed, M failed, K skipped"; exits non-zero on a failure.
 set -uo pipefail
 
@@ -94,6 +98,18 @@ registered_from_program_files() {
     done
 }
 listed_by_none() { ! listed_by "$1/x64" && ! listed_by "$1/x86"; }        # <install folder>
+# The installed location that the tools register modules from, as recorded.
+recorded_installation() {
+    timeout 60 wine reg query 'HKLM\SOFTWARE\TALVO\Oculo' /v InstallDir /reg:64 2>/dev/null | tr -d '\r' |
+        grep -qF 'C:\Program Files\Oculo'
+}
+# The unpacked .zip's tools: its modules are refused, the user told to install.
+zip_register_refused() {
+    local out status
+    out=$(win "$ZIP_DIR/x64/oculo-config.exe" register)
+    status=$?
+    [ $status = 5 ] && grep -q 'Install Oculo first: run install.cmd or the installer' <<<"$out"
+}
 
 # grab_both <install folder>: oculo-grab.exe of each bitness captures the test
 # camera, and its snapshot shows the camera's quadrants upright.
@@ -140,6 +156,7 @@ for bits in x64 x86; do
     win "$ZIP_DIR/$bits/oculo-config.exe" set $SLOT enable=1 "url=$URL" "name=$DEVICE" w=320 h=240 fps=15 >/dev/null
 done
 check "the slot's settings are in both registry views" settings_in_both
+check "oculo-config register in the unpacked .zip is refused: install first" zip_register_refused
 
 echo "--- oculo-setup.exe /S"
 win "$SETUP" /S
@@ -154,6 +171,7 @@ check "both modules, tools, guide and licences are installed" test -f "$PROGRAM_
 check "the Start menu has Oculo Settings and Uninstall Oculo" \
     test -f "$START_MENU/Oculo Settings.lnk" -a -f "$START_MENU/Uninstall Oculo.lnk"
 check "the list of installed programs has Oculo (64-bit view)" key_in "$UNINSTALL_KEY" 64
+check "the installed location is recorded" recorded_installation
 check "both modules registered the slot (class keys in both views)" class_keys_in_both
 check "the 64-bit tools list the slot's device" listed_by "$PROGRAM_DIR/x64"
 check "the 32-bit tools list the slot's device" listed_by "$PROGRAM_DIR/x86"
@@ -175,6 +193,7 @@ check "no files are left" test ! -e "$PROGRAM_DIR"
 check "no Start menu entries are left" test ! -e "$START_MENU"
 check "no class keys are left" no_class_keys
 check "no device is listed" listed_by_none "$ZIP_DIR"
+check "no installed location is recorded" eval '! recorded_installation'
 check "the slot's settings are kept" settings_in_both
 
 echo "--- the .zip: install.cmd"
@@ -188,6 +207,7 @@ check "install.cmd copies both modules, tools and guide to Program Files" test -
     -f "$PROGRAM_DIR/x86/Oculo.ax" -a -f "$PROGRAM_DIR/x64/oculo-config.exe" -a -f "$PROGRAM_DIR/GUIDE.txt" -a \
     -f "$PROGRAM_DIR/uninstall.cmd"
 check "install.cmd adds Oculo Settings to the Start menu" test -f "$START_MENU/Oculo Settings.lnk"
+check "install.cmd records the installed location" recorded_installation
 check "both modules are registered from Program Files" registered_from_program_files
 check "both modules registered the slot (class keys in both views)" class_keys_in_both
 check "the 64-bit tools list the slot's device" listed_by "$PROGRAM_DIR/x64"
@@ -201,6 +221,7 @@ check "uninstall.cmd exits 0" test $status = 0
 check "no class keys are left" no_class_keys
 check "no device is listed" listed_by_none "$ZIP_DIR"
 check "the installed files and the Start menu's entry are gone" test ! -e "$PROGRAM_DIR" -a ! -e "$START_MENU"
+check "no installed location is recorded" eval '! recorded_installation'
 check "the slot's settings are kept" settings_in_both
 
 echo "--- the .zip: a module of the wrong bitness"

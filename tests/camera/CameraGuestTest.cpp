@@ -15,7 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "filter/StatusCard.h"
 #include "tests/camera/CameraTestSupport.h"
+#include "text/CameraAddress.h"
 
 namespace {
 
@@ -76,17 +78,49 @@ protected:
     CRTSPCamera m_camera{&recorder};
 };
 
+// The status texts, and the texts the status card would be drawn from
+// (as the pin makes them), of the camera now.
+std::wstring ShownTexts(CRTSPCamera& camera, const std::wstring& url) {
+    StatusCardFacts facts = {};
+    facts.status = StatusOf(camera);
+    facts.cPictures = uint32_t(camera.GetFrameCount());
+    facts.msSincePicture = OCULO_NO_PICTURE_YET;
+    const StatusCardText card = DescribeStatus(facts, L"Front door", oculo::text::CameraHostAndPort(url));
+    return std::wstring(facts.status.szReason) + L"|" + facts.status.szCodec + L"|" + card.state + L"|" +
+           card.name + L"|" + card.address + L"|" + card.reason + L"|" + card.lastPicture;
+}
+
+// A login in the address's user info, and another password in its path as
+// cameras take one: while the camera refuses the login and while it
+// streams, nothing reaches the host's console, and neither password the
+// status, the card or the reader's log.
 TEST_F(CameraGuestTest, NothingReachesTheHostsConsoleAndNoPasswordIsKept) {
     ASSERT_TRUE(server.Start(MjpegServerCommand({"--user", "viewer", "--password", "s3cr3t"})));
+    const std::string path = "/video.cgi;user=viewer;pwd=Qu3ry5ecret";
+    const char* const passwords[] = {"Wr0ngPa55", "s3cr3t", "Qu3ry5ecret"};
     CStandardErrorCapture capture;
-    m_camera.Start(Url("http", server.Port(), "/", "viewer:s3cr3t@127.0.0.1").c_str());
-    EXPECT_TRUE(WaitUntil([&] { return m_camera.GetFrameCount() >= 2; }));
+    for (const char* password : {"Wr0ngPa55", "s3cr3t"}) {
+        const std::wstring url = Url("http", server.Port(), path.c_str(),
+                                     (std::string("viewer:") + password + "@127.0.0.1").c_str());
+        m_camera.Start(url.c_str());
+        EXPECT_TRUE(WaitUntil([&] {
+            return StatusOf(m_camera).lState == OCULO_STATE_LOGIN_REFUSED || m_camera.GetFrameCount() >= 2;
+        }));
+        const std::wstring shown = ShownTexts(m_camera, url);
+        EXPECT_NE(shown.find(L"|127.0.0.1:" + std::to_wstring(server.Port()) + L"|"), std::wstring::npos);
+        for (const char* secret : passwords)
+            EXPECT_EQ(shown.find(Wide(secret)), std::wstring::npos) << secret;
+    }
+    EXPECT_GE(m_camera.GetFrameCount(), 2);
     m_camera.Stop();
     EXPECT_EQ(capture.Stop(), "");
     const std::string log = RecentLog(m_camera);
     EXPECT_NE(log.find("Input #0"), std::string::npos) << log;  // FFmpeg's description of the stream
-    EXPECT_NE(log.find("viewer:***@127.0.0.1"), std::string::npos) << log;
-    EXPECT_EQ(log.find("s3cr3t"), std::string::npos) << log;
+    EXPECT_NE(
+        log.find("viewer:***@127.0.0.1:" + std::to_string(server.Port()) + "/video.cgi;user=viewer;pwd=***"),
+        std::string::npos)
+        << log;
+    for (const char* secret : passwords) EXPECT_EQ(log.find(secret), std::string::npos) << log;
 }
 
 // Logins at 0, 1 and 3 s (the next at 7 s), not every half second.

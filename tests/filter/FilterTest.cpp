@@ -308,7 +308,8 @@ TEST_F(FilterTest, TypeRefusalsAndBufferSizing) {
 // Clients may change the frame interval within the capability's range and
 // leave the image size open; anything else would have the pin label its
 // RGB24 image as something it is not. SetFormat refuses it as CheckMediaType
-// does, with the same code, and the current type stays as it was.
+// does, with the same code but for another size or none to read
+// (VFW_E_INVALIDMEDIATYPE), and the current type stays as it was.
 TEST_F(FilterTest, SetFormatTakesOnlyWhatThePinDelivers) {
     ASSERT_NO_FATAL_FAILURE(CreateFilter(SlotConfig{}));
     const CMediaType current = FormatOf(m_pPin);
@@ -317,10 +318,11 @@ TEST_F(FilterTest, SetFormatTakesOnlyWhatThePinDelivers) {
         const char* what;
         void (*change)(CMediaType& mt);
         HRESULT hr;
+        bool bSize = false;  // SetFormat: VFW_E_INVALIDMEDIATYPE
     } refusals[] = {
-        {"width", [](CMediaType& mt) { Vih(mt)->bmiHeader.biWidth = 32; }, E_FAIL},
-        {"height", [](CMediaType& mt) { Vih(mt)->bmiHeader.biHeight = -48; }, E_FAIL},
-        {"no format", [](CMediaType& mt) { mt.FreeFormatBuffer(); }, E_INVALIDARG},
+        {"width", [](CMediaType& mt) { Vih(mt)->bmiHeader.biWidth = 32; }, E_FAIL, true},
+        {"height", [](CMediaType& mt) { Vih(mt)->bmiHeader.biHeight = -48; }, E_FAIL, true},
+        {"no format", [](CMediaType& mt) { mt.FreeFormatBuffer(); }, E_INVALIDARG, true},
         {"major type", [](CMediaType& mt) { mt.SetType(&kMediaTypeAudio); }, E_INVALIDARG},
         {"format type", [](CMediaType& mt) { mt.SetFormatType(&kFormatVideoInfo2); }, E_INVALIDARG},
         {"RGB32",
@@ -348,7 +350,7 @@ TEST_F(FilterTest, SetFormatTakesOnlyWhatThePinDelivers) {
     for (const auto& refusal : refusals) {
         CMediaType type(current);
         refusal.change(type);
-        EXPECT_EQ(m_pPin->SetFormat(&type), refusal.hr) << refusal.what;
+        EXPECT_EQ(m_pPin->SetFormat(&type), refusal.bSize ? VFW_E_INVALIDMEDIATYPE : refusal.hr) << refusal.what;
         EXPECT_EQ(m_pPin->CheckMediaType(&type), refusal.hr) << refusal.what;
         EXPECT_TRUE(FormatOf(m_pPin) == current) << refusal.what;
     }

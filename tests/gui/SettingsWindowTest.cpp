@@ -3,8 +3,10 @@
 // side, as the setup program leaves them; settings_gui_test.sh stages it):
 // a refused value is shown and nothing is written; a loopback camera with a
 // login is filled in and Test shows its picture upright, and "Streaming"; a
-// wrong password shows the login reason; Save writes both registry views and
-// the tools of both bitnesses list the device; Clear and Save remove it.
+// wrong password shows the login reason; Save writes both registry views but
+// registers nothing until the staged folders are recorded as installed (the
+// installer's record), then the tools of both bitnesses list the device;
+// Clear and Save remove it.
 // The cases run in order on one window. Screenshots go to $OCULO_SCREENSHOTS.
 #include <gtest/gtest.h>
 
@@ -12,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/RegKey.h"
 #include "tests/fixtures/FixtureProcess.h"
 #include "tests/gui/WindowDriver.h"
 #include "tools/oculo-settings/SettingsIds.h"
@@ -48,6 +51,19 @@ std::wstring StoredText(REGSAM view, const WCHAR* name) {
     RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &bytes);
     RegCloseKey(key);
     return text;
+}
+// Records `folder` as the installed location, as the installer does; ""
+// removes the record.
+void RecordInstallation(const std::string& folder) {
+    CRegKey key;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\TALVO\\Oculo", 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
+                    nullptr, key.Put(), nullptr);
+    if (folder.empty()) {
+        RegDeleteValueW(key.Get(), L"InstallDir");
+    } else {
+        RegSetValueExA(key.Get(), "InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                       DWORD(folder.size() + 1));
+    }
 }
 bool SlotStored(REGSAM view) {
     HKEY key = nullptr;
@@ -93,6 +109,7 @@ protected:
         ASSERT_FALSE(s_stage.empty() || s_own.empty()) << "run through tests/gui/settings_gui_test.sh";
         // The slot starts empty in both views.
         for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kSlotKey, view, 0);
+        RecordInstallation("");
         STARTUPINFOA startup = {};
         startup.cb = sizeof(startup);
         const std::string exe = s_stage + "\\" + s_own + "\\oculo-settings.exe";
@@ -126,6 +143,7 @@ protected:
         s_camera.Kill();
         // Nothing stays registered from the staged folders, which go next.
         RunTool(s_stage + "\\" + s_own + "\\oculo-config.exe", "unregister");
+        RecordInstallation("");
     }
 
     static HWND List() { return GetDlgItem(s_main, IDC_SLOT_LIST); }
@@ -261,15 +279,27 @@ TEST_F(SettingsWindow, AWrongPasswordShowsTheLoginReason) {
     EXPECT_LT(GetTickCount() - since, kCloseMs);
 }
 
-TEST_F(SettingsWindow, SaveWritesBothViewsAndBothBitnessesListTheDevice) {
+TEST_F(SettingsWindow, SaveWritesBothViewsAndBothBitnessesListTheDeviceOnceInstalled) {
     EXPECT_EQ(ListCell(List(), kSlot, 1), kName);
     const std::wstring address = CameraAddress();
     EXPECT_EQ(ListCell(List(), kSlot, 2), L"http://viewer:***@" + address.substr(7));
     EXPECT_EQ(ListCell(List(), kSlot, 5), L"usable (not saved)");
     EXPECT_FALSE(SlotStored(KEY_WOW64_64KEY) || SlotStored(KEY_WOW64_32KEY)) << "written before Save";
 
+    // The staged folders, which this user may change, are not registered
+    // until recorded as installed; the settings are saved either way.
     PressButton(s_main, IDC_SAVE);
-    ASSERT_TRUE(WaitUntil(Saved, kSaveMs)) << ToNarrow(ControlText(s_main, IDC_MESSAGE).c_str());
+    ASSERT_TRUE(WaitUntil([] { return Contains(ControlText(s_main, IDC_MESSAGE), L"Install Oculo first"); }, kSaveMs))
+        << ToNarrow(ControlText(s_main, IDC_MESSAGE).c_str());
+    HWND warning = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (warning = FindDialog(s_process.dwProcessId, s_main, L"Oculo Settings")); },
+                          kWindowMs));
+    PressButton(warning, IDOK);
+    for (const std::string& bits : Bitnesses()) EXPECT_FALSE(Listed(bits)) << bits << "'s oculo-config devices";
+    RecordInstallation(s_stage);
+    PressButton(s_main, IDC_SAVE);
+    ASSERT_TRUE(WaitUntil([] { return Contains(ControlText(s_main, IDC_MESSAGE), L"now list"); }, kSaveMs))
+        << ToNarrow(ControlText(s_main, IDC_MESSAGE).c_str());
     EXPECT_EQ(ListCell(List(), kSlot, 5), L"usable");
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
         EXPECT_EQ(StoredText(view, L"name"), kName);

@@ -8,7 +8,12 @@
 
 #include "filter/OculoPage.h"
 #include "module/SlotClasses.h"
+#include "platform/RegKey.h"
 #include "tests/module/ModuleTestSupport.h"
+
+#ifdef _WIN32
+#include <sddl.h>  // after the platform's windows.h
+#endif
 
 namespace {
 
@@ -106,6 +111,29 @@ TEST_F(ModuleRegistration, ThreadInTheOtherModeKeepsItsMode) {
     EXPECT_EQ(UnregisterModule(), S_OK);
     EXPECT_TRUE(ListedSlots().empty());
 }
+
+#ifdef _WIN32
+// A slot whose class key another program locked is not registered, and the
+// registration says so, though a later slot registers; every other usable
+// slot still is. Only Windows lets a test lock one key.
+TEST_F(ModuleRegistration, ASlotThatFailsIsReportedAndTheOthersAreStillRegistered) {
+    WriteSlot(2, SlotConfig());
+    WriteSlot(4, SlotConfig());
+    PSECURITY_DESCRIPTOR locked = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(D;;KW;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
+                                                                     &locked, nullptr));
+    CRegKey key;
+    ASSERT_EQ(RegCreateKeyW(HKEY_CLASSES_ROOT, ClassKeyPath(2).c_str(), key.Put()), ERROR_SUCCESS);
+    const LONG set = RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, locked);
+    LocalFree(locked);
+    ASSERT_EQ(set, ERROR_SUCCESS);
+
+    EXPECT_EQ(RegisterModule(), E_ACCESSDENIED);
+    const std::map<int, std::wstring> listed = ListedSlots();
+    EXPECT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed.count(4), 1u);
+}
+#endif
 
 // The uninstaller removes the classes itself when a module cannot: exactly
 // the module's own, the slots', their page's and their media sources'.

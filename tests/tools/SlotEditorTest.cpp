@@ -62,7 +62,7 @@ protected:
 
 TEST_F(SlotEditor, StoredValuesReadBackThroughTheModule) {
     Set(kSlot, "enable=1");
-    Set(kSlot, "url=rtsp://camera.local/stream?a=b");  // '=' in the value stays
+    Set(kSlot, "url=RTSPS://camera.local/stream?a=b");  // '=' in the value stays
     Set(kSlot, "name=Front door");
     Set(kSlot, "fps=12.5");
     Set(kSlot, "w=1280");
@@ -78,7 +78,7 @@ TEST_F(SlotEditor, StoredValuesReadBackThroughTheModule) {
     EXPECT_TRUE(IsInstanceUsable(s));
     EXPECT_EQ(UnusableReason(s), "");
     EXPECT_EQ(s.enable, 1);
-    EXPECT_STREQ(s.url, L"rtsp://camera.local/stream?a=b");
+    EXPECT_STREQ(s.url, L"RTSPS://camera.local/stream?a=b");
     EXPECT_STREQ(s.name, L"Front door");
     EXPECT_FLOAT_EQ(s.fps, 12.5f);  // stored as text: a DWORD would read as 0
     EXPECT_EQ(s.w, 1280);
@@ -120,6 +120,18 @@ TEST_F(SlotEditor, RefusesWhatTheModuleCouldNotUseOrWouldMisread) {
         EXPECT_NE(Refusal(bad).find("fps"), std::string::npos) << bad;
     }
     EXPECT_NE(Refusal("url=rtsp:").find("6 to 1023 characters"), std::string::npos);
+    // An address that reaches no camera, told by the shape it must have.
+    for (const char* bad : {"url=admin:Secret1@192.168.1.5:554/stream", "url=rtsp:/admin:Secret1@cam/s",
+                            "url=rtsp:\\admin:Secret1@cam/s", "url=file:///etc/passwd", "url=rtp://cam:5004",
+                            "url=rtsp://", "url=http:///cam/s", "url= rtsp://cam/s"}) {
+        const std::string error = Refusal(bad);
+        EXPECT_NE(error.find("rtsp://host[:port]/path"), std::string::npos) << bad << ": " << error;
+        EXPECT_EQ(error.find("Secret1"), std::string::npos) << error;
+    }
+    // Stored settings are read back as the module reads them.
+    SlotSetting stored;
+    std::string error;
+    EXPECT_TRUE(ParseStoredSetting(L"url", true, L"rtp://cam:5004", 0, &stored, &error)) << error;
     const std::string longUrl = "url=rtsp://" + std::string(1017, 'a');  // 1024 characters
     Refusal(longUrl.c_str());
     Refusal("name=");

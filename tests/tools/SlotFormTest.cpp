@@ -92,10 +92,13 @@ TEST(SlotForm, RefusalsAreSetsOwnBesideTheirFields) {
     EXPECT_EQ(errors.crop, SetRefusal("crop_l=1.5"));
     EXPECT_NE(errors.shift.find("not a whole number"), std::string::npos);
 
+    // A login typed before an address without a scheme goes to its fields;
+    // the address is refused as set refuses it.
     SlotForm noScheme = CameraForm();
-    noScheme.address = L"cam.local/live";
+    noScheme.address = L"admin:Secret1@192.168.1.5:554/stream";
     noScheme.size = L"1280";
     EXPECT_FALSE(CheckForm(noScheme, SlotValues(), &values, &settings, &errors));
+    EXPECT_EQ(errors.address, SetRefusal("url=192.168.1.5:554/stream"));
     EXPECT_NE(errors.login.find("rtsp://"), std::string::npos);
     EXPECT_NE(errors.size.find("like 1280x720"), std::string::npos);
 }

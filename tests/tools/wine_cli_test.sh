@@ -1,23 +1,30 @@
 #!/usr/bin/env bash
 # oculo-config.exe and oculo-grab.exe as a user runs them, under Wine: a slot
 # set in one registry view shows as differing until set in both, a refused
-# import changes nothing, and once the modules are registered the slot is a
-# device that oculo-grab.exe of each built bitness lists and watches: it
+# import changes nothing; register refuses the build folder's modules (this
+# user may change them), registers a module named with --module saying it
+# did not check its folder, and registers both bitnesses' modules from the
+# installed layout, staged and recorded as the installer does, whatever
+# OCULO_MODULE names. Once registered the slot is a device that
+# oculo-grab.exe of each built bitness lists and watches: it
 # names why a camera sends no picture, ends with 0 on a still camera, and
 # --watch ends on Ctrl+C. No line but oculo-config show's shows the camera's
 # password. The prefix's slots
-# are exported first and imported back at the end; registrations are undone.
-#   wine_cli_test.sh SOURCE_ROOT BIN_DIR [OTHER_BITNESS_BIN_DIR]
+# are exported first and imported back at the end; registrations and the
+# record are undone.
+#   wine_cli_test.sh SOURCE_ROOT BIN_DIR OWN [OTHER_BITNESS_BIN_DIR]   (OWN: x64 or x86)
 set -uo pipefail
-root=$1 bin=$2 other=${3:-}
+root=$1 bin=$2 own=$3 other=${4:-}
 run() { "$root/scripts/wine-run.sh" --dll-dir "$bin" -- "$@"; }
 winpath() { echo "Z:${1//\//\\}"; }
 work=$(mktemp -d) camera_server=$root/tests/fixtures/mjpeg_server.py camera_lifetime=600
 source "$root/tests/tools/cli_helpers.sh"
 modules=(--module "$(winpath "$bin/Oculo.ax")")
 [ -n "$other" ] && [ -f "$other/Oculo.ax" ] && modules+=(--module "$(winpath "$other/Oculo.ax")")
+record='HKLM\SOFTWARE\TALVO\Oculo'
 restore() {
     run "$bin/oculo-config.exe" unregister "${modules[@]}" >/dev/null 2>&1
+    run reg delete "$record" /v InstallDir /f /reg:64 >/dev/null 2>&1
     run "$bin/oculo-config.exe" import "$(winpath "$work/before.reg")" >/dev/null
     rm -rf "$work"
 }
@@ -47,7 +54,26 @@ check "a refused import exits non-zero naming the line" refused_import
 run "$bin/oculo-config.exe" export "$(winpath "$work/after.reg")" >/dev/null
 check "a refused import leaves the slots" cmp -s "$work/set.reg" "$work/after.reg"
 
-check "register" run "$bin/oculo-config.exe" register "${modules[@]}"
+refused_register() {
+    local out rc
+    out=$(run "$bin/oculo-config.exe" register 2>&1); rc=$?
+    [ $rc -eq 5 ] && grep -q 'Install Oculo first: run install.cmd or the installer' <<<"$out" ||
+        { echo "exit status $rc: $out"; return 1; }
+}
+check "register from the build folder is refused" refused_register
+check "register --module says the folder was not checked" \
+    eval 'run "$bin/oculo-config.exe" register "${modules[@]}" | grep -q "its folder was not checked"'
+stage() { mkdir -p "$work/Oculo/$2" && cp "$1"/Oculo.ax "$1"/*.dll "$1"/oculo-config.exe "$work/Oculo/$2/"; }  # BIN FOLDER
+stage "$bin" "$own"
+[ -n "$other" ] && [ -f "$other/Oculo.ax" ] && stage "$other" "$([ "$own" = x64 ] && echo x86 || echo x64)"
+run reg add "$record" /v InstallDir /t REG_SZ /d "$(winpath "$work/Oculo")" /f /reg:64 >/dev/null
+installed_register() {
+    local out
+    out=$(OCULO_MODULE="$(winpath "$bin/Oculo.ax")" run "$work/Oculo/$own/oculo-config.exe" register) &&
+        grep -q "DllRegisterServer: .*Oculo.$own.Oculo.ax" <<<"$out" && ! grep -q 'bin.Oculo.ax' <<<"$out" ||
+        { echo "$out"; return 1; }
+}
+check "register in the recorded installed location, whatever OCULO_MODULE says" installed_register
 for dir in "$bin" ${other:+"$other"}; do
     [ -f "$dir/oculo-grab.exe" ] || continue
     grab_lists() { "$root/scripts/wine-run.sh" --dll-dir "$1" -- "$1/oculo-grab.exe" --list | grep -q '^slot 6 *WineCli'; }

@@ -11,7 +11,11 @@
 //                                              usable slots, or every slot's
 //                                              entries go; a module of the
 //                                              other bitness goes through its
-//                                              regsvr32
+//                                              regsvr32. On Windows installed
+//                                              modules are registered only
+//                                              from where no one but
+//                                              administrators can change them;
+//                                              named ones as named
 //   oculo-config devices              the video-input devices a host lists
 //   oculo-config export FILE          all slots as a regedit file
 //   oculo-config import FILE          slots from such a file (all checked first)
@@ -21,7 +25,8 @@
 // except in show (the administrator's view of a slot) and export.
 // Exit status: 0 done, 1 the registry refused (or the module's entry point
 // failed), 2 bad command line, 3 (check) the slot is not usable, 4 the module
-// cannot be loaded.
+// cannot be loaded, 5 (register) the module lies where others than
+// administrators can change it.
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -44,6 +49,7 @@ const int kExitRegistry = 1;
 const int kExitUsage = 2;
 const int kExitUnusable = 3;
 const int kExitNoModule = 4;
+const int kExitNotInstalled = 5;
 
 std::string ModuleList() {
     std::string list;
@@ -65,7 +71,7 @@ int Usage() {
                  "       oculo-config import FILE\n"
                  "N is a slot from 0 to 9; keys: %s\n"
                  "set, clear, import, export: --view 32|64 uses one registry view of a 64-bit system only\n"
-                 "register and unregister act on %s unless --module or OCULO_MODULE names one\n",
+                 "register and unregister act on %s unless --module names one\n",
                  SettingNames(), ModuleList().c_str());
     return kExitUsage;
 }
@@ -311,21 +317,23 @@ int Devices() {
 
 // Registers (or unregisters) the named modules, or every installed one: both
 // bitnesses' in the setup's folders or the .zip's, wherever this program
-// runs from.
+// runs from (registering them only where ModuleTrust.h allows).
 int Register(bool bRegister, int argc, char** argv) {
     std::vector<std::string> modules;
     for (int i = 2; i < argc; i += 2) {
         if (std::string(argv[i]) != "--module" || i + 1 >= argc) return Usage();
         modules.push_back(argv[i + 1]);
     }
+    const ModuleChoice choice = modules.empty() ? ModuleChoice::kInstalled : ModuleChoice::kNamed;
     if (modules.empty()) modules = InstalledModules();
     CComScope com;
     std::vector<std::string> lines;
     std::string error;
-    const RegistrationResult result = RegisterModules(modules, bRegister, &lines, &error);
+    const RegistrationResult result = RegisterModules(modules, bRegister, choice, &lines, &error);
     for (const std::string& line : lines) std::printf("%s\n", line.c_str());
     if (result != RegistrationResult::kDone) {
         std::fprintf(stderr, "oculo-config: %s\n", error.c_str());
+        if (result == RegistrationResult::kRefused) return kExitNotInstalled;
         return result == RegistrationResult::kNoModule ? kExitNoModule : kExitRegistry;
     }
     return bRegister ? Devices() : kExitOk;

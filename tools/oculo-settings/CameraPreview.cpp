@@ -7,18 +7,27 @@ bool CCameraPreview::Start(const SlotValues& values) {
     m_pRun.reset(new Run);
     m_pRun->store.ResizeFrameStore(values.w, values.h);
     m_pRun->store.SetCropBounds(values.crop_l, values.crop_t, values.crop_r, values.crop_b);
-    CRTSPCamera* camera = &m_pRun->camera;
+    Run* run = m_pRun.get();
     const std::wstring url = values.url;
-    m_starter = std::thread([camera, url] { camera->Start(url.c_str()); });
+    m_starter = std::thread([run, url] {
+        run->camera.Start(url.c_str());
+        run->bStartReturned = true;
+    });
     return true;
 }
 
 void CCameraPreview::Stop() {
     if (!m_pRun) return;
-    // Ends the capture run at once; Start itself returns once its wait for a
-    // first picture is over, then Stop waits for what is left of the run.
-    m_pRun->camera.RequestStop();
-    if (m_starter.joinable()) m_starter.join();
+    // The reader's Start begins by clearing any stop asked before it, so a
+    // stop asked before the starting thread got there would be lost and the
+    // window would wait out the first-picture wait. The stop is asked again
+    // each poll until Start has returned: once its capture thread runs, the
+    // next request ends the wait at once.
+    while (!m_pRun->bStartReturned.load()) {
+        m_pRun->camera.RequestStop();
+        Sleep(kPollIntervalMs);
+    }
+    m_starter.join();
     m_pRun->camera.Stop();
     m_pRun.reset();
 }

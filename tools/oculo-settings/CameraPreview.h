@@ -6,12 +6,13 @@
 // Threads: the owner (the dialog's thread) calls every method. The reader's
 // Start waits up to kFirstFrameWaitMs for a first picture, so it runs on a
 // thread of its own and the window never waits on the network; the capture
-// thread writes the store under the store's own lock. Stop asks the run to
-// end at once (the capture thread leaves the camera promptly), then waits
-// for the starting thread, which is still in that wait only when the test
-// is stopped before the camera sent a picture, and for the capture thread.
+// thread writes the store under the store's own lock. Stop always wins, also
+// over a start still on its way: it asks the run to end until the starting
+// thread has returned (which then takes one poll), then waits for the
+// capture thread, which leaves the camera promptly.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -52,6 +53,7 @@ private:
     struct Run {
         CStore store;
         CRTSPCamera camera{&store};
+        std::atomic<bool> bStartReturned{false};  // set by the starting thread
     };
     std::unique_ptr<Run> m_pRun;  // null: no run
     std::thread m_starter;        // runs the reader's Start

@@ -2,9 +2,14 @@
 
 #include <cwctype>
 
-#include "module/CameraAddress.h"
 #include "platform/RegKey.h"
+#include "text/CameraAddress.h"
 #include "tools/shared/ConsoleText.h"
+
+using oculo::text::CameraAddressLogin;
+using oculo::text::CameraAddressWithoutLogin;
+using oculo::text::CameraLogin;
+using oculo::text::WithCameraLogin;
 
 namespace {
 
@@ -130,7 +135,7 @@ SlotForm FormFromValues(const SlotValues& values) {
 }
 
 bool MoveLoginToFields(SlotForm* form) {
-    if (!SplitCameraAddress(form->address).hasUserInfo) return false;
+    if (!oculo::text::HasCameraLogin(form->address)) return false;
     const CameraLogin login = CameraAddressLogin(form->address);
     form->user = login.user;
     form->password = login.password;
@@ -191,7 +196,7 @@ SlotRow RowForSlot(DWORD slot, const SlotValues& values, bool bUnsaved, bool bVi
     row.slot = Number(LONG(slot));
     if (values.bStored) {
         row.name = values.name;
-        row.address = MaskUserInfo(values.url);
+        row.address = oculo::text::MaskCameraAddress(values.url);
         row.size = SizeText(values.w, values.h);
         row.fps = FpsText(values.fps);
         const std::string reason = SlotUnusableReason(values);

@@ -80,11 +80,12 @@ SaveOutcome CSlotTable::Save(const std::vector<RegistryView>& views, const std::
         return outcome;
     }
     std::vector<std::string> lines;
-    if (RegisterModules(modules, true, &lines, &error) != RegistrationResult::kDone) {
+    const RegistrationResult result = RegisterModules(modules, true, ModuleChoice::kInstalled, &lines, &error);
+    if (result != RegistrationResult::kDone) {
         m_bRegistrationOwed = true;
         outcome.bNotRegistered = true;
         outcome.message = L"Saved, but applications do not list the cameras yet: " + ToWide(error.c_str()) +
-                          L". Save again to retry.";
+                          (result == RegistrationResult::kRefused ? L"." : L". Save again to retry.");
         return outcome;
     }
     m_bRegistrationOwed = false;

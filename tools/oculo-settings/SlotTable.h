@@ -38,8 +38,9 @@ public:
 
     // Writes the changed slots in `views`; then, when the usable slots or
     // their names changed (or the last registration failed), registers
-    // `modules`. A refused write changes nothing and keeps the changes for
-    // another try.
+    // `modules` as installed ones (only where no one but administrators can
+    // change them). A refused write changes nothing and keeps the changes
+    // for another try.
     SaveOutcome Save(const std::vector<RegistryView>& views, const std::vector<std::string>& modules);
 
 private:

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "module/CameraAddress.h"
+#include "text/CameraAddress.h"
 
 // The ANSI code page is what a Windows console hands to main(); the POSIX
 // stand-in reads it as UTF-8, which is what a Linux terminal gives.
@@ -27,7 +27,7 @@ std::string ToNarrow(LPCWSTR text) {
 }
 
 std::string ShownAddress(LPCWSTR address) {
-    return ToNarrow(MaskUserInfo(address != nullptr ? address : L"").c_str());
+    return ToNarrow(oculo::text::MaskCameraAddress(address != nullptr ? address : L"").c_str());
 }
 
 std::string ShownAddress(const char* text) { return ShownAddress(ToWide(text).c_str()); }

@@ -11,7 +11,9 @@ std::wstring ToWide(const char* text);
 std::string ToNarrow(LPCWSTR text);
 
 // An address, or any text a user gave that may hold one, as a tool's line
-// shows it: narrow, with its password masked (MaskUserInfo). Only the
-// administrator's views (oculo-config show, export) print an address as stored.
+// shows it: narrow, with its passwords masked (MaskCameraAddress: the whole
+// text is taken for one address, as a command line's argument or a stored
+// value is one). Only the administrator's views (oculo-config show, export)
+// print an address as stored.
 std::string ShownAddress(LPCWSTR address);
 std::string ShownAddress(const char* text);

@@ -1,13 +1,16 @@
 #include "tools/shared/ModuleCalls.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "tools/shared/ConsoleText.h"
+#include "tools/shared/ModuleTrust.h"
 
 namespace {
 
 typedef HRESULT(STDAPICALLTYPE* EntryPoint)();
+
+// What a refused registration asks for, after the reason.
+const char kInstallFirst[] = "Install Oculo first: run install.cmd or the installer";
 
 struct KnownResult {
     HRESULT code;
@@ -68,11 +71,37 @@ RegistrationResult CallEntry(const std::string& modulePath, int bitness, bool bR
     return RegistrationResult::kDone;
 }
 
+// Before registering: every module is there and, when installed ones are
+// registered, each may be registered from where it lies (by its real path
+// then). Nothing is registered until all are judged.
+RegistrationResult CheckModules(std::vector<std::string>* modules, ModuleChoice choice,
+                                std::vector<std::string>* lines, std::string* error) {
+    for (std::string& modulePath : *modules) {
+        if (ModuleBitness(modulePath, error) == 0) {
+            *error += "; not registered";
+            return RegistrationResult::kNoModule;
+        }
+        if (choice == ModuleChoice::kNamed) {
+            const std::string note = UncheckedModuleNote(modulePath);
+            if (!note.empty()) lines->push_back(note);
+            continue;
+        }
+        std::string registeredPath;
+        const std::string refusal = WhyNotRegistrable(modulePath, &registeredPath);
+        if (!refusal.empty()) {
+            *error = modulePath + " is not registered: " + refusal + ". " + kInstallFirst;
+            return RegistrationResult::kRefused;
+        }
+        modulePath = registeredPath;
+    }
+    return RegistrationResult::kDone;
+}
+
 }  // namespace
 
 std::string DefaultModulePath() {
-    const char* configured = std::getenv("OCULO_MODULE");
-    if (configured != nullptr && configured[0] != 0) return configured;
+    const std::string configured = ConfiguredModulePath();
+    if (!configured.empty()) return configured;
     char self[MAX_PATH];
     const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return OCULO_MODULE_FILE_NAME;
@@ -111,8 +140,8 @@ std::string OtherBitnessModulePath(const std::string& modulePath) {
 }
 
 std::vector<std::string> InstalledModules() {
-    const char* configured = std::getenv("OCULO_MODULE");
-    if (configured != nullptr && configured[0] != 0) return {configured};
+    const std::string configured = ConfiguredModulePath();
+    if (!configured.empty()) return {configured};
     std::vector<std::string> modules{DefaultModulePath()};
     const std::string other = OtherBitnessModulePath(modules[0]);
     std::string error;
@@ -121,9 +150,14 @@ std::vector<std::string> InstalledModules() {
     return modules;
 }
 
-RegistrationResult RegisterModules(const std::vector<std::string>& modules, bool bRegister,
+RegistrationResult RegisterModules(const std::vector<std::string>& modules, bool bRegister, ModuleChoice choice,
                                    std::vector<std::string>* lines, std::string* error) {
-    for (const std::string& modulePath : modules) {
+    std::vector<std::string> paths = modules;
+    if (bRegister) {
+        const RegistrationResult checked = CheckModules(&paths, choice, lines, error);
+        if (checked != RegistrationResult::kDone) return checked;
+    }
+    for (const std::string& modulePath : paths) {
         const int bitness = ModuleBitness(modulePath, error);
         if (bitness == 0) {
             *error += bRegister ? "; not registered" : "; not unregistered";

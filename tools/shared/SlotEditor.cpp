@@ -7,6 +7,8 @@
 #include <cwchar>
 
 #include "module/SlotClasses.h"
+#include "text/CameraAddress.h"
+#include "text/Unicode.h"
 #include "tools/shared/ConsoleText.h"
 
 namespace {
@@ -153,6 +155,21 @@ bool ParseWideValue(const SettingRule& rule, const std::wstring& value, SlotSett
                                             : ParseFps(number.c_str(), setting, error);
 }
 
+// A value a user types is checked for its shape too: an address must say how
+// the camera is reached (the reader opens no camera otherwise). Stored values
+// are read back as the module reads them, by the rules above alone.
+bool CheckTyped(const SettingRule& rule, const SlotSetting& setting, std::string* error) {
+    if (std::strcmp(rule.name, "url") != 0) return true;
+    const std::string address = oculo::text::WideToUtf8(setting.text);
+    const std::string scheme = oculo::text::CameraAddressScheme(address);
+    const bool bCamera = scheme == "rtsp" || scheme == "rtsps" || scheme == "http" || scheme == "https";
+    if (bCamera && oculo::text::SplitCameraAddress(address).separator == "://" && address.size() > scheme.size() + 3) {
+        return true;
+    }
+    *error = "url must look like rtsp://host[:port]/path or http://host[:port]/path (or rtsps://, https://)";
+    return false;
+}
+
 }  // namespace
 
 bool ParseSlotIndex(const char* text, DWORD* slot) {
@@ -176,7 +193,7 @@ bool ParseSetting(const char* assignment, SlotSetting* setting, std::string* err
     *setting = SettingFor(*rule);
     const char* value = equals + 1;
     switch (rule->kind) {
-        case SettingKind::kText: return ParseText(*rule, value, setting, error);
+        case SettingKind::kText: return ParseText(*rule, value, setting, error) && CheckTyped(*rule, *setting, error);
         case SettingKind::kDword: return ParseNumber(*rule, value, setting, error);
         case SettingKind::kFps: return ParseFps(value, setting, error);
     }
@@ -190,7 +207,7 @@ bool ParseSettingText(const char* key, const std::wstring& value, SlotSetting* s
         return false;
     }
     *setting = SettingFor(*rule);
-    return ParseWideValue(*rule, value, setting, error);
+    return ParseWideValue(*rule, value, setting, error) && CheckTyped(*rule, *setting, error);
 }
 
 bool ParseStoredSetting(const std::wstring& name, bool bText, const std::wstring& text, DWORD number,

@@ -33,15 +33,17 @@ struct SlotSetting {
 
 // "0" to "9".
 bool ParseSlotIndex(const char* text, DWORD* slot);
-// Parses and checks "key=value" (key names in any case). On false, *error
-// says what is wrong in words a user can act on.
+// Parses and checks "key=value" (key names in any case); an address must
+// start with rtsp://, rtsps://, http:// or https://. On false, *error says
+// what is wrong in words a user can act on.
 bool ParseSetting(const char* assignment, SlotSetting* setting, std::string* error);
 // The same checks for a value as a window holds it: `key` is a name `set`
 // takes, the value wide text, so that a name in any language keeps every
 // character whatever this system's code page.
 bool ParseSettingText(const char* key, const std::wstring& value, SlotSetting* setting, std::string* error);
 // The same checks for a value read from a stored form (a .reg file): its
-// name, whether it is text (else a DWORD), and its data.
+// name, whether it is text (else a DWORD), and its data; an address only for
+// its length, as the module reads it, so that stored settings come back.
 bool ParseStoredSetting(const std::wstring& name, bool bText, const std::wstring& text, DWORD number,
                         SlotSetting* setting, std::string* error);
 // Stores one setting; the RegWrite* result (kRegWriteOk on success).

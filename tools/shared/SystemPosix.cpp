@@ -1,5 +1,7 @@
 // What differs between systems, for the tools: here the stand-in registry,
 // which has one view that every host reads, and no error dialogs to silence.
+#include <cstdlib>
+
 #include "tools/shared/DeviceList.h"
 #include "tools/shared/ModuleCalls.h"
 #include "tools/shared/SlotStore.h"
@@ -7,6 +9,12 @@
 std::vector<RegistryView> SettingsViews() { return {RegistryView{0, ""}}; }
 
 void QuietSystemErrors() {}
+
+// Tests and a user's own builds name their module here.
+std::string ConfiguredModulePath() {
+    const char* configured = std::getenv("OCULO_MODULE");
+    return configured != nullptr ? configured : "";
+}
 
 // Modules are loaded into this program or its like: of its own bitness only.
 bool SystemRunsBitness(int bitness) { return bitness == OwnBitness(); }

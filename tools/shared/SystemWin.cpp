@@ -25,6 +25,10 @@ std::vector<RegistryView> SettingsViews() {
     return {RegistryView{KEY_WOW64_64KEY, "64-bit"}, RegistryView{KEY_WOW64_32KEY, "32-bit"}};
 }
 
+// Never from the environment: a user's own variables reach the programs
+// that user runs as administrator.
+std::string ConfiguredModulePath() { return std::string(); }
+
 bool SystemRunsBitness(int bitness) { return bitness == 32 || (bitness == 64 && Is64BitSystem()); }
 
 void QuietSystemErrors() {
@@ -42,9 +46,15 @@ bool RunSystemRegistrar(int bitness, const std::string& modulePath, bool bRegist
     WCHAR full[MAX_PATH];
     const std::wstring wide = ToWide(modulePath.c_str());
     const UINT cchWindows = GetSystemWindowsDirectoryW(windows, MAX_PATH);
-    if (cchWindows == 0 || cchWindows >= MAX_PATH || wide.empty() ||
-        GetFullPathNameW(wide.c_str(), MAX_PATH, full, nullptr) == 0) {
+    if (cchWindows == 0 || cchWindows >= MAX_PATH) {
         *error = "cannot find the system's registrar for " + modulePath;
+        return false;
+    }
+    // A full path that does not fit is not written at all (the size it
+    // needs comes back): the module's path is too long to register.
+    const DWORD cchFull = wide.empty() ? 0 : GetFullPathNameW(wide.c_str(), MAX_PATH, full, nullptr);
+    if (cchFull == 0 || cchFull >= MAX_PATH) {
+        *error = "the path of " + modulePath + " is too long (or not a path), so it cannot be registered";
         return false;
     }
     // A 64-bit program finds the 32-bit regsvr32 in SysWOW64; a 32-bit one
