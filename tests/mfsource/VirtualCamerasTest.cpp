@@ -2,55 +2,10 @@
 // API, with a registry of the test's own for its record.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
-#include "mfsource/VirtualCameras.h"
+#include "tests/mfsource/FakeVirtualCameras.h"
 #include "tests/platform/RegistryFixture.h"
 
 namespace {
-
-struct Call {
-    char verb;  // 'A'dd or 'R'emove
-    VirtualCameraArgs args;
-};
-
-class CFakeVirtualCameras : public CVirtualCameraApi {
-public:
-    bool IsAvailable() override { return m_bAvailable; }
-    HRESULT Add(const VirtualCameraArgs& args) override { return Record('A', args, m_hrAdd); }
-    HRESULT Remove(const VirtualCameraArgs& args) override { return Record('R', args, m_hrRemove); }
-
-    // The calls since the last look, as "A0 Front door", "R3 Yard".
-    std::vector<std::string> Calls() {
-        std::vector<std::string> calls;
-        for (const Call& call : m_calls) {
-            calls.push_back(call.verb + std::to_string(SlotOf(call.args.sourceId)) + " " +
-                            std::string(call.args.friendlyName.begin(), call.args.friendlyName.end()));
-        }
-        m_calls.clear();
-        return calls;
-    }
-
-    bool m_bAvailable = true;
-    HRESULT m_hrAdd = S_OK;
-    HRESULT m_hrRemove = S_OK;
-    std::vector<Call> m_calls;
-
-private:
-    HRESULT Record(char verb, const VirtualCameraArgs& args, HRESULT hr) {
-        m_calls.push_back({verb, args});
-        return hr;
-    }
-    static int SlotOf(const std::wstring& sourceId) {
-        for (DWORD slot = 0; slot < 10; ++slot) {
-            if (SlotCameraArgs(slot, L"").sourceId == sourceId) return int(slot);
-        }
-        return -1;
-    }
-};
-
-using Calls = std::vector<std::string>;
 
 class VirtualCameras : public RegistryFileTest {
 protected:
@@ -76,10 +31,10 @@ TEST_F(VirtualCameras, MakesOneSystemWideCameraPerUsableSlotSwitchedOn) {
     EXPECT_EQ(args.sourceId, L"{62D83D5E-A6DB-44A0-98FE-637A9A51938F}");  // slot 0's media source
     ASSERT_EQ(args.categories.size(), 1u);
     EXPECT_TRUE(IsEqualGUID(args.categories[0], KSCATEGORY_VIDEO_CAMERA));
-    EXPECT_EQ(m_api.Calls(), (Calls{"A0 Front door", "A3 Yard"}));
+    EXPECT_EQ(m_api.Calls(), (CameraCalls{"A0 Front door", "A3 Yard"}));
     // Recorded: the same slots again change nothing.
     EXPECT_EQ(Update({{0, true, L"Front door", true}, {3, true, L"Yard", true}}).hr, S_OK);
-    EXPECT_EQ(m_api.Calls(), Calls{});
+    EXPECT_EQ(m_api.Calls(), CameraCalls{});
 }
 
 TEST_F(VirtualCameras, RemovesWhatNoSlotAsksForAndRemakesARenamedOne) {
@@ -90,11 +45,11 @@ TEST_F(VirtualCameras, RemovesWhatNoSlotAsksForAndRemakesARenamedOne) {
     const VirtualCameraOutcome outcome =
         Update({{0, true, L"Porch", true}, {3, true, L"Yard", false}, {5, false, L"Hall", true}});
     EXPECT_EQ(outcome.line, L"Windows camera apps: 1 virtual camera (1 made, 4 removed)");
-    EXPECT_EQ(m_api.Calls(), (Calls{"R0 Front door", "A0 Porch", "R3 Yard", "R5 Hall", "R7 Shed"}));
+    EXPECT_EQ(m_api.Calls(), (CameraCalls{"R0 Front door", "A0 Porch", "R3 Yard", "R5 Hall", "R7 Shed"}));
     EXPECT_EQ(RemoveVirtualCameras(m_api, 0).hr, S_OK);
-    EXPECT_EQ(m_api.Calls(), Calls{"R0 Porch"});
+    EXPECT_EQ(m_api.Calls(), CameraCalls{"R0 Porch"});
     Update({});
-    EXPECT_EQ(m_api.Calls(), Calls{});
+    EXPECT_EQ(m_api.Calls(), CameraCalls{});
 }
 
 // The record stays true to what exists: a camera that could not be made is
@@ -107,14 +62,14 @@ TEST_F(VirtualCameras, RecordsOnlyWhatTheSystemDid) {
     EXPECT_EQ(outcome.line, L"Windows camera apps: the virtual camera of slot 2 (\"Gate\") could not be made: 0x80070005");
     m_api.m_hrAdd = S_OK;
     Update({{2, true, L"Gate", true}});
-    EXPECT_EQ(m_api.Calls(), (Calls{"A2 Gate", "A2 Gate"}));
+    EXPECT_EQ(m_api.Calls(), (CameraCalls{"A2 Gate", "A2 Gate"}));
 
     m_api.m_hrRemove = E_FAIL;
     EXPECT_EQ(Update({{2, true, L"Drive", true}}).hr, E_FAIL);
-    EXPECT_EQ(m_api.Calls(), Calls{"R2 Gate"});
+    EXPECT_EQ(m_api.Calls(), CameraCalls{"R2 Gate"});
     m_api.m_hrRemove = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
     EXPECT_EQ(Update({{2, true, L"Drive", true}}).hr, S_OK);
-    EXPECT_EQ(m_api.Calls(), (Calls{"R2 Gate", "A2 Drive"}));
+    EXPECT_EQ(m_api.Calls(), (CameraCalls{"R2 Gate", "A2 Drive"}));
 }
 
 // Without the API (before Windows 11; Wine's case is tested under Wine) the
@@ -128,10 +83,10 @@ TEST_F(VirtualCameras, WithoutTheSystemsApiTheSlotsAreDirectShowOnly) {
         EXPECT_EQ(outcome.hr, S_FALSE);
         EXPECT_NE(outcome.line.find(L"DirectShow devices only"), std::wstring::npos);
     }
-    EXPECT_EQ(m_api.Calls(), Calls{});
+    EXPECT_EQ(m_api.Calls(), CameraCalls{});
     m_api.m_bAvailable = true;
     Update({});
-    EXPECT_EQ(m_api.Calls(), Calls{"R4 Office"});
+    EXPECT_EQ(m_api.Calls(), CameraCalls{"R4 Office"});
 }
 
 }  // namespace

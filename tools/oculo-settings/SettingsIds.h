@@ -37,3 +37,6 @@
 #define IDC_TEST 2021
 #define IDC_PREVIEW 2022
 #define IDC_CAMERA_STATUS 2023
+// Also a virtual camera for the Windows camera apps; disabled, saying it
+// needs Windows 11, where the system has none.
+#define IDC_CAMERA_APPS 2024
