@@ -190,6 +190,18 @@ SectionEnd
 
 Section "Uninstall"
     StrCpy $Failed 0
+    ; The Windows camera apps' virtual cameras go first, and only the 64-bit
+    ; oculo-config can remove them (this script could only delete their
+    ; record). It unregisters both modules too; regsvr32 then finds nothing
+    ; left to remove, or does what it could not.
+    ${If} ${RunningX64}
+        nsExec::ExecToLog '"$INSTDIR\x64\oculo-config.exe" unregister'
+        Pop $0
+        ${If} $0 != 0
+            DetailPrint "oculo-config unregister failed ($0): the Windows camera apps may still list Oculo's cameras"
+            StrCpy $Failed 1
+        ${EndIf}
+    ${EndIf}
     !insertmacro RegisterAll "/u "
     ${If} $Failed == 1
         DetailPrint "Removing the slots' class and device entries directly"
@@ -220,6 +232,8 @@ Section "Uninstall"
 
     SetRegView 64
     DeleteRegValue HKLM "${SETTINGS_KEY}" "InstallDir"
+    ; The record of virtual cameras, once they are all removed.
+    DeleteRegKey /ifempty HKLM "${SETTINGS_KEY}\VirtualCameras"
     DeleteRegKey /ifempty HKLM "${SETTINGS_KEY}"
     DeleteRegKey /ifempty HKLM "SOFTWARE\TALVO"
     SetRegView lastused
