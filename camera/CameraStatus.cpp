@@ -1,9 +1,9 @@
 #include "camera/CameraStatus.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "camera/ExtendedTickCount.h"
+#include "status/StatusText.h"
 
 CCameraStatus::CCameraStatus() : m_ullStateSince(ExtendedTickCount()) {}
 
@@ -67,8 +67,7 @@ void CCameraStatus::Stopped() {
 void CCameraStatus::Fill(OCULO_STATUS* status) const {
     if (!status) return;
     OCULO_STATUS s = {};
-    const size_t size = status->cbSize < sizeof(s) ? status->cbSize : sizeof(s);
-    s.cbSize = DWORD(size);
+    s.cbSize = sizeof(s);
     s.dwVersion = OCULO_STATUS_VERSION;
     CameraFailure failure;
     {
@@ -101,5 +100,5 @@ void CCameraStatus::Fill(OCULO_STATUS* status) const {
     s.lReason = failure.lReason;
     s.lReasonCode = failure.lCode;
     WordCameraReason(failure, s.szReason, sizeof(s.szReason) / sizeof(s.szReason[0]));
-    std::memcpy(status, &s, size);
+    CopyStatusCut(s, status);
 }

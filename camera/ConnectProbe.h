@@ -2,12 +2,14 @@
 // Windows, FFmpeg's connect never sees a refused connection (its poll watches
 // only select's write set; Windows reports a failed connect in the exception
 // set), so a camera that is down costs FFmpeg's whole connect time-out. The
-// probe watches both sets and tells the reader at once.
+// probe watches both sets and tells the reader at once (ConnectProbeWin.cpp).
+// Elsewhere FFmpeg sees a refusal at once and a probe would only add a
+// connection: there the probe tries nothing and answers Unknown
+// (ConnectProbePosix.cpp).
 #pragma once
 
 #include "platform/platform.h"
 
-#ifdef _WIN32
 // FFmpeg's own connect time-out: a port that does not answer within it fails
 // the attempt, as FFmpeg's connect would have.
 constexpr DWORD kProbeLimitMs = 5000;
@@ -22,4 +24,3 @@ enum class ConnectProbe {
 // One connection attempt to `numericHost`:`port`, polling
 // `keepWaiting(context)` every few milliseconds.
 ConnectProbe ProbeConnect(const char* numericHost, int port, bool (*keepWaiting)(void*), void* context);
-#endif

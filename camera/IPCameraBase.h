@@ -4,8 +4,7 @@
 #include <cstdint>
 
 #include "platform/platform.h"
-// After the platform: the status header needs its COM types.
-#include "include/OculoStatus.h"
+#include "status/StatusText.h"
 
 // Owner's order: Start(address) to get pictures flowing (unless IsOpen() and
 // IsRunning() both hold), Stop() then Close() to end, destroy only after Stop().
@@ -32,13 +31,5 @@ public:
     // What the camera is doing, from any thread, without waiting on the
     // network. Fills the first cbSize bytes (at most sizeof(OCULO_STATUS)); a
     // reader that keeps no status reports a stopped camera.
-    virtual void GetStatus(OCULO_STATUS* pStatus) {
-        const DWORD size = pStatus->cbSize < sizeof(OCULO_STATUS) ? pStatus->cbSize : DWORD(sizeof(OCULO_STATUS));
-        OCULO_STATUS status = {};
-        status.cbSize = size;
-        status.dwVersion = OCULO_STATUS_VERSION;
-        status.lState = OCULO_STATE_STOPPED;
-        status.ullMsSinceLastPicture = OCULO_NO_PICTURE_YET;
-        std::memcpy(pStatus, &status, size);
-    }
+    virtual void GetStatus(OCULO_STATUS* pStatus) { CopyStatusCut(StoppedCameraStatus(), pStatus); }
 };

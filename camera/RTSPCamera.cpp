@@ -230,12 +230,11 @@ bool CRTSPCamera::PictureTooLarge(int width, int height) {
     return true;
 }
 
-// Only on Windows: there FFmpeg's connect cannot see a refused connection
-// and waits out its whole connect time-out (ConnectProbe.h), so a camera that
-// restarts would come back seconds late. Elsewhere FFmpeg sees the refusal
-// at once, and a probe would only add a connection.
+// Where FFmpeg's connect cannot see a refused connection (Windows), it waits
+// out its whole connect time-out (ConnectProbe.h), so a camera that restarts
+// would come back seconds late; the probe tells at once. Elsewhere it tries
+// nothing.
 bool CRTSPCamera::PortRefuses(const char* numeric, int port, bool http) {
-#ifdef _WIN32
     if (port < 0) port = http ? 80 : 554;
     switch (ProbeConnect(numeric, port, KeepWaiting, this)) {
         case ConnectProbe::Refused:
@@ -245,10 +244,6 @@ bool CRTSPCamera::PortRefuses(const char* numeric, int port, bool http) {
         default:
             return false;
     }
-#else
-    (void)numeric, (void)port, (void)http;
-    return false;
-#endif
 }
 
 bool CRTSPCamera::Open(LPCWSTR address) {

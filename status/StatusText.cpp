@@ -46,6 +46,12 @@ OCULO_STATUS StoppedCameraStatus() {
     return status;
 }
 
+void CopyStatusCut(const OCULO_STATUS& status, OCULO_STATUS* pTarget) {
+    OCULO_STATUS copy = status;
+    copy.cbSize = pTarget->cbSize < sizeof(copy) ? pTarget->cbSize : DWORD(sizeof(copy));
+    std::memcpy(pTarget, &copy, copy.cbSize);
+}
+
 HRESULT CopyStatusToCaller(const OCULO_STATUS& status, OCULO_STATUS* pCaller) {
     if (!pCaller) {
         return E_POINTER;
@@ -53,9 +59,7 @@ HRESULT CopyStatusToCaller(const OCULO_STATUS& status, OCULO_STATUS* pCaller) {
     if (pCaller->cbSize < kFirstStatusBytes) {
         return E_INVALIDARG;
     }
-    OCULO_STATUS copy = status;
-    copy.cbSize = pCaller->cbSize < sizeof(copy) ? pCaller->cbSize : DWORD(sizeof(copy));
-    std::memcpy(pCaller, &copy, copy.cbSize);
+    CopyStatusCut(status, pCaller);
     return S_OK;
 }
 

@@ -21,6 +21,11 @@ const DWORD kFirstStatusBytes = offsetof(OCULO_STATUS, ullMsInState) + sizeof(UL
 // A camera with no capture run and no figures yet, the whole structure.
 OCULO_STATUS StoppedCameraStatus();
 
+// `status`, a whole structure, into `pTarget`'s first cbSize bytes (at most
+// the whole), cbSize set to the bytes written; refuses nothing. The camera
+// reader's own copy: the interface's refusals come first (below).
+void CopyStatusCut(const OCULO_STATUS& status, OCULO_STATUS* pTarget);
+
 // IOculoStatus::GetStatus's answer from `status`, a whole structure:
 // E_POINTER for a null pCaller, E_INVALIDARG for a cbSize below
 // kFirstStatusBytes; otherwise S_OK with no more than the caller's cbSize

@@ -1,7 +1,5 @@
 #include "camera/ConnectProbe.h"
 
-#ifdef _WIN32
-
 #include <cstdio>
 
 #include "camera/ExtendedTickCount.h"
@@ -62,5 +60,3 @@ ConnectProbe ProbeConnect(const char* numericHost, int port, bool (*keepWaiting)
     freeaddrinfo(address);
     return result;
 }
-
-#endif
