@@ -9,6 +9,7 @@
 
 #include "tests/mfsource/FakeVirtualCameras.h"
 #include "tests/platform/RegistryFixture.h"
+#include "tests/tools/SlotChanges.h"
 #include "tools/shared/DeviceList.h"
 #include "tools/shared/SlotRegistration.h"
 #include "tools/shared/SlotStore.h"
@@ -18,20 +19,14 @@ namespace {
 class SlotRegistration : public RegistryFileTest {
 protected:
     void Set(DWORD slot, std::initializer_list<const char*> assignments) {
-        SlotChange change;
-        change.slot = slot;
-        for (const char* assignment : assignments) {
-            SlotSetting setting;
-            std::string error;
-            ASSERT_TRUE(ParseSetting(assignment, &setting, &error)) << error;
-            change.settings.push_back(setting);
-        }
         std::string error;
-        ASSERT_EQ(ApplySlotChanges({change}, SettingsViews(), &error), ERROR_SUCCESS) << error;
+        ASSERT_EQ(ApplySlotChanges({SlotChangeOf(slot, assignments)}, SettingsViews(), &error), ERROR_SUCCESS)
+            << error;
     }
     RegistrationResult Register(bool bRegister) {
         m_lines.clear();
-        return RegisterSlots({OCULO_TEST_MODULE}, bRegister, ModuleChoice::kNamed, m_cameras, &m_lines, &m_error);
+        return RegisterSlots({OCULO_TEST_MODULE}, bRegister, ModuleChoice::kNamed, m_cameras, &m_lines,
+                             &m_error);
     }
     size_t Devices() {
         std::vector<CaptureDevice> devices;
