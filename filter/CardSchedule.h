@@ -32,6 +32,8 @@ public:
     // for the card). pCamera: the reader whose status the card tells; null
     // before there is one (a stopped camera). Valid until the next call.
     const BYTE* CardIfDue(CFrameStore& store, CIPCameraBase* pCamera);
+    // How many times the card was drawn (CStatusCard::Draws); the sender's.
+    uint32_t Draws() const { return m_card.Draws(); }
 
 private:
     const bool m_bShow;

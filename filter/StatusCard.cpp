@@ -277,5 +277,6 @@ const BYTE* CStatusCard::Compose(CFrameStore& store, const StatusCardFacts& fact
     m_bDrawn = true;
     m_drawn = text;
     m_cDrawnPictures = facts.cPictures;
+    ++m_cDraws;
     return m_pImage.get();
 }

@@ -78,6 +78,9 @@ public:
     // The card for these facts over the store's current picture, the store's
     // size; null when the store has no size or the card no memory.
     const BYTE* Compose(CFrameStore& store, const StatusCardFacts& facts);
+    // How many times the card was drawn: a caller that keeps a conversion
+    // of it sees when to make it again.
+    uint32_t Draws() const { return m_cDraws; }
 
 private:
     const std::wstring m_name;
@@ -86,4 +89,5 @@ private:
     bool m_bDrawn = false;
     StatusCardText m_drawn;         // what the image shows
     uint32_t m_cDrawnPictures = 0;  // the store's picture count behind it
+    uint32_t m_cDraws = 0;
 };

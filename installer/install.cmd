@@ -11,9 +11,10 @@ rem opens a camera, elevated ones included, so it is registered only from a
 rem folder that only administrators may change, never from where the .zip was
 rem unpacked. Run it as administrator.
 rem   install.cmd              install and register
-rem   install.cmd /u [/purge]  unregister and remove the installed files, the
-rem                            record and the Start menu's entry (what
-rem                            uninstall.cmd does);
+rem   install.cmd /u [/purge]  remove the Windows camera apps' virtual cameras
+rem                            (x64\oculo-config unregister), unregister and
+rem                            remove the installed files, the record and the
+rem                            Start menu's entry (what uninstall.cmd does);
 rem                            the cameras' settings stay unless /purge is given
 rem Exit code 0: done; 1: a copy or a module failed (reported above).
 setlocal
@@ -68,6 +69,9 @@ exit /b 0
 :uninstall
 reg delete "%RECORD%" /v InstallDir /f %REGVIEW% >nul 2>&1
 if exist "%SETTINGS%" call :startmenu remove
+rem Only the 64-bit oculo-config removes the virtual cameras; it unregisters
+rem both modules too, which regsvr32 then confirms.
+if defined SYS64 if exist "%DEST%x64\oculo-config.exe" call :cameras
 if defined SYS64 if exist "%DEST%x64\Oculo.ax" call :regsvr32 "%SYS64%\regsvr32.exe" "%DEST%x64\Oculo.ax"
 if exist "%DEST%x86\Oculo.ax" call :regsvr32 "%SYS32%\regsvr32.exe" "%DEST%x86\Oculo.ax"
 if /i "%~2"=="/purge" (
@@ -128,6 +132,15 @@ if not exist "%SETTINGS%" (
 start "" /wait "%SETTINGS%" --start-menu %~1
 if errorlevel 1 (
     echo FAILED: the Start menu's "Oculo Settings" could not be changed ^(%~1^)
+    set FAILED=1
+)
+exit /b 0
+
+rem :cameras  the virtual cameras (and the modules) by the 64-bit oculo-config.
+:cameras
+"%DEST%x64\oculo-config.exe" unregister
+if errorlevel 1 (
+    echo FAILED: the Windows camera apps' virtual cameras could not be removed ^(see above^)
     set FAILED=1
 )
 exit /b 0

@@ -157,9 +157,10 @@ Section "Oculo"
     ${EndIf}
 SectionEnd
 
-; Class and device keys of the ten slots, and the class key of their
-; property page, in the current registry view: removed here only when a
-; module could not unregister itself.
+; Class and device keys of the ten slots, the class key of their property
+; page, and the class keys of their media sources (the 64-bit module's), in
+; the current registry view: removed here only when a module could not
+; unregister itself.
 !macro DeleteSlotKeys
     !insertmacro DeleteSlotKey "{C3A21440-DBD1-478D-B853-76689A9DCC61}"
     !insertmacro DeleteSlotKey "{0D17080B-9DDD-4C6D-978F-2CDF4DC3C9E2}"
@@ -172,6 +173,16 @@ SectionEnd
     !insertmacro DeleteSlotKey "{3456B19D-B478-4F4A-B869-3A3C9C10EB46}"
     !insertmacro DeleteSlotKey "{A79F18FB-979F-43E7-A317-BC92DC1AE36F}"
     DeleteRegKey HKLM "Software\Classes\CLSID\{0CF84602-FEC2-4077-A1AB-4D7BB2948B1B}"
+    DeleteRegKey HKLM "Software\Classes\CLSID\{62D83D5E-A6DB-44A0-98FE-637A9A51938F}"
+    DeleteRegKey HKLM "Software\Classes\CLSID\{D9E37036-198D-45A9-8F2A-922EB6F5F7C9}"
+    DeleteRegKey HKLM "Software\Classes\CLSID\{C9728634-EB94-4138-85AA-0E3B172C7608}"
+    DeleteRegKey HKLM "Software\Classes\CLSID\{6662886B-F572-446A-A1D9-FD371F86D327}"
+    DeleteRegKey HKLM "Software\Classes\CLSID\{C37B4CF3-B76F-4E05-B4CF-46B613650527}"
+    DeleteRegKey HKLM "Software\Classes\CLSID\{B7A5325D-382A-4141-ABF9-0CDFE7141D97}"
+    DeleteRegKey HKLM "Software\Classes\CLSID\{5DA9A62F-1123-4C31-91AB-BE20AD633E3B}"
+    DeleteRegKey HKLM "Software\Classes\CLSID\{7345A1C3-75A9-4B83-BF8D-4AF5FCAF1621}"
+    DeleteRegKey HKLM "Software\Classes\CLSID\{FB187B7D-F02F-489D-92C6-F41804AA8D1B}"
+    DeleteRegKey HKLM "Software\Classes\CLSID\{74B12C17-C06D-4797-B385-4F9827070A0E}"
 !macroend
 !macro DeleteSlotKey CLSID
     DeleteRegKey HKLM "Software\Classes\CLSID\${CLSID}"
@@ -180,6 +191,18 @@ SectionEnd
 
 Section "Uninstall"
     StrCpy $Failed 0
+    ; The Windows camera apps' virtual cameras go first, and only the 64-bit
+    ; oculo-config can remove them (this script could only delete their
+    ; record). It unregisters both modules too; regsvr32 then finds nothing
+    ; left to remove, or does what it could not.
+    ${If} ${RunningX64}
+        nsExec::ExecToLog '"$INSTDIR\x64\oculo-config.exe" unregister'
+        Pop $0
+        ${If} $0 != 0
+            DetailPrint "oculo-config unregister failed ($0): the Windows camera apps may still list Oculo's cameras"
+            StrCpy $Failed 1
+        ${EndIf}
+    ${EndIf}
     !insertmacro RegisterAll "/u "
     ${If} $Failed == 1
         DetailPrint "Removing the slots' class and device entries directly"
@@ -211,6 +234,8 @@ Section "Uninstall"
 
     SetRegView 64
     DeleteRegValue HKLM "${SETTINGS_KEY}" "InstallDir"
+    ; The record of virtual cameras, once they are all removed.
+    DeleteRegKey /ifempty HKLM "${SETTINGS_KEY}\VirtualCameras"
     DeleteRegKey /ifempty HKLM "${SETTINGS_KEY}"
     DeleteRegKey /ifempty HKLM "SOFTWARE\TALVO"
     SetRegView lastused

@@ -50,6 +50,11 @@ struct InstanceSettings {
     // first picture and while the camera gives none (filter/StatusCard.h);
     // 0: black before the first picture, then the last picture repeated.
     LONG status;
+    // Non-zero: a usable slot is also a virtual camera of Windows' camera
+    // service, for the Camera app and the Store apps (Windows 11; made by the
+    // tools' registration, mfsource/VirtualCameras.h). 0 (the default):
+    // DirectShow applications only.
+    LONG mf;
 };
 
 // The record of slot 0..9, every missing or unreadable value at its default.

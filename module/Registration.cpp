@@ -16,6 +16,15 @@ bool IsNotThere(HRESULT hr) {
 // A Win32 error as a failure code, even when the call left no error number.
 HRESULT LastErrorAsFailure() { return static_cast<HRESULT>(0x80070000u | (GetLastError() & 0xFFFFu)); }
 
+// The row of slot's media source in the class table; null in a module that
+// serves none (all but the 64-bit Windows one).
+const CFactoryTemplate* MediaSourceRow(DWORD slot) {
+    for (int i = 0; i < g_cTemplates; ++i) {
+        if (g_Templates[i].IsClassID(g_MediaSourceClsids[slot])) return &g_Templates[i];
+    }
+    return nullptr;
+}
+
 // Registers (or removes) one slot's device entry with a filter mapper of its own.
 HRESULT MapSlot(const CFactoryTemplate& slot, bool bUsable, BOOL bRegister) {
     CComRef<IFilterMapper2> mapper;
@@ -65,6 +74,7 @@ HRESULT RegisterFilters(BOOL bRegister) {
     // The slots' rows only: the page's row follows them.
     for (DWORD n = 0; n < g_cSlots; n++) {
         const CFactoryTemplate& slot = g_Templates[n];
+        const CFactoryTemplate* source = MediaSourceRow(n);
         const bool bUsable = IsSlotUsable(n);
         bAnyUsable = bAnyUsable || bUsable;
         if (bRegister) {
@@ -75,6 +85,11 @@ HRESULT RegisterFilters(BOOL bRegister) {
                                      : S_OK;
             if (SUCCEEDED(hrSlot)) {
                 hrSlot = MapSlot(slot, bUsable, bRegister);
+            }
+            // The slot's media source goes with its filter: the camera
+            // service creates it from any thread.
+            if (source && bUsable && SUCCEEDED(hrSlot)) {
+                hrSlot = AMovieSetupRegisterServer(*source->m_ClsID, source->m_Name, achTemp, L"Both", L"InprocServer32");
             }
             if (SUCCEEDED(hr)) {
                 hr = hrSlot;
@@ -87,6 +102,9 @@ HRESULT RegisterFilters(BOOL bRegister) {
         }
         if (SUCCEEDED(hr)) {
             hr = AMovieSetupUnregisterServer(*slot.m_ClsID);
+        }
+        if (source && SUCCEEDED(hr)) {
+            hr = AMovieSetupUnregisterServer(*source->m_ClsID);
         }
     }
     // The page goes with the filters that name it: registered beside any

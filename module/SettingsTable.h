@@ -78,8 +78,8 @@ constexpr LONG kMaxSlotSide = 16384;
 inline constexpr SettingRow kSettingRows[] = {
     // name      field                       default         minimum          maximum          read
     {L"enable",  &InstanceSettings::enable,  0,              0,               1,               3},
-    {L"url",     &InstanceSettings::url,     nullptr,        kMinUrlChars,    kMaxUrlChars,    10},
-    {L"name",    &InstanceSettings::name,    L"Oculo %0.2u", 1,               kMaxNameChars,   11},
+    {L"url",     &InstanceSettings::url,     nullptr,        kMinUrlChars,    kMaxUrlChars,    11},
+    {L"name",    &InstanceSettings::name,    L"Oculo %0.2u", 1,               kMaxNameChars,   12},
     {L"fps",     &InstanceSettings::fps,     25.0f,          0.01,            1000.0,          0},
     {L"w",       &InstanceSettings::w,       640,            1,               kMaxSlotSide,    1},
     {L"h",       &InstanceSettings::h,       480,            1,               kMaxSlotSide,    2},
@@ -89,6 +89,7 @@ inline constexpr SettingRow kSettingRows[] = {
     {L"crop_b",  &InstanceSettings::crop_b,  0,              kSettingLongMin, kSettingLongMax, 7},
     {L"tShift",  &InstanceSettings::tShift,  0,              kSettingLongMin, kSettingLongMax, 8},
     {L"status",  &InstanceSettings::status,  1,              0,               1,               9},
+    {L"mf",      &InstanceSettings::mf,      0,              0,               1,               10},
 };
 // clang-format on
 

@@ -1,6 +1,7 @@
 // The class table: ten slot classes, each building a COculo for its own
-// slot, then the slots' property page; and the registration data the slots
-// share.
+// slot, then the slots' property page, then (in the 64-bit Windows module)
+// the slots' media sources for the camera service; and the registration data
+// the slots share.
 #include <new>
 
 #include "filter/Oculo.h"
@@ -8,6 +9,9 @@
 #include "module/InstanceSettings.h"
 #include "module/Module.h"
 #include "module/SlotClasses.h"
+#ifdef OCULO_MEDIA_SOURCE
+#include "mfsource/SourceActivate.h"
+#endif
 
 namespace {
 
@@ -57,9 +61,25 @@ CFactoryTemplate g_Templates[] = {
     {g_wszSlotNames[8], &g_SlotClsids[8], CreateSlotFilter<8>, nullptr, &g_sudOculo},
     {g_wszSlotNames[9], &g_SlotClsids[9], CreateSlotFilter<9>, nullptr, &g_sudOculo},
     {kOculoPageName, &CLSID_OculoPage, CreateOculoPage, nullptr, nullptr},
+#ifdef OCULO_MEDIA_SOURCE
+    {g_wszSlotNames[0], &g_MediaSourceClsids[0], CSourceActivate::CreateForSlot<0>, nullptr, nullptr},
+    {g_wszSlotNames[1], &g_MediaSourceClsids[1], CSourceActivate::CreateForSlot<1>, nullptr, nullptr},
+    {g_wszSlotNames[2], &g_MediaSourceClsids[2], CSourceActivate::CreateForSlot<2>, nullptr, nullptr},
+    {g_wszSlotNames[3], &g_MediaSourceClsids[3], CSourceActivate::CreateForSlot<3>, nullptr, nullptr},
+    {g_wszSlotNames[4], &g_MediaSourceClsids[4], CSourceActivate::CreateForSlot<4>, nullptr, nullptr},
+    {g_wszSlotNames[5], &g_MediaSourceClsids[5], CSourceActivate::CreateForSlot<5>, nullptr, nullptr},
+    {g_wszSlotNames[6], &g_MediaSourceClsids[6], CSourceActivate::CreateForSlot<6>, nullptr, nullptr},
+    {g_wszSlotNames[7], &g_MediaSourceClsids[7], CSourceActivate::CreateForSlot<7>, nullptr, nullptr},
+    {g_wszSlotNames[8], &g_MediaSourceClsids[8], CSourceActivate::CreateForSlot<8>, nullptr, nullptr},
+    {g_wszSlotNames[9], &g_MediaSourceClsids[9], CSourceActivate::CreateForSlot<9>, nullptr, nullptr},
+#endif
 };
 int g_cTemplates = sizeof(g_Templates) / sizeof(g_Templates[0]);
+#ifdef OCULO_MEDIA_SOURCE
+static_assert(sizeof(g_Templates) / sizeof(g_Templates[0]) == 2 * g_cSlots + 1, "slots, page, media sources");
+#else
 static_assert(sizeof(g_Templates) / sizeof(g_Templates[0]) == g_cSlots + 1, "the slots' rows, then the page's");
+#endif
 
 void LoadTemplateName(WCHAR* buffer, DWORD slot, DWORD capacity) {
     if (buffer == nullptr || capacity == 0) {

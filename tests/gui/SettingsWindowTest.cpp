@@ -1,7 +1,9 @@
 // Oculo Settings driven as a person (or an accessibility tool) would, under
 // Wine on a virtual display, from an installed layout (x64\ and x86\ side by
 // side, as the setup program leaves them; settings_gui_test.sh stages it):
-// a refused value is shown and nothing is written; a loopback camera with a
+// a refused value is shown and nothing is written, and the switch for the
+// Windows camera apps says it needs Windows 11 (Wine has no virtual cameras,
+// as Windows 10 has none); a loopback camera with a
 // login is filled in and Test shows its picture upright, and "Streaming"; a
 // wrong password shows the login reason; Save writes both registry views but
 // registers nothing until the staged folders are recorded as installed (the
@@ -261,6 +263,8 @@ TEST_F(SettingsWindow, RefusedValuesAreShownBesideTheirFieldsAndNothingIsWritten
         << ToNarrow(ControlText(dialog, IDC_ADDRESS_ERROR).c_str());
     EXPECT_EQ(ControlText(dialog, IDC_PICTURE_SIZE_ERROR), L"w must be 1 to 16384 (not 0)");
     EXPECT_TRUE(ControlText(dialog, IDC_NAME_ERROR).empty());
+    EXPECT_EQ(ControlText(dialog, IDC_CAMERA_APPS), L"Also for the Windows Camera app and Store apps: needs Windows 11");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_CAMERA_APPS)));
     Screenshot(dialog, "settings-refused-values.png");
     EXPECT_TRUE(IsWindow(dialog)) << "OK closed the dialog with a refused value";
 

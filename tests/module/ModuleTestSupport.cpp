@@ -37,6 +37,9 @@ void RemoveOurRegistrations() {
                       (L"CLSID\\" + GuidText(CLSID_VideoInputDeviceCategory) + L"\\Instance\\" + clsid).c_str());
         RegDeleteKeyW(HKEY_CLASSES_ROOT, (L"CLSID\\" + clsid + L"\\InprocServer32").c_str());
         RegDeleteKeyW(HKEY_CLASSES_ROOT, (L"CLSID\\" + clsid).c_str());
+        const std::wstring source = GuidText(g_MediaSourceClsids[slot]);
+        RegDeleteKeyW(HKEY_CLASSES_ROOT, (L"CLSID\\" + source + L"\\InprocServer32").c_str());
+        RegDeleteKeyW(HKEY_CLASSES_ROOT, (L"CLSID\\" + source).c_str());
     }
     RegDeleteKeyW(HKEY_CLASSES_ROOT, (PageClassKeyPath() + L"\\InprocServer32").c_str());
     RegDeleteKeyW(HKEY_CLASSES_ROOT, PageClassKeyPath().c_str());

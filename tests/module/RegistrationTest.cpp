@@ -136,7 +136,7 @@ TEST_F(ModuleRegistration, ASlotThatFailsIsReportedAndTheOthersAreStillRegistere
 #endif
 
 // The uninstaller removes the classes itself when a module cannot: exactly
-// the module's own, the slots' and their page's.
+// the module's own, the slots', their page's and their media sources'.
 TEST(InstallerScript, RemovesExactlyTheModulesClassesWhenTheModuleCannot) {
     std::ifstream file(OCULO_INSTALLER_SCRIPT);
     ASSERT_TRUE(file.good()) << OCULO_INSTALLER_SCRIPT;
@@ -154,6 +154,9 @@ TEST(InstallerScript, RemovesExactlyTheModulesClassesWhenTheModuleCannot) {
     for (DWORD slot = 0; slot <= g_cSlots; ++slot) {
         WCHAR guid[39];
         StringFromGUID2(slot < g_cSlots ? g_SlotClsids[slot] : CLSID_OculoPage, guid, 39);
+        classes.insert(std::string(guid, guid + 38));
+        if (slot == g_cSlots) continue;
+        StringFromGUID2(g_MediaSourceClsids[slot], guid, 39);
         classes.insert(std::string(guid, guid + 38));
     }
     EXPECT_EQ(removed, classes);

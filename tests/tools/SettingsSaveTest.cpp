@@ -1,6 +1,7 @@
 // Oculo Settings' Save and Test on Linux, against a registry of each test's
 // own: Save stores exactly the dialog's values and registers the module so
-// that the devices are the usable slots; a refused write keeps the changes;
+// that the devices are the usable slots, and the virtual cameras (a fake of
+// the system's API) those switched on; a refused write keeps the changes;
 // Test shows the camera's picture upright, cropped, and stops promptly.
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 
 #include "camera/ExtendedTickCount.h"
 #include "tests/fixtures/FixtureProcess.h"
+#include "tests/mfsource/FakeVirtualCameras.h"
 #include "tests/platform/RegistryFixture.h"
 #include "tools/oculo-settings/CameraPreview.h"
 #include "tools/oculo-settings/SlotTable.h"
@@ -31,7 +33,7 @@ protected:
         ASSERT_TRUE(CheckForm(form, m_table.Values(kSlot), &m_values, &m_settings, &errors)) << errors.address;
         m_table.Edit(kSlot, m_values, m_settings);
     }
-    SaveOutcome Save() { return m_table.Save(SettingsViews(), {OCULO_TEST_MODULE}); }
+    SaveOutcome Save() { return m_table.Save(SettingsViews(), {OCULO_TEST_MODULE}, m_cameras); }
     std::vector<std::wstring> DeviceNames() {
         std::vector<CaptureDevice> devices;
         EXPECT_EQ(ListRegisteredVideoInputs(0, &devices), S_OK);
@@ -42,6 +44,7 @@ protected:
         return names;
     }
 
+    CFakeVirtualCameras m_cameras;
     CSlotTable m_table;
     SlotValues m_values;
     std::vector<SlotSetting> m_settings;
@@ -72,11 +75,23 @@ TEST_F(SettingsSave, StoresTheValuesAndListsExactlyTheUsableSlots) {
     outcome = Save();
     EXPECT_TRUE(outcome.bSaved && !outcome.bRegistered);
     EXPECT_FLOAT_EQ(LoadSlotValues(kSlot).fps, 5.0f);
+    EXPECT_EQ(m_cameras.Calls(), CameraCalls{});
+
+    // The camera apps' switch alone: the slot's virtual camera is made, and said so.
+    form.bCameraApps = true;
+    ASSERT_TRUE(CheckForm(form, m_table.Values(kSlot), &m_values, &m_settings, &errors));
+    m_table.Edit(kSlot, m_values, m_settings);
+    outcome = Save();
+    EXPECT_TRUE(outcome.bRegistered);
+    EXPECT_EQ(outcome.message, L"Saved; applications now list the usable cameras. Windows camera apps: 1 virtual "
+                               L"camera (1 made, 0 removed)");
+    EXPECT_EQ(m_cameras.Calls(), CameraCalls{"A3 Yard"});
 
     m_table.Clear(kSlot);
     ASSERT_TRUE(Save().bRegistered);
     EXPECT_FALSE(LoadSlotValues(kSlot).bStored);
     EXPECT_TRUE(DeviceNames().empty());
+    EXPECT_EQ(m_cameras.Calls(), CameraCalls{"R3 Yard"});
     EXPECT_EQ(Save().message, L"Nothing to save.");
 }
 

@@ -17,24 +17,13 @@
 
 #include "module/InstanceSettings.h"
 #include "tests/platform/RegistryFixture.h"
+#include "tests/tools/SlotChanges.h"
 #include "tools/shared/RegFile.h"
 #include "tools/shared/SlotStore.h"
 
 namespace {
 
 const DWORD kSlots[] = {6, 7};
-
-SlotChange Change(DWORD slot, std::initializer_list<const char*> assignments) {
-    SlotChange change;
-    change.slot = slot;
-    for (const char* assignment : assignments) {
-        SlotSetting setting;
-        std::string error;
-        EXPECT_TRUE(ParseSetting(assignment, &setting, &error)) << error;
-        change.settings.push_back(setting);
-    }
-    return change;
-}
 
 SlotChange Removal(DWORD slot) {
     SlotChange change;
@@ -87,9 +76,9 @@ protected:
 };
 
 TEST_F(SlotFile, ExportClearImportGivesTheSameSlotsInEveryView) {
-    Apply({Change(6, {"enable=1", "url=rtsp://cam/a \"b\" \\c", "name=Hof \xC3\xA9\xF0\x9F\x93\xB7", "fps=7.5",
-                      "w=800", "h=600", "crop_r=-1", "tShift=2147483647", "status=0"}),
-           Change(7, {"url=http://cam/mjpg"})});
+    Apply({SlotChangeOf(6, {"enable=1", "url=rtsp://cam/a \"b\" \\c", "name=Hof \xC3\xA9\xF0\x9F\x93\xB7", "fps=7.5",
+                            "w=800", "h=600", "crop_r=-1", "tShift=2147483647", "status=0"}),
+           SlotChangeOf(7, {"url=http://cam/mjpg"})});
     const std::vector<SlotRecord> before = AllSlots();
     const std::string file = FormatRegFile(before);
     Apply({Removal(6), Removal(7)});
@@ -124,7 +113,7 @@ TEST_F(SlotFile, AFileWrittenOnLinuxImports) {
 }
 
 TEST_F(SlotFile, ARefusedFileNamesItsLineAndWritesNothing) {
-    Apply({Change(6, {"w=320"})});
+    Apply({SlotChangeOf(6, {"w=320"})});
     const std::string head = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\TALVO\\Oculo\\07]\r\n"
                              "\"enable\"=dword:00000001\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\TALVO\\Oculo\\06]\r\n";
     const std::string longUrl = "\"url\"=\"rtsp://" + std::string(1017, 'a') + "\"";
@@ -160,13 +149,14 @@ TEST_F(SlotFile, ARefusedFileNamesItsLineAndWritesNothing) {
 // no refusal to provoke under Wine.
 #ifndef _WIN32
 TEST_F(SlotFile, ARefusedWriteChangesNothing) {
-    Apply({Change(6, {"w=320", "name=Before"})});
+    Apply({SlotChangeOf(6, {"w=320", "name=Before"})});
     const std::vector<SlotRecord> before = AllSlots();
     // The stand-in cannot take its write lock: every write is refused.
     std::remove((m_file + ".lock").c_str());
     ASSERT_EQ(mkdir((m_file + ".lock").c_str(), 0700), 0);
     std::string error;
-    EXPECT_NE(ApplySlotChanges({Change(7, {"w=640"}), Change(6, {"name=After"}), Removal(6)}, m_views, &error),
+    EXPECT_NE(ApplySlotChanges({SlotChangeOf(7, {"w=640"}), SlotChangeOf(6, {"name=After"}), Removal(6)}, m_views,
+                               &error),
               ERROR_SUCCESS);
     EXPECT_NE(error.find("cannot change slot 7"), std::string::npos) << error;
     EXPECT_NE(error.find("nothing changed"), std::string::npos) << error;
@@ -179,11 +169,11 @@ TEST_F(SlotFile, ARefusedWriteChangesNothing) {
 TEST_F(SlotFile, ViewsThatDisagreeShow) {
     if (m_views.size() < 2) return;  // one view here: nothing can disagree
     std::string error;
-    ASSERT_EQ(ApplySlotChanges({Change(6, {"w=320"})}, {m_views[1]}, &error), ERROR_SUCCESS) << error;
+    ASSERT_EQ(ApplySlotChanges({SlotChangeOf(6, {"w=320"})}, {m_views[1]}, &error), ERROR_SUCCESS) << error;
     std::vector<SlotRecord> views = Records(6);
     EXPECT_FALSE(views[0].bExists);
     EXPECT_TRUE(views[1].bExists);
-    Apply({Change(6, {"w=320"})});
+    Apply({SlotChangeOf(6, {"w=320"})});
     views = Records(6);
     EXPECT_TRUE(views[0] == views[1]);
     std::vector<RegistryView> one = m_views;

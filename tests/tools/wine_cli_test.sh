@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # oculo-config.exe and oculo-grab.exe as a user runs them, under Wine: a slot
-# set in one registry view shows as differing until set in both, a refused
+# set in one registry view shows as differing until set in both, its switch
+# for the Windows camera apps goes through show, export and import, a refused
 # import changes nothing; register refuses the build folder's modules (this
 # user may change them), registers a module named with --module saying it
 # did not check its folder, and registers both bitnesses' modules from the
 # installed layout, staged and recorded as the installer does, whatever
-# OCULO_MODULE names. Once registered the slot is a device that
+# OCULO_MODULE names, and says the slots are DirectShow devices only (Wine
+# has no virtual cameras; a 32-bit tool leaves them to the 64-bit one).
+# Once registered the slot is a device that
 # oculo-grab.exe of each built bitness lists and watches: it
 # names why a camera sends no picture, ends with 0 on a still camera, and
 # --watch ends on Ctrl+C. No line but oculo-config show's shows the camera's
@@ -43,7 +46,14 @@ masked() { grep -q 'viewer:\*\*\*@127.0.0.1:9/cam' <<<"$1" && ! grep -q secret <
 check "list masks the camera's password" masked "$(run "$bin/oculo-config.exe" list)"
 check "show, the administrator's view, shows it" grep -q "$camera" <(run "$bin/oculo-config.exe" show 6)
 
+run "$bin/oculo-config.exe" set 6 mf=1 >/dev/null
+mf_shown() { run "$bin/oculo-config.exe" show 6 | tr -d '\r' | grep -q "^  mf     = $1\$"; }
+check "set mf=1: show says so" mf_shown 1
 run "$bin/oculo-config.exe" export "$(winpath "$work/set.reg")" >/dev/null
+check "export writes mf" grep -q '"mf"=dword:00000001' <(iconv -f UTF-16LE -t UTF-8 "$work/set.reg")
+run "$bin/oculo-config.exe" set 6 mf=0 >/dev/null
+run "$bin/oculo-config.exe" import "$(winpath "$work/set.reg")" >/dev/null
+check "import brings mf=1 back" mf_shown 1
 printf 'Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\TALVO\\Oculo\\06]\r\n"name"="Changed"\r\n"w"="640"\r\n' > "$work/bad.reg"
 refused_import() {
     local out rc
@@ -72,8 +82,15 @@ installed_register() {
     out=$(OCULO_MODULE="$(winpath "$bin/Oculo.ax")" run "$work/Oculo/$own/oculo-config.exe" register) &&
         grep -q "DllRegisterServer: .*Oculo.$own.Oculo.ax" <<<"$out" && ! grep -q 'bin.Oculo.ax' <<<"$out" ||
         { echo "$out"; return 1; }
+    tr -d '\r' <<<"$out" >"$work/register.out"
 }
 check "register in the recorded installed location, whatever OCULO_MODULE says" installed_register
+camera_apps() {
+    local want='this system has no virtual cameras .*DirectShow devices only$'
+    [ "$own" = x86 ] && want='the 64-bit tools (in x64) make and remove the virtual cameras'
+    grep -q "^Windows camera apps: $want" "$work/register.out" || { cat "$work/register.out"; return 1; }
+}
+check "register, slot 6 switched on for the camera apps: no virtual camera under Wine, in one line" camera_apps
 for dir in "$bin" ${other:+"$other"}; do
     [ -f "$dir/oculo-grab.exe" ] || continue
     grab_lists() { "$root/scripts/wine-run.sh" --dll-dir "$1" -- "$1/oculo-grab.exe" --list | grep -q '^slot 6 *WineCli'; }

@@ -15,7 +15,11 @@
 //                                              modules are registered only
 //                                              from where no one but
 //                                              administrators can change them;
-//                                              named ones as named
+//                                              named ones as named. The 64-bit
+//                                              one also makes (or removes) the
+//                                              Windows camera apps' virtual
+//                                              cameras of the slots switched
+//                                              on (mf=1); one line says so
 //   oculo-config devices              the video-input devices a host lists
 //   oculo-config export FILE          all slots as a regedit file
 //   oculo-config import FILE          slots from such a file (all checked first)
@@ -30,10 +34,10 @@
 // Every change is all or nothing. Addresses show with their password masked,
 // except in show (the administrator's view of a slot) and export.
 // Exit status: 0 done, 1 the registry refused (or the module's entry point
-// failed), 2 bad command line, 3 (check) the slot is not usable, 4 the module
-// cannot be loaded, 5 (register) the module lies where others than
-// administrators can change it, 6 (discover, streams) no camera found, or
-// the camera could not be asked.
+// failed, or a virtual camera could not be made or removed), 2 bad command
+// line, 3 (check) the slot is not usable, 4 the module cannot be loaded, 5
+// (register) the module lies where others than administrators can change it,
+// 6 (discover, streams) no camera found, or the camera could not be asked.
 // OCULO_SEARCH_LOOPBACK=1 searches on loopback adapters too
 // (onvif/CameraSearch.h).
 #include <cstdio>
@@ -56,6 +60,7 @@
 #include "tools/shared/ModuleCalls.h"
 #include "tools/shared/RegFile.h"
 #include "tools/shared/SlotEditor.h"
+#include "tools/shared/SlotRegistration.h"
 #include "tools/shared/SlotStore.h"
 #include "tools/shared/StreamSlot.h"
 #include "text/Unicode.h"
@@ -331,7 +336,8 @@ int Devices() {
 
 // Registers (or unregisters) the named modules, or every installed one: both
 // bitnesses' in the setup's folders or the .zip's, wherever this program
-// runs from (registering them only where ModuleTrust.h allows).
+// runs from (registering them only where ModuleTrust.h allows); and the
+// slots' virtual cameras (SlotRegistration.h).
 int Register(bool bRegister, int argc, char** argv) {
     std::vector<std::string> modules;
     for (int i = 2; i < argc; i += 2) {
@@ -343,7 +349,8 @@ int Register(bool bRegister, int argc, char** argv) {
     CComScope com;
     std::vector<std::string> lines;
     std::string error;
-    const RegistrationResult result = RegisterModules(modules, bRegister, choice, &lines, &error);
+    const RegistrationResult result =
+        RegisterSlots(modules, bRegister, choice, *SystemVirtualCameraApi(), &lines, &error);
     for (const std::string& line : lines) std::printf("%s\n", line.c_str());
     if (result != RegistrationResult::kDone) {
         std::fprintf(stderr, "oculo-config: %s\n", error.c_str());

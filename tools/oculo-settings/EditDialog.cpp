@@ -3,6 +3,7 @@
 // draws the camera's picture into the preview on every tick of a timer with
 // the camera's status under it.
 #include "filter/PageText.h"
+#include "mfsource/VirtualCameras.h"
 #include "tools/oculo-settings/CameraPreview.h"
 #include "tools/oculo-settings/SettingsDialogs.h"
 #include "tools/oculo-settings/SettingsIds.h"
@@ -71,6 +72,7 @@ SlotForm ReadForm(HWND dialog) {
     for (const TextField& field : kTextFields) form.*field.text = WindowText(GetDlgItem(dialog, field.id));
     form.bEnabled = IsDlgButtonChecked(dialog, IDC_ENABLED) == BST_CHECKED;
     form.bStatusCard = IsDlgButtonChecked(dialog, IDC_STATUS_CARD) == BST_CHECKED;
+    form.bCameraApps = IsDlgButtonChecked(dialog, IDC_CAMERA_APPS) == BST_CHECKED;
     return form;
 }
 
@@ -78,6 +80,7 @@ void WriteForm(HWND dialog, const SlotForm& form) {
     for (const TextField& field : kTextFields) SetDlgItemTextW(dialog, field.id, (form.*field.text).c_str());
     CheckDlgButton(dialog, IDC_ENABLED, form.bEnabled ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(dialog, IDC_STATUS_CARD, form.bStatusCard ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_CAMERA_APPS, form.bCameraApps ? BST_CHECKED : BST_UNCHECKED);
 }
 
 // Checks the fields and shows each refusal beside its field; false (with the
@@ -178,6 +181,13 @@ void OnInit(HWND dialog, EditState* state) {
         SendMessageW(sizes, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(size.c_str()));
     }
     WriteForm(dialog, FormFromValues(state->before));
+    // Without the system's virtual cameras the switch keeps its stored value
+    // for a system that has them; Save registers DirectShow devices only.
+    if (!SystemVirtualCameraApi()->IsAvailable()) {
+        const HWND cameraApps = GetDlgItem(dialog, IDC_CAMERA_APPS);
+        SetWindowTextW(cameraApps, L"Also for the Windows Camera app and Store apps: needs Windows 11");
+        EnableWindow(cameraApps, FALSE);
+    }
     if (state->bTestAtOnce) StartTest(dialog);
 }
 

@@ -38,6 +38,9 @@
 #define IDC_PREVIEW 2022
 #define IDC_CAMERA_STATUS 2023
 #define IDC_FIND_CAMERAS 2024
+// Also a virtual camera for the Windows camera apps; disabled, saying it
+// needs Windows 11, where the system has none.
+#define IDC_CAMERA_APPS 2025
 
 // Find cameras, from the edit dialog: the cameras a search found, their
 // streams, and "Other address..." for a camera typed by hand. Choosing a

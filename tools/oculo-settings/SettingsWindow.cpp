@@ -76,7 +76,7 @@ void ClearSelected(HWND window) {
 bool Save(HWND window) {
     SayMessage(window, L"Saving...");
     const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    const SaveOutcome outcome = TableOf(window)->Save(SettingsViews(), InstalledModules());
+    const SaveOutcome outcome = TableOf(window)->Save(SettingsViews(), InstalledModules(), *SystemVirtualCameraApi());
     SetCursor(previous);
     ShowAllRows(window);
     SayMessage(window, outcome.message);

@@ -110,6 +110,7 @@ SlotForm FormFromValues(const SlotValues& values) {
     form.cropBottom = Number(values.crop_b);
     form.shift = Number(values.tShift);
     form.bStatusCard = values.status != 0;
+    form.bCameraApps = values.mf != 0;
     return form;
 }
 
@@ -170,6 +171,7 @@ bool CheckForm(const SlotForm& typed, const SlotValues& before, SlotValues* valu
     std::string never;  // a check box holds an accepted value
     check.Check("enable", form.bEnabled ? L"1" : L"0", &never);
     check.Check("status", form.bStatusCard ? L"1" : L"0", &never);
+    check.Check("mf", form.bCameraApps ? L"1" : L"0", &never);
 
     if (check.Refused() || errors->Any()) return false;
     // Save replaces the slot's key: what has no field here is kept as it was.
@@ -206,7 +208,9 @@ bool DevicesDiffer(const std::vector<SlotValues>& before, const std::vector<Slot
     for (size_t slot = 0; slot < before.size() && slot < after.size(); ++slot) {
         const bool bWas = before[slot].bStored && IsInstanceUsable(before[slot]);
         const bool bIs = after[slot].bStored && IsInstanceUsable(after[slot]);
-        if (bWas != bIs || (bIs && std::wcscmp(before[slot].name, after[slot].name) != 0)) return true;
+        if (bWas != bIs) return true;
+        const bool bSwitched = (before[slot].mf != 0) != (after[slot].mf != 0);
+        if (bIs && (std::wcscmp(before[slot].name, after[slot].name) != 0 || bSwitched)) return true;
     }
     return before.size() != after.size();
 }

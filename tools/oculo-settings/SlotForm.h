@@ -44,6 +44,7 @@ struct SlotForm {
     std::wstring shift;
     bool bEnabled = true;
     bool bStatusCard = true;
+    bool bCameraApps = false;  // also a virtual camera of the Windows camera apps
 };
 
 // Why a field's text is refused, beside each field; empty: accepted.
@@ -96,5 +97,6 @@ struct SlotRow {
 SlotRow RowForSlot(DWORD slot, const SlotValues& values, bool bUnsaved, bool bViewsDiffer);
 
 // Whether a registration would list other devices for `after` than for
-// `before`: a slot became usable or unusable, or a usable one was renamed.
+// `before`: a slot became usable or unusable, or a usable one was renamed or
+// switched on or off for the Windows camera apps.
 bool DevicesDiffer(const std::vector<SlotValues>& before, const std::vector<SlotValues>& after);

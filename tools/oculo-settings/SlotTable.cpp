@@ -51,13 +51,17 @@ void CSlotTable::Clear(DWORD slot) {
     change.write.bRemove = true;
 }
 
-SaveOutcome CSlotTable::Save(const std::vector<RegistryView>& views, const std::vector<std::string>& modules) {
+SaveOutcome CSlotTable::Save(const std::vector<RegistryView>& views, const std::vector<std::string>& modules,
+                             CVirtualCameraApi& cameras) {
     SaveOutcome outcome;
     std::vector<SlotChange> writes;
     for (const Change& change : m_changes) {
         if (change.bChanged) writes.push_back(change.write);
     }
     const bool bDevicesDiffer = DevicesDiffer(m_stored, m_current);
+    // Whether the camera apps' line is worth showing: a slot asks, or asked, for them.
+    bool bCameraApps = false;
+    for (DWORD slot = 0; slot < g_cSlots; ++slot) bCameraApps = bCameraApps || m_stored[slot].mf || m_current[slot].mf;
     if (writes.empty() && !m_bRegistrationOwed) {
         outcome.bSaved = true;
         outcome.message = L"Nothing to save.";
@@ -80,7 +84,7 @@ SaveOutcome CSlotTable::Save(const std::vector<RegistryView>& views, const std::
         return outcome;
     }
     std::vector<std::string> lines;
-    const RegistrationResult result = RegisterModules(modules, true, ModuleChoice::kInstalled, &lines, &error);
+    const RegistrationResult result = RegisterSlots(modules, true, ModuleChoice::kInstalled, cameras, &lines, &error);
     if (result != RegistrationResult::kDone) {
         m_bRegistrationOwed = true;
         outcome.bNotRegistered = true;
@@ -91,5 +95,6 @@ SaveOutcome CSlotTable::Save(const std::vector<RegistryView>& views, const std::
     m_bRegistrationOwed = false;
     outcome.bRegistered = true;
     outcome.message = L"Saved; applications now list the usable cameras.";
+    if (bCameraApps) outcome.message += L" " + ToWide(lines.back().c_str());
     return outcome;
 }

@@ -1,8 +1,9 @@
 // The ten slots as Oculo Settings shows them: what is stored, the changes
 // made in the window, and Save, which writes the changed slots in every
 // registry view a host reads (all or nothing) and then registers the
-// installed modules of both bitnesses when the devices change, so that the
-// user never registers anything by hand.
+// installed modules of both bitnesses, and the slots' virtual cameras for the
+// Windows camera apps, when the devices change, so that the user never
+// registers anything by hand.
 //
 // Threads: the window's thread calls everything.
 #pragma once
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "tools/oculo-settings/SlotForm.h"
+#include "tools/shared/SlotRegistration.h"
 #include "tools/shared/SlotStore.h"
 
 struct SaveOutcome {
@@ -36,12 +38,14 @@ public:
     // The slot is to have no settings.
     void Clear(DWORD slot);
 
-    // Writes the changed slots in `views`; then, when the usable slots or
-    // their names changed (or the last registration failed), registers
-    // `modules` as installed ones (only where no one but administrators can
-    // change them). A refused write changes nothing and keeps the changes
-    // for another try.
-    SaveOutcome Save(const std::vector<RegistryView>& views, const std::vector<std::string>& modules);
+    // Writes the changed slots in `views`; then, when the usable slots,
+    // their names or their switches for the camera apps changed (or the last
+    // registration failed), registers `modules` as installed ones (only where
+    // no one but administrators can change them) and the virtual cameras
+    // through `cameras` (tools/shared/SlotRegistration.h). A refused write
+    // changes nothing and keeps the changes for another try.
+    SaveOutcome Save(const std::vector<RegistryView>& views, const std::vector<std::string>& modules,
+                     CVirtualCameraApi& cameras);
 
 private:
     struct Change {
