@@ -30,21 +30,13 @@ NATIVE_LANE=""
 WINE_STARTED=0
 FIXTURE_STATES=()
 cleanup() {
-    local state
     local lane
     for lane in $BUILD_LANE $NATIVE_LANE; do
         kill -- -"$lane" 2>/dev/null || kill "$lane" 2>/dev/null || true
         wait "$lane" 2>/dev/null || true
     done
     BUILD_LANE="" NATIVE_LANE=""
-    for state in "${FIXTURE_STATES[@]}"; do
-        [ ! -f "$state" ] || timeout 60 python3 tests/fixtures/fixture_manager.py stop --state "$state" || true
-    done
-    FIXTURE_STATES=()
-    if [ $WINE_STARTED = 1 ]; then
-        bash scripts/wine-prefix.sh --stop || true
-        WINE_STARTED=0
-    fi
+    cleanup_wine  # defined below, with the Windows lane
 }
 trap cleanup EXIT
 trap 'exit 130' INT
