@@ -31,14 +31,19 @@ public:
 
     void SetClockOffset(int64_t seconds) { m_offset = seconds; }
 
+    // What a question asks of the login: none, or one it carries. Cameras
+    // answer the device service's first questions to anyone, so their
+    // answer does not tell which way of logging in the camera takes.
+    enum class Login { kNone, kCarried, kNeeded };
+
     // Posts `body` to `address` with the login, at most twice.
-    PostResult Ask(const std::string& address, const std::string& body, bool bLogin = true) {
-        if (!bLogin || m_login.user.empty()) return Post(address, SoapEnvelope(body, std::string()));
+    PostResult Ask(const std::string& address, const std::string& body, Login need = Login::kNeeded) {
+        if (need == Login::kNone || m_login.user.empty()) return Post(address, SoapEnvelope(body, std::string()));
         if (m_way != LoginWay::kDigest) {
             const std::string header =
                 UsernameTokenHeader(m_login.user, m_login.password, LocalUtcSeconds() + m_offset);
             PostResult result = Post(address, SoapEnvelope(body, header));
-            if (result.outcome == PostOutcome::kAnswered) m_way = LoginWay::kToken;
+            if (result.outcome == PostOutcome::kAnswered && need == Login::kNeeded) m_way = LoginWay::kToken;
             // A refused token is a 401 or a fault; a camera that took it once is never asked twice.
             if (m_way == LoginWay::kToken || !Refused(result)) return result;
         }
@@ -107,26 +112,30 @@ OnvifProblem AskCameraStreams(const std::string& deviceService, const CameraLogi
     CCameraQuestions questions(login, cancel);
 
     // The camera's clock, which a UsernameToken is judged by; it asks no
-    // login. A camera that tells it otherwise (or asks a login for it) is
-    // taken to keep ours.
-    PostResult result = questions.Ask(deviceService, "<tds:GetSystemDateAndTime/>", false);
+    // login. A camera that tells it otherwise (asks a login for it, or
+    // answers with a fault) is taken to keep ours.
+    using Login = CCameraQuestions::Login;
+    PostResult result = questions.Ask(deviceService, "<tds:GetSystemDateAndTime/>", Login::kNone);
     int64_t cameraTime = 0;
     if (result.outcome == PostOutcome::kAnswered && ParseCameraClock(result.body, &cameraTime)) {
         questions.SetClockOffset(cameraTime - LocalUtcSeconds());
-    } else if (result.outcome != PostOutcome::kRefused && result.outcome != PostOutcome::kAnswered) {
+    } else if (result.outcome != PostOutcome::kRefused && result.outcome != PostOutcome::kAnswered &&
+               result.outcome != PostOutcome::kHttpError) {
         return questions.Problem(result);
     }
 
     MediaServices services;
-    result = questions.Ask(deviceService, "<tds:GetServices><tds:IncludeCapability>false</tds:IncludeCapability>"
-                                          "</tds:GetServices>");
+    result = questions.Ask(deviceService,
+                           "<tds:GetServices><tds:IncludeCapability>false</tds:IncludeCapability></tds:GetServices>",
+                           Login::kCarried);
     if (result.outcome != PostOutcome::kAnswered || !ParseMediaServices(result.body, &services)) {
         if (result.outcome != PostOutcome::kAnswered && result.outcome != PostOutcome::kHttpError) {
             return questions.Problem(result);
         }
         // Older cameras know only GetCapabilities.
         result = questions.Ask(deviceService,
-                               "<tds:GetCapabilities><tds:Category>Media</tds:Category></tds:GetCapabilities>");
+                               "<tds:GetCapabilities><tds:Category>Media</tds:Category></tds:GetCapabilities>",
+                               Login::kCarried);
         if (result.outcome != PostOutcome::kAnswered || !ParseMediaServices(result.body, &services)) {
             return questions.Problem(result);
         }

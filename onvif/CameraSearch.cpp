@@ -107,7 +107,10 @@ OnvifProblem SearchCameras(const SearchOptions& options, const COnvifCancel& can
         if (!CUdpSocket::WaitAny(waited, std::max(wait, 1))) continue;
         std::string answer, from;
         for (CUdpSocket* socket : waited) {
-            while (socket->Receive(&answer, &from)) TakeAnswer(answer, from, probes, cameras);
+            // A flood of datagrams ends with the search's time too.
+            while (!end.Passed() && !cancel.IsCancelled() && socket->Receive(&answer, &from)) {
+                TakeAnswer(answer, from, probes, cameras);
+            }
         }
     }
     if (cancel.IsCancelled()) return OnvifProblem::kCancelled;

@@ -1,5 +1,7 @@
 #include "onvif/Discovery.h"
 
+#include <algorithm>
+
 #include "onvif/OnvifText.h"
 #include "onvif/OnvifXml.h"
 #include "onvif/ServiceAddress.h"
@@ -72,6 +74,9 @@ bool ParseProbeMatches(std::string_view answer, std::string* relatesTo, std::vec
 std::string DeviceServiceFor(const std::vector<std::string>& xaddrs, const std::string& from) {
     const std::string* first = nullptr;
     for (const std::string& xaddr : xaddrs) {
+        // Shown as it stands (oculo-config prints it): an address with control
+        // characters reaches no camera anyway.
+        if (std::any_of(xaddr.begin(), xaddr.end(), [](unsigned char c) { return c < 0x21 || c >= 0x7F; })) continue;
         const AddressParts parts = SplitAddress(xaddr);
         if (parts.scheme != "http" && parts.scheme != "https") continue;
         if (parts.host == from) return xaddr;

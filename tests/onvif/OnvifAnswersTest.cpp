@@ -62,6 +62,9 @@ TEST(OnvifAnswers, ProbeMatchesInEveryShapeAndNothingUnsafe) {
         EXPECT_EQ(DeviceServiceFor(matches[0].xaddrs, "127.0.0.9"), "http://127.0.0.9:8080/onvif/ds");
         EXPECT_EQ(DeviceServiceFor(matches[0].xaddrs, "127.0.0.7"), "http://127.0.0.7/onvif/device_service");
     }
+    // oculo-config prints a device service as it stands: none with control characters.
+    EXPECT_EQ(DeviceServiceFor({"http://127.0.0.9/\x1b]0;x\x07", "http://127.0.0.9/ds"}, "127.0.0.9"),
+              "http://127.0.0.9/ds");
 }
 
 TEST(OnvifAnswers, QuestionsAnsweredByMediaAndMedia2Cameras) {
