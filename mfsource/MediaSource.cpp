@@ -61,6 +61,12 @@ HRESULT CMediaSource::CheckShutdown() {
     return m_eState == State::kShutdown ? MF_E_SHUTDOWN : S_OK;
 }
 
+HRESULT CMediaSource::CheckStillRunning() {
+    CAutoLock lock(&m_cLock);
+    if (m_eState == State::kShutdown) return MF_E_SHUTDOWN;
+    return m_eState == State::kStarted && m_bStreamRunning ? S_OK : MF_E_INVALIDREQUEST;
+}
+
 bool CMediaSource::Delivering(PictureFormat* format) {
     CAutoLock lock(&m_cLock);
     *format = m_eFormat;
@@ -151,6 +157,7 @@ STDMETHODIMP CMediaSource::Start(IMFPresentationDescriptor* pPresentationDescrip
     }
     if (bSelected) {
         hr = m_stream.Run();
+        if (SUCCEEDED(hr)) hr = CheckStillRunning();
     } else {
         m_stream.Halt();
     }
@@ -273,7 +280,8 @@ HRESULT CMediaSource::SetStreamState(MF_STREAM_STATE value) {
         m_stream.Halt();
         return S_OK;
     }
-    const HRESULT hr = m_stream.Run();
+    HRESULT hr = m_stream.Run();
+    if (SUCCEEDED(hr)) hr = CheckStillRunning();
     if (FAILED(hr)) {
         {
             CAutoLock lock(&m_cLock);

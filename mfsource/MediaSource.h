@@ -74,6 +74,9 @@ public:
     // For the stream.
     // MF_E_SHUTDOWN after Shutdown, else S_OK.
     HRESULT CheckShutdown() EXCLUDES(m_cLock);
+    // After the stream started running outside the lock: a Stop, Shutdown or
+    // stream stop that came meanwhile has halted what it saw, and wins.
+    HRESULT CheckStillRunning() EXCLUDES(m_cLock);
     // Whether the stream delivers now, and in which format.
     bool Delivering(PictureFormat* format) EXCLUDES(m_cLock);
     HRESULT SetStreamState(MF_STREAM_STATE value) EXCLUDES(m_cLock);

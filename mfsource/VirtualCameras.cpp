@@ -31,7 +31,7 @@ std::vector<std::wstring> ReadRecord(REGSAM view) {
     CRegKey key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, KEY_READ | view, key.Put()) != ERROR_SUCCESS) return names;
     for (DWORD slot = 0; slot < g_cSlots; ++slot) {
-        WCHAR name[kNameChars] = {};
+        WCHAR name[kNameChars + 1] = {};  // a name of the longest a slot reads, and its end
         DWORD type = 0;
         DWORD cbName = sizeof(name) - sizeof(WCHAR);  // stays terminated, whatever is stored
         if (RegQueryValueExW(key.Get(), ValueName(slot).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(name),
