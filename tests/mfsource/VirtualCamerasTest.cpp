@@ -50,6 +50,9 @@ TEST_F(VirtualCameras, RemovesWhatNoSlotAsksForAndRemakesARenamedOne) {
     EXPECT_EQ(m_api.Calls(), CameraCalls{"R0 Porch"});
     Update({});
     EXPECT_EQ(m_api.Calls(), CameraCalls{});
+    // A name of the longest a slot holds is read back from the record: its camera can be removed.
+    Update({{9, true, std::wstring(2047, L'n'), true}});
+    EXPECT_EQ(Update({}).line, L"Windows camera apps: 0 virtual cameras (0 made, 1 removed)");
 }
 
 // The record stays true to what exists: a camera that could not be made is
